@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+// The one connection to the contact database, reached through the ODBC driver manager.
+class DbConnection {
+public:
+    enum CursorLocation { UseServer = 2, UseClient = 3 };
+
+    DbConnection();
+    ~DbConnection();
+    DbConnection(const DbConnection&) = delete;
+    DbConnection& operator=(const DbConnection&) = delete;
+
+    void setConnectionString(const QString& connectionString) { m_connectionString = connectionString; }
+    const QString& connectionString() const { return m_connectionString; }
+    void setConnectionTimeout(int seconds) { m_timeoutSeconds = seconds; }
+    int connectionTimeout() const { return m_timeoutSeconds; }
+
+    // Opens with an empty user name and password; throws Failure with the driver's message.
+    void open();
+    bool isOpen() const;
+    void close();
+
+    // Applies to every statement run on the connection afterwards: client-side cursors read
+    // the whole answer through once, in order, and keep nothing on the server.
+    void setCursorLocation(CursorLocation location) { m_cursorLocation = location; }
+    CursorLocation cursorLocation() const { return m_cursorLocation; }
+
+    QSqlDatabase database() const;
+
+private:
+    QString m_name;
+    QString m_connectionString;
+    int m_timeoutSeconds = 15;
+    CursorLocation m_cursorLocation = UseServer;
+};

@@ -1,0 +1,92 @@
+#include "app/FixedForms.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QRegularExpression>
+
+QString FixedForms::dateText(const QDate& date)
+{
+    return QStringLiteral("%1/%2/%3").arg(date.month()).arg(date.day()).arg(date.year(), 4, 10, QChar(u'0'));
+}
+
+QString FixedForms::paddedDateText(const QDate& date)
+{
+    return QStringLiteral("%1/%2/%3")
+        .arg(date.month(), 2, 10, QChar(u'0'))
+        .arg(date.day(), 2, 10, QChar(u'0'))
+        .arg(date.year(), 4, 10, QChar(u'0'));
+}
+
+std::optional<QDate> FixedForms::readDate(const QString& text)
+{
+    static const QRegularExpression mdy(QStringLiteral("^\\s*(\\d{1,2})/(\\d{1,2})/(\\d{4})\\s*$"));
+    static const QRegularExpression iso(
+        QStringLiteral("^\\s*(\\d{4})-(\\d{2})-(\\d{2})(?:[ T]\\d{2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?)?\\s*$"));
+    QDate date;
+    if (const auto m = mdy.match(text); m.hasMatch())
+        date = QDate(m.captured(3).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
+    else if (const auto m = iso.match(text); m.hasMatch())
+        date = QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    if (!date.isValid())
+        return std::nullopt;
+    return date;
+}
+
+std::optional<QDate> FixedForms::dateOf(const QVariant& value)
+{
+    if (value.isNull())
+        return std::nullopt;
+    switch (value.typeId()) {
+    case QMetaType::QDate:
+        return value.toDate().isValid() ? std::optional<QDate>(value.toDate()) : std::nullopt;
+    case QMetaType::QDateTime: {
+        const QDate d = value.toDateTime().date();
+        return d.isValid() ? std::optional<QDate>(d) : std::nullopt;
+    }
+    case QMetaType::QString:
+        return readDate(value.toString());
+    case QMetaType::QByteArray:
+        return readDate(QString::fromUtf8(value.toByteArray()));
+    default:
+        return std::nullopt;
+    }
+}
+
+QString FixedForms::numberText(double value)
+{
+    return QLocale::c().toString(value, 'f', QLocale::FloatingPointShortest);
+}
+
+std::optional<double> FixedForms::readNumber(const QString& text)
+{
+    bool ok = false;
+    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> FixedForms::numberOf(const QVariant& value)
+{
+    if (value.isNull())
+        return std::nullopt;
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+        return value.toDouble();
+    case QMetaType::QString:
+        return readNumber(value.toString());
+    case QMetaType::QByteArray:
+        return readNumber(QString::fromUtf8(value.toByteArray()));
+    default:
+        return std::nullopt;
+    }
+}

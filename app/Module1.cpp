@@ -1,0 +1,108 @@
+#include "app/Module1.h"
+
+#include "app/ConfigReader.h"
+#include "app/MessageBoxes.h"
+#include "app/SingleInstance.h"
+
+#include <QApplication>
+#include <QDir>
+#include <memory>
+
+namespace {
+struct State {
+    DbConnection connection;
+    QString connectionString;
+    QString chamberItem;
+    QString foundationItem;
+    std::unique_ptr<SingleInstance> instance;
+    std::function<void()> endAction;
+};
+
+// Lives until the process ends and is never destroyed: the database registry it relies on is
+// torn down before static objects would be, and the process releases the connection anyway.
+State& state()
+{
+    static State* s = new State;
+    return *s;
+}
+
+void endProgram()
+{
+    if (state().endAction) {
+        state().endAction();
+        return;
+    }
+    QApplication::closeAllWindows();
+    QCoreApplication::exit(0);
+}
+} // namespace
+
+DbConnection& Module1::dbConnection()
+{
+    return state().connection;
+}
+
+const QString& Module1::dbConnectionString()
+{
+    return state().connectionString;
+}
+
+const QString& Module1::chamberItemName()
+{
+    return state().chamberItem;
+}
+
+const QString& Module1::foundationItemName()
+{
+    return state().foundationItem;
+}
+
+QString Module1::configPath()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("config.txt"));
+}
+
+void Module1::ReadConfig(const QString& path)
+{
+    const QStringList items = ConfigReader::readItems(path, 7);
+    state().connectionString = items.at(2);
+    state().chamberItem = items.at(4);
+    state().foundationItem = items.at(6);
+}
+
+void Module1::OpenConnection()
+{
+    DbConnection& db = state().connection;
+    db.setConnectionString(state().connectionString);
+    db.setConnectionTimeout(10);
+    db.open();
+    db.setCursorLocation(DbConnection::UseClient);
+}
+
+Module1::StartOutcome Module1::Main(const std::function<void()>& loadMainWindow,
+                                    const QString& lockPath)
+{
+    ReadConfig();
+    OpenConnection();
+    auto instance = std::make_unique<SingleInstance>(
+        lockPath.isEmpty() ? SingleInstance::defaultLockPath() : lockPath);
+    if (instance->earlierCopyRunning()) {
+        MessageBoxes::show(QStringLiteral("This application is already running."),
+                           QStringLiteral("Application Already Running"), MessageBoxes::OkOnly);
+        return StartOutcome::EarlierCopyRunning;
+    }
+    state().instance = std::move(instance);
+    loadMainWindow();
+    return StartOutcome::Running;
+}
+
+void Module1::CloseAndEnd()
+{
+    state().connection.close();
+    endProgram();
+}
+
+void Module1::setEndAction(std::function<void()> endAction)
+{
+    state().endAction = std::move(endAction);
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "app/DbConnection.h"
+
+#include <QString>
+#include <functional>
+
+// Start-up and the end of the program: the configuration, the one database connection and
+// the previous-instance test. Everything here lives from start-up to the end of the process.
+namespace Module1 {
+
+DbConnection& dbConnection();
+const QString& dbConnectionString();
+const QString& chamberItemName();
+const QString& foundationItemName();
+
+// config.txt beside the executable.
+QString configPath();
+
+// Reads the seven items of config.txt; items 3, 5 and 7 are kept.
+void ReadConfig(const QString& path = configPath());
+
+// Connection string, 10-second open time-out, open, then client-side cursors.
+void OpenConnection();
+
+enum class StartOutcome { Running, EarlierCopyRunning };
+
+// Reads the configuration, opens the connection, refuses to run beside an earlier copy, and
+// otherwise calls loadMainWindow. Failures escape as Failure to the caller's report.
+StartOutcome Main(const std::function<void()>& loadMainWindow,
+                  const QString& lockPath = QString());
+
+// Closes the connection and ends the program.
+void CloseAndEnd();
+
+// How the program ends; tests replace it. The default closes every window and leaves the
+// event loop.
+void setEndAction(std::function<void()> endAction);
+
+} // namespace Module1

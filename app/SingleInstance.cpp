@@ -1,0 +1,26 @@
+#include "app/SingleInstance.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+SingleInstance::SingleInstance(const QString& lockPath)
+    : m_lock(lockPath)
+{
+    // Only a live holder counts; age alone never makes a running copy's lock stale.
+    m_lock.setStaleLockTime(0);
+}
+
+bool SingleInstance::earlierCopyRunning()
+{
+    if (m_lock.isLocked())
+        return false;
+    return !m_lock.tryLock(0);
+}
+
+QString SingleInstance::defaultLockPath()
+{
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty())
+        dir = QDir::tempPath();
+    return QDir(dir).filePath(QStringLiteral("velloran.lock"));
+}

@@ -1,0 +1,42 @@
+#include "app/FailureReport.h"
+#include "app/Module1.h"
+#include "app/VelloranApplication.h"
+#include "ui/frmCreateInvoices.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+// Qt's own message for a missing display is cryptic; say plainly what is needed instead.
+bool displayAvailable()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland"))
+        return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!displayAvailable()) {
+        std::fputs("Velloran is a desktop program and needs a graphical display, but none was "
+                   "found (neither DISPLAY nor WAYLAND_DISPLAY is set).\nStart it from a "
+                   "desktop session, or under Xvfb: xvfb-run ./velloran\n",
+                   stderr);
+        return 2;
+    }
+    VelloranApplication app(argc, argv);
+    VelloranApplication::setApplicationName(QStringLiteral("Velloran"));
+    std::unique_ptr<frmCreateInvoices> window;
+    return FailureReport::guard([&] {
+        const auto outcome = Module1::Main([&] {
+            window = std::make_unique<frmCreateInvoices>();
+            window->show();
+        });
+        if (outcome == Module1::StartOutcome::EarlierCopyRunning)
+            return 0;
+        return VelloranApplication::exec();
+    });
+}

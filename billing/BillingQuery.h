@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+// The statement that lists one organisation's members of one billing method, and the names
+// of the fields that the list filling reads from each of its records.
+namespace BillingQuery {
+
+extern const QString ChamberName;
+
+struct FieldSet {
+    QString company;
+    QString contact;
+    QString frequency;
+    QString yearlyAmount;
+    QString anniversary;
+};
+
+// The chamber's fields for exactly "Kestlemere Chamber of Commerce", the foundation's for
+// any other organisation text.
+bool isChamber(const QString& organisation);
+const FieldSet& fieldSetFor(const QString& organisation);
+
+// A single quote in the billing method is doubled, so that no text can end the quoted value.
+QString statement(const QString& organisation, const QString& billingMethod);
+
+} // namespace BillingQuery

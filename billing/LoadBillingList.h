@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+class BillingInputs;
+class DbConnection;
+class GridOperations;
+
+// Empties the grid and fills it with one unchecked row per member due in the chosen window,
+// in company and contact order, then formats it. Returns the organisation the list was made
+// for. Failures (database, a yearly amount that is no number) escape as Failure; the grid
+// then holds the rows written so far.
+QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
+                        const DbConnection& connection);

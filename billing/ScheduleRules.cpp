@@ -1,0 +1,109 @@
+#include "billing/ScheduleRules.h"
+
+#include "app/Failure.h"
+#include "app/FixedForms.h"
+#include "app/Money.h"
+
+namespace {
+struct Terms {
+    int periodMonths; // 0: no anniversary test
+    int divisor;
+};
+
+Terms termsOf(ScheduleRules::Frequency frequency)
+{
+    switch (frequency) {
+    case ScheduleRules::Frequency::Monthly:
+        return {0, 12};
+    case ScheduleRules::Frequency::Quarterly:
+        return {3, 4};
+    case ScheduleRules::Frequency::SemiAnnual:
+        return {6, 2};
+    case ScheduleRules::Frequency::Annual:
+        return {12, 1};
+    case ScheduleRules::Frequency::None:
+        break;
+    }
+    return {0, 0};
+}
+
+// The anniversary text of a monthly row: a date in M/D/YYYY form, or whatever else the field
+// holds as its own text.
+QString monthlyAnniversaryText(const QVariant& anniversary)
+{
+    if (anniversary.isNull())
+        return QString();
+    if (const auto date = FixedForms::dateOf(anniversary))
+        return FixedForms::dateText(*date);
+    return anniversary.toString();
+}
+} // namespace
+
+ScheduleRules::Frequency ScheduleRules::frequencyOf(const QVariant& frequencyField)
+{
+    if (frequencyField.isNull())
+        return Frequency::None;
+    const QString text = frequencyField.toString();
+    if (text == u"Monthly Invoice")
+        return Frequency::Monthly;
+    if (text == u"Quarterly")
+        return Frequency::Quarterly;
+    if (text == u"Semi-Annual")
+        return Frequency::SemiAnnual;
+    if (text == u"Annual")
+        return Frequency::Annual;
+    return Frequency::None;
+}
+
+bool ScheduleRules::isDue(Frequency frequency, const QVariant& anniversary, const QDate& start,
+                          const QDate& end)
+{
+    if (frequency == Frequency::None)
+        return false;
+    if (frequency == Frequency::Monthly)
+        return true;
+    const auto date = FixedForms::dateOf(anniversary);
+    if (!date)
+        return false;
+    const int k = termsOf(frequency).periodMonths;
+    return date->month() % k == start.month() % k && date->day() >= start.day() &&
+           date->day() <= end.day();
+}
+
+ScheduleRules::BillingLine ScheduleRules::lineFor(Frequency frequency, const QVariant& yearlyAmount,
+                                                  const QVariant& anniversary, const QDate& start)
+{
+    const auto amount = FixedForms::numberOf(yearlyAmount);
+    if (!amount)
+        throw Failure::typeMismatch();
+    const auto hundredths = Money::toHundredths(*amount / termsOf(frequency).divisor);
+    if (!hundredths)
+        throw Failure::overflow();
+
+    BillingLine line;
+    line.amountToBill = Money::hundredthsText(*hundredths);
+    line.yearlyAmount = FixedForms::numberText(*amount);
+    const QDate firstOfMonth(start.year(), start.month(), 1);
+    line.invoiceDate = FixedForms::dateText(firstOfMonth);
+    if (frequency == Frequency::Monthly) {
+        line.anniversary = monthlyAnniversaryText(anniversary);
+        line.dueDate = FixedForms::dateText(QDate(start.year(), start.month(), 15));
+    } else {
+        const QDate date = FixedForms::dateOf(anniversary).value_or(firstOfMonth);
+        line.anniversary = FixedForms::paddedDateText(date);
+        // A due date never names a day its month lacks (29 February in a common year).
+        const int day = qMin(date.day(), firstOfMonth.daysInMonth());
+        line.dueDate = FixedForms::dateText(QDate(start.year(), start.month(), day));
+    }
+    return line;
+}
+
+std::optional<ScheduleRules::BillingLine>
+ScheduleRules::judge(const QVariant& frequencyField, const QVariant& yearlyAmount,
+                     const QVariant& anniversary, const QDate& start, const QDate& end)
+{
+    const Frequency frequency = frequencyOf(frequencyField);
+    if (!isDue(frequency, anniversary, start, end))
+        return std::nullopt;
+    return lineFor(frequency, yearlyAmount, anniversary, start);
+}

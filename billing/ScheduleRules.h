@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QVariant>
+#include <optional>
+
+// Whether a member is due to be billed in the chosen window, and what the row shows.
+// The window runs from start to end within one month: its month and year are the start's,
+// and only the day numbers of start and end bound it.
+namespace ScheduleRules {
+
+enum class Frequency { None, Monthly, Quarterly, SemiAnnual, Annual };
+
+// Exact comparison: letter case and blanks count; null matches nothing.
+Frequency frequencyOf(const QVariant& frequencyField);
+
+// Monthly records are always due; the others when the anniversary's month recurs in the
+// window's month and its day lies between the start and end days.
+bool isDue(Frequency frequency, const QVariant& anniversary, const QDate& start, const QDate& end);
+
+struct BillingLine {
+    QString amountToBill;
+    QString yearlyAmount;
+    QString anniversary;
+    QString invoiceDate;
+    QString dueDate;
+};
+
+// The texts of a due record's row. Throws Failure (Type mismatch) when the yearly amount is
+// no number, and (Overflow) when it is too large to bill.
+BillingLine lineFor(Frequency frequency, const QVariant& yearlyAmount, const QVariant& anniversary,
+                    const QDate& start);
+
+// The whole decision for one record: nullopt when it is not due.
+std::optional<BillingLine> judge(const QVariant& frequencyField, const QVariant& yearlyAmount,
+                                 const QVariant& anniversary, const QDate& start, const QDate& end);
+
+} // namespace ScheduleRules

@@ -1,0 +1,157 @@
+#include "grid/BillingGrid.h"
+
+#include "grid/GridModel.h"
+#include "grid/GridPrinter.h"
+
+#include <QHeaderView>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace {
+QString& testPdfPath()
+{
+    static QString path;
+    return path;
+}
+} // namespace
+
+BillingGrid::BillingGrid(QWidget* parent)
+    : QTableView(parent)
+    , m_model(new GridModel(this))
+{
+    setModel(m_model);
+    m_model->setEditRequest([this](int row, int column) { return editAllowed(row, column); });
+    QFont gridFont(QStringLiteral("MS Sans Serif"));
+    gridFont.setStyleHint(QFont::SansSerif);
+    gridFont.setPointSizeF(8.25);
+    setFont(gridFont);
+    // Tab leaves the grid for the next control instead of walking its cells.
+    setTabKeyNavigation(false);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setWordWrap(false);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->hide();
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed);
+}
+
+bool BillingGrid::editAllowed(int row, int column)
+{
+    bool cancel = false;
+    emit CellEditRequested(row, column, cancel);
+    return !cancel;
+}
+
+bool BillingGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    if (index.isValid() && (m_model->flags(index) & Qt::ItemIsEditable) &&
+        (editTriggers() & trigger) && !editAllowed(m_model->gridRow(index.row()), index.column()))
+        return false;
+    return QTableView::edit(index, trigger, event);
+}
+
+void BillingGrid::SetRowCount(int rows)
+{
+    m_model->setStoredRowCount(rows);
+}
+
+int BillingGrid::RowCount() const
+{
+    return m_model->storedRowCount();
+}
+
+void BillingGrid::SetColumnCount(int columns)
+{
+    m_model->setStoredColumnCount(columns);
+}
+
+int BillingGrid::ColumnCount() const
+{
+    return m_model->storedColumnCount();
+}
+
+void BillingGrid::AppendRow(const QString& tabSeparatedCells)
+{
+    m_model->appendRow(tabSeparatedCells);
+}
+
+QString BillingGrid::CellText(int row, int column) const
+{
+    return m_model->cellText(row, column);
+}
+
+void BillingGrid::SetCellText(int row, int column, const QString& text)
+{
+    m_model->setCellText(row, column, text);
+}
+
+void BillingGrid::SetFixedRows(int rows)
+{
+    m_model->setFixedRows(rows);
+    horizontalHeader()->setVisible(rows > 0);
+}
+
+void BillingGrid::SetFixedColumns(int columns)
+{
+    // The grid has no fixed columns; any count other than 0 keeps the leading columns in
+    // view by hiding nothing, which is all a list this narrow needs.
+    Q_UNUSED(columns);
+}
+
+void BillingGrid::SetColumnType(int column, int typeCode)
+{
+    m_model->setColumnType(column, typeCode);
+}
+
+void BillingGrid::SetColumnFormat(int column, const QString& format)
+{
+    m_model->setColumnFormat(column, format);
+}
+
+void BillingGrid::FitColumns(int firstColumn, int lastColumn)
+{
+    m_model->publish();
+    for (int column = qMax(0, firstColumn); column <= lastColumn && column < ColumnCount();
+         ++column)
+        resizeColumnToContents(column);
+}
+
+void BillingGrid::Repaint()
+{
+    m_model->publish();
+    viewport()->update();
+    horizontalHeader()->viewport()->update();
+}
+
+void BillingGrid::PrintWithTitle(const QString& title, bool showDialog, int orientation,
+                                 int leftRightMargin, int topBottomMargin)
+{
+    m_model->publish();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(title);
+    printer.setPageOrientation(orientation == 2 ? QPageLayout::Landscape : QPageLayout::Portrait);
+    const double lr = leftRightMargin / 1440.0;
+    const double tb = topBottomMargin / 1440.0;
+    printer.setPageMargins(QMarginsF(lr, tb, lr, tb), QPageLayout::Inch);
+    if (!testPdfPath().isEmpty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(testPdfPath());
+    } else if (showDialog) {
+        QPrintDialog dialog(&printer, this);
+        dialog.setWindowTitle(title);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+    }
+    QVector<int> widths;
+    for (int column = 0; column < ColumnCount(); ++column)
+        widths << columnWidth(column);
+    GridPrinter(*m_model, widths).print(printer, title);
+}
+
+void BillingGrid::setPrintToPdfForTesting(const QString& pdfPath)
+{
+    testPdfPath() = pdfPath;
+}

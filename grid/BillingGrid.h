@@ -1,0 +1,52 @@
+#pragma once
+
+#include "grid/GridOperations.h"
+
+#include <QTableView>
+
+class GridModel;
+
+// The billing grid control: the grid operations on a table view of the program's own model.
+class BillingGrid : public QTableView, public GridOperations {
+    Q_OBJECT
+public:
+    explicit BillingGrid(QWidget* parent = nullptr);
+
+    void SetRowCount(int rows) override;
+    int RowCount() const override;
+    void SetColumnCount(int columns) override;
+    int ColumnCount() const override;
+    void AppendRow(const QString& tabSeparatedCells) override;
+    QString CellText(int row, int column) const override;
+    void SetCellText(int row, int column, const QString& text) override;
+    void SetFixedRows(int rows) override;
+    void SetFixedColumns(int columns) override;
+    void SetColumnType(int column, int typeCode) override;
+    void SetColumnFormat(int column, const QString& format) override;
+    void FitColumns(int firstColumn, int lastColumn) override;
+    void Repaint() override;
+
+    // Prints every row under the title. Orientation 1 is portrait, 2 landscape; margins in
+    // twips. With showDialog the print dialog comes first and may cancel the print.
+    void PrintWithTitle(const QString& title, bool showDialog, int orientation,
+                        int leftRightMargin, int topBottomMargin);
+
+    // Tests print to this PDF file instead of a printer, without the dialog.
+    static void setPrintToPdfForTesting(const QString& pdfPath);
+
+    GridModel* gridModel() const { return m_model; }
+
+    using QTableView::edit;
+
+signals:
+    // Raised before the user edits a cell; a handler sets cancel to stop the edit.
+    void CellEditRequested(int row, int column, bool& cancel);
+
+protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+
+private:
+    bool editAllowed(int row, int column);
+
+    GridModel* m_model;
+};

@@ -1,0 +1,22 @@
+#include "grid/CheckCell.h"
+
+#include <QLocale>
+
+QString CheckCell::text(bool checked)
+{
+    return checked ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+std::optional<bool> CheckCell::read(const QString& text)
+{
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+        return false;
+    bool ok = false;
+    const double number = QLocale::c().toDouble(t, &ok);
+    if (ok)
+        return number != 0.0;
+    return std::nullopt;
+}

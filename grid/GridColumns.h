@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The billing grid's ten columns. Row 0 holds the header texts; data rows follow.
+namespace GridColumns {
+
+enum Column {
+    Send = 0,
+    Company = 1,
+    Contact = 2,
+    AmountToBill = 3,
+    AnnualDues = 4,
+    BillAnniv = 5,
+    BillFrequency = 6,
+    InvoiceDate = 7,
+    DueDate = 8,
+    Result = 9,
+};
+
+constexpr int Count = 10;
+
+// Standard variant type codes used as column types.
+constexpr int TypeDate = 7;
+constexpr int TypeBoolean = 11;
+
+inline const QString& moneyFormat()
+{
+    static const QString format = QStringLiteral("$#,##0.00");
+    return format;
+}
+
+inline const QStringList& headerTexts()
+{
+    static const QStringList texts{
+        QStringLiteral("Send"),          QStringLiteral("Company"),
+        QStringLiteral("Contact"),       QStringLiteral("Amount to Bill"),
+        QStringLiteral("Annual Dues"),   QStringLiteral("Bill Anniv."),
+        QStringLiteral("Bill Frequency"), QStringLiteral("Invoice Date"),
+        QStringLiteral("Due Date"),      QStringLiteral("Result"),
+    };
+    return texts;
+}
+
+} // namespace GridColumns

@@ -1,0 +1,22 @@
+#include "grid/MoneyFormat.h"
+
+#include "app/FixedForms.h"
+#include "app/Money.h"
+
+QString MoneyFormat::display(const QString& text)
+{
+    const auto number = FixedForms::readNumber(text);
+    if (!number)
+        return text;
+    const auto hundredths = Money::toHundredths(*number);
+    if (!hundredths)
+        return text;
+    QString plain = Money::hundredthsFixedText(*hundredths);
+    const bool negative = plain.startsWith(u'-');
+    if (negative)
+        plain.remove(0, 1);
+    QString whole = plain.left(plain.size() - 3);
+    for (int i = whole.size() - 3; i > 0; i -= 3)
+        whole.insert(i, u',');
+    return (negative ? QStringLiteral("-$") : QStringLiteral("$")) + whole + plain.right(3);
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// Shows a number text in the grid's money format "$#,##0.00": thousands separators, two
+// decimals, a minus sign before the dollar sign for negatives. A text that is no number is
+// shown as written.
+namespace MoneyFormat {
+
+QString display(const QString& text);
+
+} // namespace MoneyFormat

@@ -1,0 +1,57 @@
+#include "TestSupport.h"
+
+#include "app/MessageBoxes.h"
+
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+#include <QUuid>
+
+QString TestSupport::makeContacts(const QString& dir, const QStringList& extraArgs,
+                                  const QString& name)
+{
+    const QString path = dir + u'/' + name;
+    QProcess tool;
+    tool.start(QStringLiteral(MAKE_CONTACTS_PATH), QStringList{path} + extraArgs);
+    if (!tool.waitForFinished(120000) || tool.exitCode() != 0)
+        qFatal("make_contacts failed: %s", tool.readAllStandardError().constData());
+    return path;
+}
+
+QString TestSupport::odbcString(const QString& databasePath)
+{
+    return QStringLiteral("Driver=SQLite3;Database=%1;NoCreat=1;").arg(databasePath);
+}
+
+void TestSupport::execSql(const QString& databasePath, const QStringList& statements)
+{
+    const QString name = QUuid::createUuid().toString();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(databasePath);
+        if (!db.open())
+            qFatal("cannot open %s", qPrintable(databasePath));
+        for (const QString& statement : statements) {
+            QSqlQuery query(db);
+            if (!query.exec(statement))
+                qFatal("%s: %s", qPrintable(statement), qPrintable(query.lastError().text()));
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+TestSupport::MessageRecorder::MessageRecorder(int answer_)
+    : answer(answer_)
+{
+    MessageBoxes::setHandler([this](const QString& text, const QString& caption, int style) {
+        boxes.append({text, caption, style});
+        return answer;
+    });
+}
+
+TestSupport::MessageRecorder::~MessageRecorder()
+{
+    MessageBoxes::setHandler({});
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Helpers shared by the tests: real contact databases made by make_contacts, and a recorder
+// that answers the program's message boxes.
+namespace TestSupport {
+
+// Makes a contact database in dir (the demo contacts unless extraArgs says otherwise) and
+// returns its path; fails the calling test when make_contacts fails.
+QString makeContacts(const QString& dir, const QStringList& extraArgs = {},
+                     const QString& name = QStringLiteral("contacts.db"));
+
+// The ODBC connection string of a SQLite file.
+QString odbcString(const QString& databasePath);
+
+// Runs statements on a SQLite file directly, to shape test data.
+void execSql(const QString& databasePath, const QStringList& statements);
+
+struct ShownBox {
+    QString text;
+    QString caption;
+    int style;
+};
+
+// Records every message box while it lives and answers each with answer.
+class MessageRecorder {
+public:
+    explicit MessageRecorder(int answer = 1);
+    ~MessageRecorder();
+    QList<ShownBox> boxes;
+    int answer;
+};
+
+} // namespace TestSupport

@@ -1,0 +1,278 @@
+// The billing grid: its cells, check cells, money format, fixed header row, edit requests and
+// printing.
+
+#include "TestSupport.h"
+
+#include "grid/BillingGrid.h"
+#include "grid/CheckCell.h"
+#include "grid/GridColumns.h"
+#include "grid/GridModel.h"
+#include "grid/MoneyFormat.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+void fillHeader(BillingGrid& grid)
+{
+    grid.SetRowCount(0);
+    grid.SetColumnCount(GridColumns::Count);
+    grid.AppendRow(GridColumns::headerTexts().join(u'\t'));
+}
+
+QString pdfText(const QString& pdf)
+{
+    QProcess tool;
+    tool.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    if (!tool.waitForFinished(30000))
+        return QString();
+    return QString::fromUtf8(tool.readAllStandardOutput());
+}
+} // namespace
+
+class TestGrid : public QObject {
+    Q_OBJECT
+private slots:
+    void appendAndReadCells();
+    void setCellTextKeepsOtherCells();
+    void setRowCountZeroEmptiesEverything();
+
+    void checkCellReading_data();
+    void checkCellReading();
+    void moneyFormat_data();
+    void moneyFormat();
+
+    void fixedHeaderRowIsShownAsHeader();
+    void emptyFillLeavesOnlyHeader();
+    void checkToggleRaisesEditRequest();
+    void textEditIsRefusedWhenCancelled();
+
+    void printsTitleAndEveryRowToPdf();
+};
+
+void TestGrid::appendAndReadCells()
+{
+    BillingGrid grid;
+    fillHeader(grid);
+    grid.AppendRow(QStringLiteral("False\tSmith & Sons <Ltd>\tJosé Núñez\t83.33"));
+    QCOMPARE(grid.RowCount(), 2);
+    QCOMPARE(grid.ColumnCount(), 10);
+    QCOMPARE(grid.CellText(0, 3), QStringLiteral("Amount to Bill"));
+    QCOMPARE(grid.CellText(0, 9), QStringLiteral("Result"));
+    QCOMPARE(grid.CellText(1, 1), QStringLiteral("Smith & Sons <Ltd>"));
+    QCOMPARE(grid.CellText(1, 2), QStringLiteral("José Núñez"));
+    // CellText gives the text as written, not as the money format shows it.
+    QCOMPARE(grid.CellText(1, 3), QStringLiteral("83.33"));
+    // Cells the row did not give stay empty.
+    QCOMPARE(grid.CellText(1, 4), QString());
+    QCOMPARE(grid.CellText(1, 9), QString());
+    QCOMPARE(grid.CellText(5, 0), QString());
+}
+
+void TestGrid::setCellTextKeepsOtherCells()
+{
+    BillingGrid grid;
+    fillHeader(grid);
+    grid.AppendRow(QStringLiteral("False\tA\tB\t1\t12\t\tMonthly Invoice\t3/1/2027\t3/15/2027"));
+    grid.SetCellText(1, GridColumns::Result, QStringLiteral("Error 3140: bad\treference"));
+    grid.SetCellText(1, GridColumns::Send, QStringLiteral("True"));
+    QCOMPARE(grid.CellText(1, 9), QStringLiteral("Error 3140: bad reference"));
+    QCOMPARE(grid.CellText(1, 0), QStringLiteral("True"));
+    QCOMPARE(grid.CellText(1, 5), QString());
+    QCOMPARE(grid.CellText(1, 8), QStringLiteral("3/15/2027"));
+    grid.SetCellText(1, GridColumns::Result, QString());
+    QCOMPARE(grid.CellText(1, 9), QString());
+    QCOMPARE(grid.CellText(1, 6), QStringLiteral("Monthly Invoice"));
+}
+
+void TestGrid::setRowCountZeroEmptiesEverything()
+{
+    BillingGrid grid;
+    fillHeader(grid);
+    grid.AppendRow(QStringLiteral("True\tA"));
+    grid.SetCellText(1, 9, QStringLiteral("Successful"));
+    grid.SetRowCount(0);
+    QCOMPARE(grid.RowCount(), 0);
+    QCOMPARE(grid.CellText(0, 0), QString());
+    QCOMPARE(grid.model()->rowCount(), 0);
+}
+
+void TestGrid::checkCellReading_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("expected"); // 1 true, 0 false, -1 does not convert
+    QTest::newRow("True") << "True" << 1;
+    QTest::newRow("false lower") << "false" << 0;
+    QTest::newRow("TRUE upper") << "TRUE" << 1;
+    QTest::newRow("-1") << "-1" << 1;
+    QTest::newRow("0") << "0" << 0;
+    QTest::newRow("blank") << "" << -1;
+    QTest::newRow("word") << "yes" << -1;
+}
+
+void TestGrid::checkCellReading()
+{
+    QFETCH(QString, text);
+    QFETCH(int, expected);
+    const auto value = CheckCell::read(text);
+    QCOMPARE(value.has_value(), expected >= 0);
+    if (value)
+        QCOMPARE(*value, expected == 1);
+    QCOMPARE(CheckCell::read(CheckCell::text(true)), std::optional<bool>(true));
+    QCOMPARE(CheckCell::read(CheckCell::text(false)), std::optional<bool>(false));
+}
+
+void TestGrid::moneyFormat_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("cents") << "83.33" << "$83.33";
+    QTest::newRow("whole") << "100" << "$100.00";
+    QTest::newRow("one decimal") << "83.3" << "$83.30";
+    QTest::newRow("thousands") << "1234567.5" << "$1,234,567.50";
+    QTest::newRow("exactly a thousand") << "1000" << "$1,000.00";
+    QTest::newRow("negative") << "-5" << "-$5.00";
+    QTest::newRow("zero") << "0" << "$0.00";
+    QTest::newRow("not a number") << "n/a" << "n/a";
+}
+
+void TestGrid::moneyFormat()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    QCOMPARE(MoneyFormat::display(text), shown);
+}
+
+void TestGrid::fixedHeaderRowIsShownAsHeader()
+{
+    BillingGrid grid;
+    fillHeader(grid);
+    grid.AppendRow(QStringLiteral("False\tA\tB\t1250.5"));
+    grid.AppendRow(QStringLiteral("True\tC\tD\t2"));
+    grid.SetColumnType(0, GridColumns::TypeBoolean);
+    grid.SetColumnFormat(3, GridColumns::moneyFormat());
+    grid.SetFixedRows(1);
+    grid.Repaint();
+
+    QAbstractItemModel* model = grid.model();
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(model->columnCount(), 10);
+    for (int c = 0; c < 10; ++c)
+        QCOMPARE(model->headerData(c, Qt::Horizontal).toString(), GridColumns::headerTexts()[c]);
+    QVERIFY(!grid.horizontalHeader()->isHidden());
+    QCOMPARE(model->data(model->index(0, 3)).toString(), QStringLiteral("$1,250.50"));
+    QCOMPARE(model->data(model->index(1, 0), Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    QCOMPARE(model->data(model->index(0, 0), Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    QVERIFY(model->flags(model->index(0, 0)) & Qt::ItemIsUserCheckable);
+}
+
+void TestGrid::emptyFillLeavesOnlyHeader()
+{
+    BillingGrid grid;
+    fillHeader(grid);
+    grid.SetColumnType(0, GridColumns::TypeBoolean);
+    grid.SetFixedRows(1);
+    grid.FitColumns(0, grid.ColumnCount() - 1);
+    grid.Repaint();
+    QCOMPARE(grid.RowCount(), 1);
+    QCOMPARE(grid.model()->rowCount(), 0);
+    QCOMPARE(grid.model()->headerData(9, Qt::Horizontal).toString(), QStringLiteral("Result"));
+}
+
+void TestGrid::checkToggleRaisesEditRequest()
+{
+    BillingGrid grid;
+    fillHeader(grid);
+    grid.AppendRow(QStringLiteral("False\tA"));
+    grid.SetColumnType(0, GridColumns::TypeBoolean);
+    grid.SetFixedRows(1);
+    grid.Repaint();
+
+    QList<QPair<int, int>> requests;
+    bool refuse = false;
+    connect(&grid, &BillingGrid::CellEditRequested, this, [&](int row, int column, bool& cancel) {
+        requests << qMakePair(row, column);
+        cancel = refuse;
+    });
+    QAbstractItemModel* model = grid.model();
+    QVERIFY(model->setData(model->index(0, 0), Qt::Checked, Qt::CheckStateRole));
+    QCOMPARE(grid.CellText(1, 0), QStringLiteral("True"));
+    QCOMPARE(requests, (QList<QPair<int, int>>{{1, 0}}));
+
+    refuse = true;
+    QVERIFY(!model->setData(model->index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
+    QCOMPARE(grid.CellText(1, 0), QStringLiteral("True"));
+    QCOMPARE(requests.size(), 2);
+}
+
+void TestGrid::textEditIsRefusedWhenCancelled()
+{
+    BillingGrid grid;
+    fillHeader(grid);
+    grid.AppendRow(QStringLiteral("False\tAcme"));
+    grid.SetColumnType(0, GridColumns::TypeBoolean);
+    grid.SetFixedRows(1);
+    grid.Repaint();
+    grid.resize(600, 300);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+
+    int requests = 0;
+    connect(&grid, &BillingGrid::CellEditRequested, this, [&](int row, int column, bool& cancel) {
+        ++requests;
+        QCOMPARE(row, 1);
+        QCOMPARE(column, 1);
+        cancel = true;
+    });
+    const QModelIndex company = grid.model()->index(0, 1);
+    grid.setCurrentIndex(company);
+    grid.edit(company);
+    QCOMPARE(requests, 1);
+    QVERIFY(!grid.findChild<QLineEdit*>());
+    QCOMPARE(grid.CellText(1, 1), QStringLiteral("Acme"));
+
+    // Allowed, the same request opens the editor.
+    disconnect(&grid, &BillingGrid::CellEditRequested, this, nullptr);
+    grid.edit(company);
+    QVERIFY(grid.findChild<QLineEdit*>());
+}
+
+void TestGrid::printsTitleAndEveryRowToPdf()
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("list.pdf"));
+    BillingGrid grid;
+    fillHeader(grid);
+    const int rows = 120; // more than one page
+    for (int i = 1; i <= rows; ++i)
+        grid.AppendRow(QStringLiteral("False\tCompany %1\tContact %1\t%1.5").arg(i));
+    grid.SetColumnType(0, GridColumns::TypeBoolean);
+    grid.SetColumnFormat(3, GridColumns::moneyFormat());
+    grid.SetFixedRows(1);
+    grid.FitColumns(0, 9);
+    grid.Repaint();
+
+    BillingGrid::setPrintToPdfForTesting(pdf);
+    grid.PrintWithTitle(QStringLiteral("Kestlemere Chamber of Commerce - 12/7/2026 10:08:04 AM"),
+                        true, 2, 720, 720);
+    BillingGrid::setPrintToPdfForTesting(QString());
+
+    const QString text = pdfText(pdf);
+    QVERIFY2(!text.isEmpty(), "pdftotext read nothing");
+    const int pages = text.count(u'\f');
+    QVERIFY2(pages >= 2, qPrintable(QString::number(pages)));
+    QCOMPARE(text.count(QStringLiteral("Kestlemere Chamber of Commerce - 12/7/2026 10:08:04 AM")),
+             pages);
+    QCOMPARE(text.count(QStringLiteral("Amount to Bill")), pages);
+    for (int i = 1; i <= rows; ++i)
+        QVERIFY2(text.contains(QStringLiteral("Contact %1 ").arg(i)) ||
+                     text.contains(QStringLiteral("Contact %1\n").arg(i)),
+                 qPrintable(QString::number(i)));
+    QVERIFY(text.contains(QStringLiteral("$120.50")));
+}
+
+QTEST_MAIN(TestGrid)
+#include "tst_grid.moc"

@@ -1,0 +1,327 @@
+// Start-up: config.txt, the connection string, the connection, the previous-instance test and
+// the one place that reports failures.
+
+#include "TestSupport.h"
+
+#include "app/ConfigReader.h"
+#include "app/ConnectionString.h"
+#include "app/Failure.h"
+#include "app/FailureReport.h"
+#include "app/Module1.h"
+#include "app/SingleInstance.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using TestSupport::MessageRecorder;
+
+namespace {
+QStringList itemsOf(const QByteArray& content, int count)
+{
+    ConfigReader reader(content);
+    QStringList items;
+    for (int i = 0; i < count; ++i)
+        items << reader.nextItem();
+    return items;
+}
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+// The failure that work throws; fails the test when it throws none.
+Failure failureOf(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (const Failure& failure) {
+        return failure;
+    }
+    return Failure(0, QStringLiteral("no failure"));
+}
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void configItems_data();
+    void configItems();
+    void configTooFewItemsIsInputPastEnd();
+    void configMissingFileIsFileNotFound();
+    void configReadsItemsThreeFiveSeven();
+
+    void connectionString_data();
+    void connectionString();
+    void connectionStringRefusesWindowsSignIn();
+
+    void openConnectionOnRealDatabase();
+    void openConnectionFailureCarriesDriverMessage();
+    void closeAndEndClosesConnectionFirst();
+
+    void earlierCopyIsDetected();
+    void staleLockOfDeadCopyIsTakenOver();
+    void mainRefusesBesideEarlierCopy();
+
+    void failureReportShowsNumberAndDescription();
+    void guardReportsEscapingFailure();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestStartup::configItems_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("items");
+
+    QTest::newRow("quoted connection string keeps its commas")
+        << QByteArray("Velloran\nDatabase,\"Driver=X;Server=a,1433;\"\nChamber,Dues\n")
+        << QStringList{"Velloran", "Database", "Driver=X;Server=a,1433;", "Chamber", "Dues"};
+    QTest::newRow("unquoted comma cuts the item")
+        << QByteArray("H\nDatabase,Driver=X;Server=a,1433;\nChamber,Dues\n")
+        << QStringList{"H", "Database", "Driver=X;Server=a", "1433;", "Chamber"};
+    QTest::newRow("CRLF line ends")
+        << QByteArray("H\r\nL1,V1\r\nL2,V2\r\n")
+        << QStringList{"H", "L1", "V1", "L2", "V2"};
+    QTest::newRow("blank lines are skipped")
+        << QByteArray("H\n\n\nL1,V1\n   \nL2,V2")
+        << QStringList{"H", "L1", "V1", "L2", "V2"};
+    QTest::newRow("blanks around unquoted items dropped, inside quotes kept")
+        << QByteArray("  H  \n L1 , \" V 1 \" \n\tL2\t,V2")
+        << QStringList{"H", "L1", " V 1 ", "L2", "V2"};
+    QTest::newRow("empty item between commas")
+        << QByteArray("a,,b\nc,\nd")
+        << QStringList{"a", "", "b", "c", ""};
+    QTest::newRow("byte-order mark is not part of the heading")
+        << QByteArray("\xEF\xBB\xBFHeading\nL,V")
+        << QStringList{"Heading", "L", "V"};
+    QTest::newRow("text after a closing quote is dropped")
+        << QByteArray("\"quoted\"tail,next")
+        << QStringList{"quoted", "next"};
+    QTest::newRow("UTF-8 names arrive intact")
+        << QByteArray("H,Cotisation \xC3\xA9l\xC3\xA8ve")
+        << QStringList{"H", QString::fromUtf8("Cotisation \xC3\xA9l\xC3\xA8ve")};
+}
+
+void TestStartup::configItems()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, items);
+    QCOMPARE(itemsOf(content, items.size()), items);
+}
+
+void TestStartup::configTooFewItemsIsInputPastEnd()
+{
+    const Failure f = failureOf([] { itemsOf("H\nL1,V1\nL2,V2\nL3\n", 7); });
+    QCOMPARE(f.number(), 62);
+    QCOMPARE(f.description(), QStringLiteral("Input past end of file"));
+
+    // An unbalanced quote swallows the rest of the file.
+    const Failure g = failureOf([] { itemsOf("H\nL1,\"V1\nL2,V2\nL3,V3\n", 7); });
+    QCOMPARE(g.number(), 62);
+}
+
+void TestStartup::configMissingFileIsFileNotFound()
+{
+    const QString path = m_dir.filePath(QStringLiteral("nowhere/config.txt"));
+    const Failure f = failureOf([&] { ConfigReader::readItems(path, 7); });
+    QCOMPARE(f.number(), 53);
+    QVERIFY(f.description().startsWith(QStringLiteral("File not found")));
+    QVERIFY(f.description().contains(path));
+}
+
+void TestStartup::configReadsItemsThreeFiveSeven()
+{
+    const QString path = m_dir.filePath(QStringLiteral("config.txt"));
+    writeFile(path, "Velloran settings\r\nContact database,\"Driver=SQLite3;Database=/x,y.db;\"\r\n"
+                    "Chamber item,Membership Dues\r\nFoundation item,Pledge\r\nignored,after\r\n");
+    Module1::ReadConfig(path);
+    QCOMPARE(Module1::dbConnectionString(), QStringLiteral("Driver=SQLite3;Database=/x,y.db;"));
+    QCOMPARE(Module1::chamberItemName(), QStringLiteral("Membership Dues"));
+    QCOMPARE(Module1::foundationItemName(), QStringLiteral("Pledge"));
+}
+
+void TestStartup::connectionString_data()
+{
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("odbc");
+
+    QTest::newRow("ODBC string unchanged")
+        << "Driver=SQLite3;Database=/srv/contacts.db;NoCreat=1;"
+        << "Driver=SQLite3;Database=/srv/contacts.db;NoCreat=1;";
+    QTest::newRow("DSN unchanged") << "DSN=Contacts;UID=a;PWD=b" << "DSN=Contacts;UID=a;PWD=b";
+    QTest::newRow("SQLOLEDB with instance")
+        << "Provider=SQLOLEDB.1;Persist Security Info=False;User ID=billing;Password=s3cret;"
+           "Initial Catalog=CRM;Data Source=crmhost\\SQLEXPRESS"
+        << "Driver=FreeTDS;Server=crmhost\\SQLEXPRESS;Database=CRM;UID=billing;PWD=s3cret;";
+    QTest::newRow("SQLNCLI with port")
+        << "Provider=SQLNCLI11;Data Source=10.0.0.5,1533;Initial Catalog=CRM;User ID=u;Password=p"
+        << "Driver=FreeTDS;Server=10.0.0.5;Port=1533;Database=CRM;UID=u;PWD=p;";
+    QTest::newRow("MSOLEDBSQL, local server, password with semicolon")
+        << "provider=msoledbsql;data source=(local);database=CRM;uid=u;pwd=\"a;b\""
+        << "Driver=FreeTDS;Server=localhost;Database=CRM;UID=u;PWD={a;b};";
+}
+
+void TestStartup::connectionString()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, odbc);
+    QCOMPARE(ConnectionString::toOdbc(given), odbc);
+}
+
+void TestStartup::connectionStringRefusesWindowsSignIn()
+{
+    const Failure f = failureOf([] {
+        ConnectionString::toOdbc(QStringLiteral(
+            "Provider=SQLOLEDB;Integrated Security=SSPI;Initial Catalog=CRM;Data Source=crm"));
+    });
+    QVERIFY(f.number() != 0);
+    QVERIFY(f.description().contains(QStringLiteral("Windows sign-in")));
+    QVERIFY(f.description().contains(QStringLiteral("user name")));
+}
+
+void TestStartup::openConnectionOnRealDatabase()
+{
+    const QString db = TestSupport::makeContacts(m_dir.path());
+    const QString path = m_dir.filePath(QStringLiteral("config.txt"));
+    writeFile(path, ("H\nDB,\"" + TestSupport::odbcString(db) + "\"\nC,Dues\nF,Pledge\n").toUtf8());
+    Module1::ReadConfig(path);
+    Module1::OpenConnection();
+    DbConnection& connection = Module1::dbConnection();
+    QVERIFY(connection.isOpen());
+    QCOMPARE(connection.connectionTimeout(), 10);
+    QCOMPARE(connection.cursorLocation(), DbConnection::UseClient);
+    QCOMPARE(connection.database().driverName(), QStringLiteral("QODBC"));
+    connection.close();
+}
+
+void TestStartup::openConnectionFailureCarriesDriverMessage()
+{
+    DbConnection connection;
+    connection.setConnectionString(
+        TestSupport::odbcString(m_dir.filePath(QStringLiteral("missing.db"))));
+    const Failure f = failureOf([&] { connection.open(); });
+    QVERIFY(f.number() != 0);
+    QVERIFY2(f.description().contains(QStringLiteral("[SQLite]")), qPrintable(f.description()));
+    // NoCreat: a wrong path must not leave an empty database behind.
+    QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("missing.db"))));
+
+    connection.setConnectionString(QStringLiteral("Driver=NoSuchDriver;Database=x"));
+    const Failure g = failureOf([&] { connection.open(); });
+    QVERIFY2(g.description().contains(QStringLiteral("NoSuchDriver")) ||
+                 g.description().contains(QStringLiteral("not found")),
+             qPrintable(g.description()));
+}
+
+void TestStartup::closeAndEndClosesConnectionFirst()
+{
+    const QString db = TestSupport::makeContacts(m_dir.path(), {}, QStringLiteral("end.db"));
+    const QString path = m_dir.filePath(QStringLiteral("config.txt"));
+    writeFile(path, ("H\nDB,\"" + TestSupport::odbcString(db) + "\"\nC,Dues\nF,Pledge\n").toUtf8());
+    Module1::ReadConfig(path);
+    Module1::OpenConnection();
+    bool openWhenEnding = true;
+    int ends = 0;
+    Module1::setEndAction([&] {
+        openWhenEnding = Module1::dbConnection().isOpen();
+        ++ends;
+    });
+    Module1::CloseAndEnd();
+    Module1::setEndAction({});
+    QCOMPARE(ends, 1);
+    QVERIFY(!openWhenEnding);
+}
+
+void TestStartup::earlierCopyIsDetected()
+{
+    const QString lock = m_dir.filePath(QStringLiteral("first.lock"));
+    SingleInstance first(lock);
+    QVERIFY(!first.earlierCopyRunning());
+    SingleInstance second(lock);
+    QVERIFY(second.earlierCopyRunning());
+    // The first copy is undisturbed and keeps its lock.
+    QVERIFY(!first.earlierCopyRunning());
+}
+
+void TestStartup::staleLockOfDeadCopyIsTakenOver()
+{
+    // A copy that crashed leaves its lock file behind, naming a process that is gone.
+    QProcess gone;
+    gone.start(QStringLiteral("true"));
+    QVERIFY(gone.waitForFinished());
+    const qint64 deadPid = gone.processId() ? gone.processId() : 999999;
+    const QString lock = m_dir.filePath(QStringLiteral("stale.lock"));
+    writeFile(lock, QByteArray::number(deadPid) + "\nvelloran\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    QVERIFY(QFile::exists(lock));
+    SingleInstance next(lock);
+    QVERIFY(!next.earlierCopyRunning());
+}
+
+void TestStartup::mainRefusesBesideEarlierCopy()
+{
+    const QString db = TestSupport::makeContacts(m_dir.path(), {}, QStringLiteral("main.db"));
+    const QString config = QDir(QCoreApplication::applicationDirPath()).filePath("config.txt");
+    writeFile(config,
+              ("H\nDB,\"" + TestSupport::odbcString(db) + "\"\nC,Dues\nF,Pledge\n").toUtf8());
+    const QString lock = m_dir.filePath(QStringLiteral("main.lock"));
+    SingleInstance first(lock);
+    QVERIFY(!first.earlierCopyRunning());
+
+    MessageRecorder boxes;
+    bool loaded = false;
+    const auto outcome = Module1::Main([&] { loaded = true; }, lock);
+    QFile::remove(config);
+
+    QCOMPARE(outcome, Module1::StartOutcome::EarlierCopyRunning);
+    QVERIFY(!loaded);
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes[0].text, QStringLiteral("This application is already running."));
+    QCOMPARE(boxes.boxes[0].caption, QStringLiteral("Application Already Running"));
+    QCOMPARE(boxes.boxes[0].style, 0);
+    // The second copy read the configuration and opened its connection before it noticed.
+    QVERIFY(Module1::dbConnection().isOpen());
+    Module1::dbConnection().close();
+}
+
+void TestStartup::failureReportShowsNumberAndDescription()
+{
+    MessageRecorder boxes;
+    int status = -1;
+    FailureReport::setTerminator([&](int s) { status = s; });
+    FailureReport::report(Failure::fileNotFound(QStringLiteral("/opt/velloran/config.txt")));
+    FailureReport::setTerminator({});
+
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes[0].caption, QStringLiteral("Velloran"));
+    QCOMPARE(boxes.boxes[0].text,
+             QStringLiteral("Run-time error '53':\n\nFile not found: /opt/velloran/config.txt"));
+    QCOMPARE(boxes.boxes[0].style, 0);
+    QVERIFY(status != 0);
+}
+
+void TestStartup::guardReportsEscapingFailure()
+{
+    MessageRecorder boxes;
+    QList<int> statuses;
+    FailureReport::setTerminator([&](int s) { statuses << s; });
+    const int result = FailureReport::guard([]() -> int { throw Failure(-2147220472, "Could not start QuickBooks."); });
+    const int fine = FailureReport::guard([] { return 7; });
+    FailureReport::setTerminator({});
+
+    QCOMPARE(fine, 7);
+    QVERIFY(result != 0);
+    QCOMPARE(statuses.size(), 1);
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes[0].text,
+             QStringLiteral("Run-time error '-2147220472':\n\nCould not start QuickBooks."));
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

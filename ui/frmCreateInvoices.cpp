@@ -1,0 +1,258 @@
+#include "ui/frmCreateInvoices.h"
+
+#include "app/Clock.h"
+#include "app/MessageBoxes.h"
+#include "app/Module1.h"
+#include "billing/BillingQuery.h"
+#include "billing/LoadBillingList.h"
+#include "grid/BillingGrid.h"
+#include "grid/CheckCell.h"
+#include "grid/GridColumns.h"
+#include "ui/GeneralDate.h"
+#include "ui/ResizeRule.h"
+#include "ui/Twips.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+const QString FoundationName = QStringLiteral("Viderizo Ruzerevurar Arovezeruv");
+}
+
+frmCreateInvoices::frmCreateInvoices(QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("frmCreateInvoices"));
+    setWindowTitle(QStringLiteral("Velloran 1.6"));
+    setWindowIcon(QIcon(QStringLiteral(":/velloran.xpm")));
+    createControls();
+    resize(Twips::toPixels(14010, this), Twips::toPixels(8325, this));
+    Form_Load();
+}
+
+void frmCreateInvoices::place(QWidget* control, int left, int top, int width, int height)
+{
+    control->setGeometry(Twips::toPixels(left, this), Twips::toPixels(top, this),
+                         Twips::toPixels(width, this), Twips::toPixels(height, this));
+}
+
+void frmCreateInvoices::createControls()
+{
+    auto named = [](auto* control, const char* name) {
+        control->setObjectName(QLatin1String(name));
+        return control;
+    };
+    auto button = [&](const char* name, const QString& caption) {
+        return named(new QPushButton(caption, this), name);
+    };
+    auto dateEdit = [&](const char* name) {
+        auto* edit = named(new QDateEdit(this), name);
+        edit->setCalendarPopup(true);
+        edit->setDisplayFormat(QStringLiteral("M/d/yyyy"));
+        return edit;
+    };
+
+    dtStartDate = dateEdit("dtStartDate");
+    dtEndDate = dateEdit("dtEndDate");
+    cmbCompany = named(new QComboBox(this), "cmbCompany");
+    cmbPayment = named(new QComboBox(this), "cmbPayment");
+    btnRefresh = button("btnRefresh", QStringLiteral("Refresh"));
+    vsfgList = named(new BillingGrid(this), "vsfgList");
+    btnPrint = button("btnPrint", QStringLiteral("Print"));
+    btnSelectNone = button("btnSelectNone", QStringLiteral("Select None"));
+    btnSelectAll = button("btnSelectAll", QStringLiteral("Select All"));
+    btnCreateInvoices = button("btnCreateInvoices", QStringLiteral("Create Invoices"));
+    btnExit = button("btnExit", QStringLiteral("Exit"));
+    Label1 = named(new QLabel(QStringLiteral("Company"), this), "Label1");
+    Label3 = named(new QLabel(QStringLiteral("Start Date"), this), "Label3");
+    Label4 = named(new QLabel(QStringLiteral("End Date"), this), "Label4");
+    Label2 = named(new QLabel(QStringLiteral("Payment"), this), "Label2");
+    chkEmail = named(new QCheckBox(QStringLiteral("Mark To Email"), this), "chkEmail");
+
+    place(dtStartDate, 1320, 120, 1695, 375);
+    place(dtEndDate, 4080, 120, 1695, 375);
+    place(cmbCompany, 1320, 600, 4455, 315);
+    place(cmbPayment, 1320, 960, 4455, 315);
+    place(btnRefresh, 6000, 120, 1335, 375);
+    place(vsfgList, 120, 1440, 13815, 6375);
+    place(btnPrint, 5640, 7920, 1575, 375);
+    place(btnSelectNone, 7320, 7920, 1575, 375);
+    place(btnSelectAll, 9000, 7920, 1575, 375);
+    place(btnCreateInvoices, 10680, 7920, 1575, 375);
+    place(btnExit, 12360, 7920, 1575, 375);
+    place(Label1, 120, 600, 1095, 255);
+    place(Label3, 120, 120, 1095, 255);
+    place(Label4, 3120, 120, 855, 255);
+    place(Label2, 120, 960, 1095, 255);
+    place(chkEmail, 7560, 240, 1575, 255);
+
+    // The focus runs through the controls in this order and back to the start; the labels
+    // never take it. Buttons take it from the keyboard too, so Space presses them.
+    const QList<QWidget*> order{dtStartDate,   dtEndDate,     cmbCompany,   cmbPayment,
+                                btnRefresh,    vsfgList,      btnPrint,     btnSelectNone,
+                                btnSelectAll,  btnCreateInvoices, btnExit,  chkEmail};
+    for (QWidget* control : order)
+        control->setFocusPolicy(Qt::StrongFocus);
+    for (int i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    dtStartDate->setFocus();
+
+    connect(btnRefresh, &QPushButton::clicked, this, &frmCreateInvoices::btnRefresh_Click);
+    connect(btnSelectAll, &QPushButton::clicked, this, &frmCreateInvoices::btnSelectAll_Click);
+    connect(btnSelectNone, &QPushButton::clicked, this, &frmCreateInvoices::btnSelectNone_Click);
+    connect(btnPrint, &QPushButton::clicked, this, &frmCreateInvoices::btnPrint_Click);
+    connect(btnExit, &QPushButton::clicked, this, &frmCreateInvoices::btnExit_Click);
+    connect(vsfgList, &BillingGrid::CellEditRequested, this,
+            &frmCreateInvoices::vsfgList_CellEditRequested);
+}
+
+void frmCreateInvoices::Form_Load()
+{
+    vsfgList->SetRowCount(0);
+    cmbCompany->addItem(BillingQuery::ChamberName);
+    cmbCompany->addItem(FoundationName);
+    cmbPayment->addItem(QStringLiteral("Electronic Withdrawal"));
+    cmbPayment->addItem(QStringLiteral("Invoice"));
+    cmbCompany->setCurrentIndex(-1);
+    cmbPayment->setCurrentIndex(-1);
+
+    const QDate today = Clock::today();
+    const QDate nextMonth = today.addMonths(1);
+    const QDate monthAfter = today.addMonths(2);
+    dtStartDate->setDate(QDate(nextMonth.year(), nextMonth.month(), 1));
+    dtEndDate->setDate(QDate(monthAfter.year(), monthAfter.month(), 1).addDays(-1));
+}
+
+void frmCreateInvoices::Form_Resize()
+{
+    if (isMinimized())
+        return;
+    const QSize outer = isVisible() ? frameGeometry().size() : size();
+    const auto p = ResizeRule::compute(Twips::fromPixels(outer.width(), this),
+                                       Twips::fromPixels(outer.height(), this));
+    QSize grid = vsfgList->size();
+    if (p.gridWidth)
+        grid.setWidth(Twips::toPixels(*p.gridWidth, this));
+    if (p.gridHeight)
+        grid.setHeight(Twips::toPixels(*p.gridHeight, this));
+    vsfgList->resize(grid);
+    QPushButton* const buttons[ResizeRule::ButtonCount] = {btnExit, btnCreateInvoices,
+                                                           btnSelectAll, btnSelectNone, btnPrint};
+    for (int b = 0; b < ResizeRule::ButtonCount; ++b)
+        buttons[b]->move(Twips::toPixels(p.buttonLeft[b], this),
+                         Twips::toPixels(p.buttonTop, this));
+}
+
+void frmCreateInvoices::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmCreateInvoices::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    Form_Resize();
+}
+
+// The window system may report the frame only after the first show; the layout then follows.
+void frmCreateInvoices::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    Form_Resize();
+}
+
+void frmCreateInvoices::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+QString frmCreateInvoices::organisation() const
+{
+    return cmbCompany->currentText();
+}
+
+QString frmCreateInvoices::billingMethod() const
+{
+    return cmbPayment->currentText();
+}
+
+QDate frmCreateInvoices::startDate() const
+{
+    return dtStartDate->date();
+}
+
+QDate frmCreateInvoices::endDate() const
+{
+    return dtEndDate->date();
+}
+
+QString frmCreateInvoices::listOrganisation() const
+{
+    return m_filled ? m_filledOrganisation : cmbCompany->currentText();
+}
+
+void frmCreateInvoices::btnRefresh_Click()
+{
+    if (dtStartDate->date().month() != dtEndDate->date().month()) {
+        MessageBoxes::show(QStringLiteral("Start Date and End Date must be in the same month."),
+                           QStringLiteral("Invalid Dates"), MessageBoxes::OkOnly);
+        return;
+    }
+    if (cmbCompany->currentText().isEmpty()) {
+        MessageBoxes::show(QStringLiteral("You must select a company."),
+                           QStringLiteral("No Company Selected"), MessageBoxes::OkOnly);
+        return;
+    }
+    if (cmbPayment->currentText().isEmpty()) {
+        MessageBoxes::show(QStringLiteral("You must select a Payment."),
+                           QStringLiteral("No Payment Selected"), MessageBoxes::OkOnly);
+        return;
+    }
+    m_filledOrganisation = LoadBillingList(*this, *vsfgList, Module1::dbConnection());
+    m_filled = true;
+}
+
+void frmCreateInvoices::setSendCells(bool checked)
+{
+    const QString text = CheckCell::text(checked);
+    const int rows = vsfgList->RowCount();
+    for (int row = 1; row < rows; ++row)
+        vsfgList->SetCellText(row, GridColumns::Send, text);
+}
+
+void frmCreateInvoices::btnSelectAll_Click()
+{
+    setSendCells(true);
+}
+
+void frmCreateInvoices::btnSelectNone_Click()
+{
+    setSendCells(false);
+}
+
+void frmCreateInvoices::btnPrint_Click()
+{
+    const QString title =
+        cmbCompany->currentText() + QStringLiteral(" - ") + GeneralDate::text(Clock::now());
+    vsfgList->PrintWithTitle(title, true, 2, 720, 720);
+}
+
+void frmCreateInvoices::btnExit_Click()
+{
+    Module1::CloseAndEnd();
+}
+
+void frmCreateInvoices::vsfgList_CellEditRequested(int row, int column, bool& cancel)
+{
+    Q_UNUSED(row);
+    if (column != GridColumns::Send)
+        cancel = true;
+}

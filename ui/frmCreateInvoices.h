@@ -1,0 +1,72 @@
+#pragma once
+
+#include "billing/BillingInputs.h"
+
+#include <QWidget>
+
+class BillingGrid;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QPushButton;
+
+// The main window. Its handlers stay thin: they check the user's choices and call the
+// billing list and invoice posting, which do the work.
+class frmCreateInvoices : public QWidget, public BillingInputs {
+    Q_OBJECT
+public:
+    explicit frmCreateInvoices(QWidget* parent = nullptr);
+
+    // BillingInputs: the choices as the controls hold them now.
+    QString organisation() const override;
+    QString billingMethod() const override;
+    QDate startDate() const override;
+    QDate endDate() const override;
+
+    // The organisation of the list on screen: the one the last fill was made for, or the
+    // list box's text before the first fill.
+    QString listOrganisation() const;
+
+    // The controls, named as the rest of the program and its tests know them.
+    QDateEdit* dtStartDate;
+    QDateEdit* dtEndDate;
+    QComboBox* cmbCompany;
+    QComboBox* cmbPayment;
+    QPushButton* btnRefresh;
+    BillingGrid* vsfgList;
+    QPushButton* btnPrint;
+    QPushButton* btnSelectNone;
+    QPushButton* btnSelectAll;
+    QPushButton* btnCreateInvoices;
+    QPushButton* btnExit;
+    QLabel* Label1;
+    QLabel* Label3;
+    QLabel* Label4;
+    QLabel* Label2;
+    QCheckBox* chkEmail;
+
+public slots:
+    void btnRefresh_Click();
+    void btnSelectAll_Click();
+    void btnSelectNone_Click();
+    void btnPrint_Click();
+    void btnExit_Click();
+    void vsfgList_CellEditRequested(int row, int column, bool& cancel);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void createControls();
+    void Form_Load();
+    void Form_Resize();
+    void place(QWidget* control, int left, int top, int width, int height);
+    void setSendCells(bool checked);
+
+    QString m_filledOrganisation;
+    bool m_filled = false;
+};
