@@ -30,7 +30,8 @@ QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
     records.open(statement, connection);
     const QString unchecked = CheckCell::text(false);
     while (!records.eof()) {
-        const auto frequency = ScheduleRules::frequencyOf(records.field(fields.frequency));
+        const QVariant frequencyText = records.field(fields.frequency);
+        const auto frequency = ScheduleRules::frequencyOf(frequencyText);
         const QDate start = inputs.startDate();
         if (ScheduleRules::isDue(frequency, records.field(fields.anniversary), start,
                                  inputs.endDate())) {
@@ -43,7 +44,7 @@ QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
                 line.amountToBill,
                 line.yearlyAmount,
                 line.anniversary,
-                records.field(fields.frequency).toString(),
+                frequencyText.toString(),
                 line.invoiceDate,
                 line.dueDate,
             };

@@ -4,6 +4,7 @@
 #include "app/Failure.h"
 
 #include <QSqlError>
+#include <QSqlRecord>
 
 void Recordset::open(const QString& statement, const DbConnection& connection)
 {
@@ -13,13 +14,16 @@ void Recordset::open(const QString& statement, const DbConnection& connection)
     m_query.setForwardOnly(true);
     if (!m_query.exec(statement))
         throw Failure::fromSqlError(m_query.lastError());
-    m_fields = m_query.record();
+    const QSqlRecord fields = m_query.record();
+    m_positions.clear();
+    for (int i = 0; i < fields.count(); ++i)
+        m_positions.insert(fields.fieldName(i), i);
     moveNext();
 }
 
 QVariant Recordset::field(const QString& name) const
 {
-    const int index = m_fields.indexOf(name);
+    const int index = m_positions.value(name, -1);
     if (index < 0)
         throw Failure(3265, QStringLiteral("Item cannot be found in the collection corresponding "
                                            "to the requested name or ordinal: %1")
@@ -38,6 +42,6 @@ void Recordset::close()
 {
     m_query.finish();
     m_query = QSqlQuery();
-    m_fields = QSqlRecord();
+    m_positions.clear();
     m_eof = true;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QHash>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QString>
 #include <QVariant>
 
@@ -20,6 +20,8 @@ public:
 
 private:
     QSqlQuery m_query;
-    QSqlRecord m_fields;
+    // Field positions by name, learnt once per statement: looking a name up in the record
+    // for every read costs more than the read itself.
+    QHash<QString, int> m_positions;
     bool m_eof = true;
 };

@@ -4,6 +4,7 @@
 #include "grid/GridPrinter.h"
 
 #include <QHeaderView>
+#include <QStyle>
 #include <QPrintDialog>
 #include <QPrinter>
 
@@ -114,9 +115,27 @@ void BillingGrid::SetColumnFormat(int column, const QString& format)
 void BillingGrid::FitColumns(int firstColumn, int lastColumn)
 {
     m_model->publish();
+    // Measuring every cell through the item delegate costs a text layout per cell; the
+    // longest texts of a column decide its width, so only they are measured.
+    const QFontMetrics cellMetrics(font());
+    const QFontMetrics headerMetrics(horizontalHeader()->font());
+    const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) +
+                        cellMetrics.averageCharWidth() * 2;
+    const int checkWidth = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this);
     for (int column = qMax(0, firstColumn); column <= lastColumn && column < ColumnCount();
-         ++column)
-        resizeColumnToContents(column);
+         ++column) {
+        int width = m_model->fixedRows() > 0
+                        ? headerMetrics.horizontalAdvance(m_model->cellText(0, column))
+                        : 0;
+        if (m_model->isCheckColumn(column)) {
+            width = qMax(width, checkWidth);
+        } else {
+            for (int row : m_model->longestCells(column, 32))
+                width = qMax(width,
+                             cellMetrics.horizontalAdvance(m_model->displayText(row, column)));
+        }
+        setColumnWidth(column, width + padding);
+    }
 }
 
 void BillingGrid::Repaint()

@@ -5,6 +5,7 @@
 #include "grid/MoneyFormat.h"
 
 #include <QByteArrayView>
+#include <queue>
 
 namespace {
 constexpr char Separator = '\t';
@@ -141,6 +142,26 @@ QString GridModel::displayText(int row, int column) const
     if (columnFormat(column) == GridColumns::moneyFormat())
         return MoneyFormat::display(text);
     return text;
+}
+
+QVector<int> GridModel::longestCells(int column, int count) const
+{
+    // A min-heap of (length, row) keeps the count longest cells seen so far.
+    using Entry = std::pair<qsizetype, int>;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> longest;
+    for (int row = headerRows(); row < storedRowCount(); ++row) {
+        const qsizetype length = cellView(m_rows[size_t(row)], column).size();
+        if (int(longest.size()) < count) {
+            longest.emplace(length, row);
+        } else if (length > longest.top().first) {
+            longest.pop();
+            longest.emplace(length, row);
+        }
+    }
+    QVector<int> rows;
+    for (; !longest.empty(); longest.pop())
+        rows << longest.top().second;
+    return rows;
 }
 
 void GridModel::publish()

@@ -12,7 +12,7 @@ mkdir -p "$demo"
 
 cat > build/bin/config.txt <<CONFIG
 Velloran settings
-Contact database,"Driver=SQLite3;Database=$demo/contacts.db;NoCreat=1;"
+Contact database,"Driver=SQLite3;Database=$demo/contacts.db;NoCreat=1;StepAPI=1;"
 Chamber item,Membership Dues
 Foundation item,Pledge
 CONFIG

@@ -1,8 +1,9 @@
--- A contact manager's tables and the two reporting views that Velloran reads.
+-- A contact manager's tables and the two reporting views that Velloran reads. Text columns
+-- carry their lengths, as the contact manager's own database declares them.
 CREATE TABLE contact (
     contact_id    INTEGER PRIMARY KEY,
-    company       TEXT,
-    contact       TEXT,
+    company       VARCHAR(128),
+    contact       VARCHAR(128),
     annual_dues   NUMERIC,
     annual_rate   NUMERIC,
     billing_anniv DATE
@@ -10,11 +11,11 @@ CREATE TABLE contact (
 CREATE TABLE custom_table_0 (
     row_id                INTEGER PRIMARY KEY,
     contact_id            INTEGER NOT NULL REFERENCES contact(contact_id),
-    m_billing_frequency   TEXT,
-    m_billing_method      TEXT,
+    m_billing_frequency   VARCHAR(40),
+    m_billing_method      VARCHAR(40),
     edf_anniv_date        DATE,
-    edf_billing_freq      TEXT,
-    edf_billing_method    TEXT,
+    edf_billing_freq      VARCHAR(40),
+    edf_billing_method    VARCHAR(40),
     edf_pledge_amt        NUMERIC
 );
 CREATE INDEX custom_table_0_contact ON custom_table_0(contact_id);
