@@ -59,8 +59,14 @@ QString FixedForms::numberText(double value)
 
 std::optional<double> FixedForms::readNumber(const QString& text)
 {
+    // "1,200" is no number here: a comma would mean a decimal comma to half the world.
+    static const QLocale fixed = [] {
+        QLocale c = QLocale::c();
+        c.setNumberOptions(QLocale::RejectGroupSeparator);
+        return c;
+    }();
     bool ok = false;
-    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    const double value = fixed.toDouble(text.trimmed(), &ok);
     if (!ok)
         return std::nullopt;
     return value;

@@ -1,6 +1,6 @@
 #include "grid/CheckCell.h"
 
-#include <QLocale>
+#include "app/FixedForms.h"
 
 QString CheckCell::text(bool checked)
 {
@@ -14,9 +14,7 @@ std::optional<bool> CheckCell::read(const QString& text)
         return true;
     if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
         return false;
-    bool ok = false;
-    const double number = QLocale::c().toDouble(t, &ok);
-    if (ok)
-        return number != 0.0;
+    if (const auto number = FixedForms::readNumber(t))
+        return *number != 0.0;
     return std::nullopt;
 }
