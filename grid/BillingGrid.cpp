@@ -1,5 +1,6 @@
 #include "grid/BillingGrid.h"
 
+#include "grid/CheckCellDelegate.h"
 #include "grid/GridModel.h"
 #include "grid/GridPrinter.h"
 
@@ -21,6 +22,7 @@ BillingGrid::BillingGrid(QWidget* parent)
     , m_model(new GridModel(this))
 {
     setModel(m_model);
+    setItemDelegate(new CheckCellDelegate(this));
     m_model->setEditRequest([this](int row, int column) { return editAllowed(row, column); });
     QFont gridFont(QStringLiteral("MS Sans Serif"));
     gridFont.setStyleHint(QFont::SansSerif);

@@ -29,7 +29,10 @@ QString pdfText(const QString& pdf)
     tool.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
     if (!tool.waitForFinished(30000))
         return QString();
-    return QString::fromUtf8(tool.readAllStandardOutput());
+    // The printed text uses the font's ligatures; read them back as their letters.
+    return QString::fromUtf8(tool.readAllStandardOutput())
+        .replace(QChar(0xFB01), QLatin1String("fi"))
+        .replace(QChar(0xFB02), QLatin1String("fl"));
 }
 } // namespace
 

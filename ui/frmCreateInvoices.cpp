@@ -8,6 +8,7 @@
 #include "grid/BillingGrid.h"
 #include "grid/CheckCell.h"
 #include "grid/GridColumns.h"
+#include "ui/DatePicker.h"
 #include "ui/GeneralDate.h"
 #include "ui/ResizeRule.h"
 #include "ui/Twips.h"
@@ -50,12 +51,7 @@ void frmCreateInvoices::createControls()
     auto button = [&](const char* name, const QString& caption) {
         return named(new QPushButton(caption, this), name);
     };
-    auto dateEdit = [&](const char* name) {
-        auto* edit = named(new QDateEdit(this), name);
-        edit->setCalendarPopup(true);
-        edit->setDisplayFormat(QStringLiteral("M/d/yyyy"));
-        return edit;
-    };
+    auto dateEdit = [&](const char* name) { return named(new DatePicker(this), name); };
 
     dtStartDate = dateEdit("dtStartDate");
     dtEndDate = dateEdit("dtEndDate");

@@ -1,0 +1,506 @@
+// The main window driven as a clerk would: its controls and places, the resize rule, the
+// defaults at load, Refresh and its refusals, Select All / None, the edit rule, Print and Exit.
+
+#include "TestSupport.h"
+
+#include "app/Clock.h"
+#include "app/Module1.h"
+#include "grid/BillingGrid.h"
+#include "grid/GridColumns.h"
+#include "ui/ResizeRule.h"
+#include "ui/Twips.h"
+#include "ui/frmCreateInvoices.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using TestSupport::MessageRecorder;
+
+namespace {
+const QString Chamber = QStringLiteral("Kestlemere Chamber of Commerce");
+const QString Foundation = QStringLiteral("Viderizo Ruzerevurar Arovezeruv");
+
+QRect inTwips(const QWidget* control)
+{
+    const QWidget* w = control->window();
+    const QRect g = control->geometry();
+    return QRect(Twips::fromPixels(g.x(), w), Twips::fromPixels(g.y(), w),
+                 Twips::fromPixels(g.width(), w), Twips::fromPixels(g.height(), w));
+}
+
+// Equal within one pixel's rounding.
+bool near(int twips, int expected, const QWidget* w)
+{
+    return qAbs(twips - expected) <= qCeil(Twips::perPixel(w));
+}
+
+QString pdfText(const QString& pdf)
+{
+    QProcess tool;
+    tool.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    tool.waitForFinished(30000);
+    // The printed text uses the font's ligatures; read them back as their letters.
+    return QString::fromUtf8(tool.readAllStandardOutput())
+        .replace(QChar(0xFB01), QLatin1String("fi"))
+        .replace(QChar(0xFB02), QLatin1String("fl"));
+}
+
+// The named control that holds the keyboard focus (a date field's focus sits in its editor).
+QString focusedControl(const QWidget* window)
+{
+    for (QWidget* w = QApplication::focusWidget(); w && w != window; w = w->parentWidget())
+        if (!w->objectName().isEmpty() && w->parentWidget() == window)
+            return w->objectName();
+    return QString();
+}
+
+void choose(frmCreateInvoices& w, const QString& company, const QString& payment)
+{
+    w.cmbCompany->setCurrentIndex(w.cmbCompany->findText(company));
+    w.cmbPayment->setCurrentIndex(w.cmbPayment->findText(payment));
+}
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void controlsAtTheirDesignPlaces();
+    void resizeRuleArithmetic();
+    void windowFollowsItsSize();
+    void minimisedWindowMovesNothing();
+    void tabOrderAndKeyboard();
+
+    void defaultsAtLoad_data();
+    void defaultsAtLoad();
+    void refreshRefusalsInOrder();
+    void refreshComparesMonthsOnly();
+    void selectAllAndNone();
+    void selectAllOnEmptyGridWritesNothing();
+    void selectAllBeyondSixteenBitRows();
+    void editRuleOnlySendColumn();
+    void printTitleAndRows();
+    void printWithoutOrganisation();
+    void exitClosesConnectionAndEnds();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestMainWindow::initTestCase()
+{
+    const QString db = TestSupport::makeContacts(m_dir.path());
+    const QString config = m_dir.filePath(QStringLiteral("config.txt"));
+    QFile file(config);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(("Velloran\nDB,\"" + TestSupport::odbcString(db) + "\"\nChamber,Dues\nFoundation,Pledge\n").toUtf8());
+    file.close();
+    Module1::ReadConfig(config);
+    Module1::OpenConnection();
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+void TestMainWindow::cleanup()
+{
+    Clock::reset();
+    BillingGrid::setPrintToPdfForTesting(QString());
+    Module1::setEndAction({});
+}
+
+void TestMainWindow::controlsAtTheirDesignPlaces()
+{
+    frmCreateInvoices w;
+    QCOMPARE(w.windowTitle(), QStringLiteral("Velloran 1.6"));
+    QVERIFY(near(Twips::fromPixels(w.width(), &w), 14010, &w));
+    QVERIFY(near(Twips::fromPixels(w.height(), &w), 8325, &w));
+
+    struct Place {
+        QWidget* control;
+        QRect twips;
+        QString caption;
+    };
+    const QList<Place> table{
+        {w.dtStartDate, {1320, 120, 1695, 375}, {}},
+        {w.dtEndDate, {4080, 120, 1695, 375}, {}},
+        {w.cmbCompany, {1320, 600, 4455, 315}, {}},
+        {w.cmbPayment, {1320, 960, 4455, 315}, {}},
+        {w.btnRefresh, {6000, 120, 1335, 375}, "Refresh"},
+        {w.vsfgList, {120, 1440, 13815, 6375}, {}},
+        {w.btnPrint, {5640, 7920, 1575, 375}, "Print"},
+        {w.btnSelectNone, {7320, 7920, 1575, 375}, "Select None"},
+        {w.btnSelectAll, {9000, 7920, 1575, 375}, "Select All"},
+        {w.btnCreateInvoices, {10680, 7920, 1575, 375}, "Create Invoices"},
+        {w.btnExit, {12360, 7920, 1575, 375}, "Exit"},
+        {w.Label1, {120, 600, 1095, 255}, "Company"},
+        {w.Label3, {120, 120, 1095, 255}, "Start Date"},
+        {w.Label4, {3120, 120, 855, 255}, "End Date"},
+        {w.Label2, {120, 960, 1095, 255}, "Payment"},
+        {w.chkEmail, {7560, 240, 1575, 255}, "Mark To Email"},
+    };
+    // Before the window is first shown, every control stands at its design place.
+    for (const Place& place : table) {
+        const QRect got = inTwips(place.control);
+        const QByteArray name = place.control->objectName().toUtf8();
+        QVERIFY2(near(got.x(), place.twips.x(), &w) && near(got.y(), place.twips.y(), &w) &&
+                     near(got.width(), place.twips.width(), &w) &&
+                     near(got.height(), place.twips.height(), &w),
+                 name.constData());
+        if (auto* button = qobject_cast<QAbstractButton*>(place.control))
+            QCOMPARE(button->text(), place.caption);
+        if (auto* label = qobject_cast<QLabel*>(place.control)) {
+            QCOMPARE(label->text(), place.caption);
+            QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+        }
+    }
+    QVERIFY(!w.cmbCompany->isEditable());
+    QVERIFY(!w.cmbPayment->isEditable());
+    QVERIFY(w.dtStartDate->calendarPopup());
+    QCOMPARE(w.dtStartDate->displayFormat(), QStringLiteral("M/d/yyyy"));
+    QVERIFY(!w.vsfgList->tabKeyNavigation());
+    QVERIFY(w.vsfgList->font().pointSizeF() > 8.0 && w.vsfgList->font().pointSizeF() < 8.5);
+}
+
+void TestMainWindow::resizeRuleArithmetic()
+{
+    using namespace ResizeRule;
+    const Placement design = compute(14130, 8835);
+    QCOMPARE(design.gridWidth, std::optional<int>(13830));
+    QCOMPARE(design.gridHeight, std::optional<int>(6335));
+    QCOMPARE(design.buttonTop, 7920);
+    QCOMPARE(design.buttonLeft, (std::array<int, ButtonCount>{12390, 10710, 9030, 7350, 5670}));
+
+    const Placement low = compute(14130, 2500);
+    QVERIFY(!low.gridHeight);
+    QCOMPARE(low.gridWidth, std::optional<int>(13830));
+    QCOMPARE(low.buttonTop, 1585);
+    QVERIFY(compute(14130, 2501).gridHeight);
+
+    const Placement narrow = compute(300, 8835);
+    QVERIFY(!narrow.gridWidth);
+    QVERIFY(compute(301, 8835).gridWidth);
+
+    const Placement tight = compute(1739, 8835);
+    QCOMPARE(tight.buttonLeft[Exit], -1);
+    QCOMPARE(tight.buttonLeft[Print], -1 - 4 * 1680);
+}
+
+void TestMainWindow::windowFollowsItsSize()
+{
+    frmCreateInvoices w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // The rule works on the outer size, frame included.
+    const QSize frame = w.frameGeometry().size() - w.size();
+    const auto resizeOuter = [&](int width, int height) {
+        w.resize(Twips::toPixels(width, &w) - frame.width(), Twips::toPixels(height, &w) - frame.height());
+        QApplication::processEvents();
+    };
+    resizeOuter(14130, 8835);
+    QApplication::processEvents();
+    QVERIFY(near(Twips::fromPixels(w.vsfgList->width(), &w), 13830, &w));
+    QVERIFY(near(Twips::fromPixels(w.vsfgList->height(), &w), 6335, &w));
+    QVERIFY(near(inTwips(w.vsfgList).x(), 120, &w) && near(inTwips(w.vsfgList).y(), 1440, &w));
+    const QList<QPair<QPushButton*, int>> lefts{{w.btnExit, 12390}, {w.btnCreateInvoices, 10710},
+                                               {w.btnSelectAll, 9030}, {w.btnSelectNone, 7350},
+                                               {w.btnPrint, 5670}};
+    for (const auto& [button, left] : lefts) {
+        QVERIFY2(near(inTwips(button).x(), left, &w), qPrintable(button->objectName()));
+        QVERIFY(near(inTwips(button).y(), 7920, &w));
+    }
+
+    // Too low for the grid: it keeps its height while the buttons climb over it.
+    const int gridHeight = w.vsfgList->height();
+    resizeOuter(14130, 2400);
+    QCOMPARE(w.vsfgList->height(), gridHeight);
+    QVERIFY(near(inTwips(w.btnExit).y(), 2400 - 915, &w));
+
+    // Narrower than 1740 twips: the buttons' left edges go negative.
+    resizeOuter(1500, 8835);
+    QVERIFY(w.btnExit->x() < 0 && w.btnPrint->x() < w.btnExit->x());
+    // The top band never moves.
+    QVERIFY(near(inTwips(w.btnRefresh).x(), 6000, &w));
+    QVERIFY(near(inTwips(w.chkEmail).y(), 240, &w));
+}
+
+void TestMainWindow::minimisedWindowMovesNothing()
+{
+    frmCreateInvoices w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QPoint exit = w.btnExit->pos();
+    const QSize grid = w.vsfgList->size();
+    w.setWindowState(Qt::WindowMinimized);
+    QApplication::processEvents();
+    if (!w.isMinimized())
+        QSKIP("this platform does not minimise windows");
+    w.resize(w.width() + 200, w.height() + 200);
+    QApplication::processEvents();
+    QCOMPARE(w.btnExit->pos(), exit);
+    QCOMPARE(w.vsfgList->size(), grid);
+    w.setWindowState(Qt::WindowNoState);
+    QApplication::processEvents();
+    QVERIFY(w.btnExit->pos() != exit);
+}
+
+void TestMainWindow::tabOrderAndKeyboard()
+{
+    frmCreateInvoices w;
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QCOMPARE(focusedControl(&w), QStringLiteral("dtStartDate"));
+    const QStringList order{"dtEndDate",    "cmbCompany",    "cmbPayment",   "btnRefresh",
+                            "vsfgList",     "btnPrint",      "btnSelectNone", "btnSelectAll",
+                            "btnCreateInvoices", "btnExit",  "chkEmail",     "dtStartDate"};
+    for (const QString& next : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(focusedControl(&w), next);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    QCOMPARE(focusedControl(&w), QStringLiteral("chkEmail"));
+    // Space toggles the check box and presses a focused button.
+    QVERIFY(!w.chkEmail->isChecked());
+    QTest::keyClick(w.chkEmail, Qt::Key_Space);
+    QVERIFY(w.chkEmail->isChecked());
+    MessageRecorder boxes;
+    w.btnRefresh->setFocus();
+    QTest::keyClick(w.btnRefresh, Qt::Key_Space);
+    QCOMPARE(boxes.boxes.size(), 1);
+}
+
+void TestMainWindow::defaultsAtLoad_data()
+{
+    QTest::addColumn<QDate>("today");
+    QTest::addColumn<QDate>("start");
+    QTest::addColumn<QDate>("end");
+    QTest::newRow("10 November 2026") << QDate(2026, 11, 10) << QDate(2026, 12, 1) << QDate(2026, 12, 31);
+    QTest::newRow("15 December 2026") << QDate(2026, 12, 15) << QDate(2027, 1, 1) << QDate(2027, 1, 31);
+    QTest::newRow("31 January 2028") << QDate(2028, 1, 31) << QDate(2028, 2, 1) << QDate(2028, 2, 29);
+    QTest::newRow("31 October 2026") << QDate(2026, 10, 31) << QDate(2026, 11, 1) << QDate(2026, 11, 30);
+}
+
+void TestMainWindow::defaultsAtLoad()
+{
+    QFETCH(QDate, today);
+    QFETCH(QDate, start);
+    QFETCH(QDate, end);
+    Clock::setFixed(QDateTime(today, QTime(9, 0)));
+    frmCreateInvoices w;
+    QCOMPARE(w.dtStartDate->date(), start);
+    QCOMPARE(w.dtEndDate->date(), end);
+    QCOMPARE(w.cmbCompany->count(), 2);
+    QCOMPARE(w.cmbCompany->itemText(0), Chamber);
+    QCOMPARE(w.cmbCompany->itemText(1), Foundation);
+    QCOMPARE(w.cmbPayment->itemText(0), QStringLiteral("Electronic Withdrawal"));
+    QCOMPARE(w.cmbPayment->itemText(1), QStringLiteral("Invoice"));
+    QCOMPARE(w.cmbCompany->currentText(), QString());
+    QCOMPARE(w.cmbPayment->currentText(), QString());
+    QCOMPARE(w.vsfgList->RowCount(), 0);
+}
+
+void TestMainWindow::refreshRefusalsInOrder()
+{
+    frmCreateInvoices w;
+    MessageRecorder boxes;
+    w.dtStartDate->setDate(QDate(2027, 3, 1));
+    w.dtEndDate->setDate(QDate(2027, 4, 30));
+    QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes[0].caption, QStringLiteral("Invalid Dates"));
+    QCOMPARE(boxes.boxes[0].text, QStringLiteral("Start Date and End Date must be in the same month."));
+    QCOMPARE(boxes.boxes[0].style, 0);
+
+    w.dtEndDate->setDate(QDate(2027, 3, 31));
+    QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
+    QCOMPARE(boxes.boxes.size(), 2);
+    QCOMPARE(boxes.boxes[1].caption, QStringLiteral("No Company Selected"));
+    QCOMPARE(boxes.boxes[1].text, QStringLiteral("You must select a company."));
+
+    w.cmbCompany->setCurrentIndex(0);
+    QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
+    QCOMPARE(boxes.boxes.size(), 3);
+    QCOMPARE(boxes.boxes[2].caption, QStringLiteral("No Payment Selected"));
+    QCOMPARE(boxes.boxes[2].text, QStringLiteral("You must select a Payment."));
+    QCOMPARE(boxes.boxes[2].style, 0);
+    QCOMPARE(w.vsfgList->RowCount(), 0);
+
+    w.cmbPayment->setCurrentIndex(1);
+    QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
+    QCOMPARE(boxes.boxes.size(), 3);
+    QCOMPARE(w.vsfgList->RowCount(), 16);
+    QCOMPARE(w.vsfgList->CellText(1, GridColumns::Contact), QStringLiteral("Kevin Walsh"));
+    QCOMPARE(w.listOrganisation(), Chamber);
+}
+
+void TestMainWindow::refreshComparesMonthsOnly()
+{
+    frmCreateInvoices w;
+    MessageRecorder boxes;
+    choose(w, Chamber, QStringLiteral("Invoice"));
+    w.dtStartDate->setDate(QDate(2026, 1, 5));
+    w.dtEndDate->setDate(QDate(2027, 1, 20));
+    w.btnRefresh->click();
+    w.dtStartDate->setDate(QDate(2027, 3, 20));
+    w.dtEndDate->setDate(QDate(2027, 3, 10));
+    w.btnRefresh->click();
+    QCOMPARE(boxes.boxes.size(), 0);
+    // Start after end: only the monthly members are listed.
+    for (int row = 1; row < w.vsfgList->RowCount(); ++row)
+        QCOMPARE(w.vsfgList->CellText(row, GridColumns::BillFrequency), QStringLiteral("Monthly Invoice"));
+    QCOMPARE(w.vsfgList->RowCount(), 7);
+}
+
+void TestMainWindow::selectAllAndNone()
+{
+    frmCreateInvoices w;
+    choose(w, Chamber, QStringLiteral("Invoice"));
+    w.dtStartDate->setDate(QDate(2027, 3, 1));
+    w.dtEndDate->setDate(QDate(2027, 3, 31));
+    w.btnRefresh->click();
+    const int rows = w.vsfgList->RowCount();
+    QVERIFY(rows > 2);
+    w.vsfgList->SetCellText(2, GridColumns::Result, QStringLiteral("Successful"));
+
+    w.btnSelectAll->click();
+    for (int row = 1; row < rows; ++row)
+        QCOMPARE(w.vsfgList->CellText(row, 0), QStringLiteral("True"));
+    QCOMPARE(w.vsfgList->CellText(0, 0), QStringLiteral("Send"));
+    QCOMPARE(w.vsfgList->CellText(2, GridColumns::Result), QStringLiteral("Successful"));
+
+    w.btnSelectNone->click();
+    for (int row = 1; row < rows; ++row)
+        QCOMPARE(w.vsfgList->CellText(row, 0), QStringLiteral("False"));
+    QCOMPARE(w.vsfgList->CellText(2, GridColumns::Result), QStringLiteral("Successful"));
+    QCOMPARE(w.vsfgList->CellText(0, 0), QStringLiteral("Send"));
+
+    // A new fill forgets checks and results.
+    w.btnSelectAll->click();
+    w.btnRefresh->click();
+    QCOMPARE(w.vsfgList->CellText(2, 0), QStringLiteral("False"));
+    QCOMPARE(w.vsfgList->CellText(2, GridColumns::Result), QString());
+}
+
+void TestMainWindow::selectAllOnEmptyGridWritesNothing()
+{
+    frmCreateInvoices w;
+    MessageRecorder boxes;
+    w.btnSelectAll->click();
+    w.btnSelectNone->click();
+    QCOMPARE(w.vsfgList->RowCount(), 0);
+    w.vsfgList->SetColumnCount(10);
+    w.vsfgList->AppendRow(GridColumns::headerTexts().join(u'\t'));
+    w.btnSelectAll->click();
+    QCOMPARE(w.vsfgList->RowCount(), 1);
+    QCOMPARE(w.vsfgList->CellText(0, 0), QStringLiteral("Send"));
+    QCOMPARE(boxes.boxes.size(), 0);
+}
+
+void TestMainWindow::selectAllBeyondSixteenBitRows()
+{
+    frmCreateInvoices w;
+    w.vsfgList->SetColumnCount(10);
+    w.vsfgList->AppendRow(GridColumns::headerTexts().join(u'\t'));
+    const int rows = 40000;
+    for (int i = 0; i < rows; ++i)
+        w.vsfgList->AppendRow(QStringLiteral("False\tCompany %1").arg(i));
+    w.vsfgList->SetFixedRows(1);
+    w.btnSelectAll->click();
+    QCOMPARE(w.vsfgList->CellText(32767, 0), QStringLiteral("True"));
+    QCOMPARE(w.vsfgList->CellText(32768, 0), QStringLiteral("True"));
+    QCOMPARE(w.vsfgList->CellText(rows, 0), QStringLiteral("True"));
+    QCOMPARE(w.vsfgList->CellText(rows, 1), QStringLiteral("Company %1").arg(rows - 1));
+}
+
+void TestMainWindow::editRuleOnlySendColumn()
+{
+    frmCreateInvoices w;
+    choose(w, Chamber, QStringLiteral("Invoice"));
+    w.dtStartDate->setDate(QDate(2027, 3, 1));
+    w.dtEndDate->setDate(QDate(2027, 3, 31));
+    w.btnRefresh->click();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    for (int column = 1; column < 10; ++column) {
+        bool cancel = false;
+        w.vsfgList_CellEditRequested(1, column, cancel);
+        QVERIFY(cancel);
+    }
+    bool cancel = false;
+    w.vsfgList_CellEditRequested(1, 0, cancel);
+    QVERIFY(!cancel);
+
+    // A click on the "Send" check box toggles it.
+    BillingGrid* grid = w.vsfgList;
+    const QRect cell = grid->visualRect(grid->model()->index(0, 0));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(grid->CellText(1, 0), QStringLiteral("True"));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(grid->CellText(1, 0), QStringLiteral("False"));
+
+    // A double click on an amount opens no editor and changes nothing.
+    const QRect amount = grid->visualRect(grid->model()->index(0, 3));
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, amount.center());
+    QVERIFY(!grid->findChild<QLineEdit*>());
+    QCOMPARE(grid->CellText(1, 3), QStringLiteral("30"));
+}
+
+void TestMainWindow::printTitleAndRows()
+{
+    Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(10, 8, 4)));
+    frmCreateInvoices w;
+    choose(w, Foundation, QStringLiteral("Invoice"));
+    w.dtStartDate->setDate(QDate(2027, 3, 1));
+    w.dtEndDate->setDate(QDate(2027, 3, 31));
+    w.btnRefresh->click();
+    const QString pdf = m_dir.filePath(QStringLiteral("print.pdf"));
+    BillingGrid::setPrintToPdfForTesting(pdf);
+    w.btnPrint->click();
+    const QString text = pdfText(pdf);
+    QVERIFY2(text.contains(Foundation + QStringLiteral(" - 12/7/2026 10:08:04 AM")), qPrintable(text));
+    QVERIFY(w.vsfgList->RowCount() > 5);
+    for (int row = 1; row < w.vsfgList->RowCount(); ++row)
+        QVERIFY2(text.contains(w.vsfgList->CellText(row, GridColumns::Contact)),
+                 qPrintable(w.vsfgList->CellText(row, GridColumns::Contact) + u'\n' + text));
+}
+
+void TestMainWindow::printWithoutOrganisation()
+{
+    Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(15, 30, 0)));
+    frmCreateInvoices w;
+    const QString pdf = m_dir.filePath(QStringLiteral("empty.pdf"));
+    BillingGrid::setPrintToPdfForTesting(pdf);
+    w.btnPrint->click();
+    const QString text = pdfText(pdf);
+    QVERIFY2(text.trimmed().startsWith(QStringLiteral("- 12/7/2026 3:30:00 PM")), qPrintable(text));
+}
+
+void TestMainWindow::exitClosesConnectionAndEnds()
+{
+    frmCreateInvoices w;
+    choose(w, Chamber, QStringLiteral("Invoice"));
+    w.btnRefresh->click();
+    w.btnSelectAll->click();
+    MessageRecorder boxes;
+    int ends = 0;
+    Module1::setEndAction([&] { ++ends; });
+    w.btnExit->click();
+    QCOMPARE(ends, 1);
+    QVERIFY(!Module1::dbConnection().isOpen());
+    QCOMPARE(boxes.boxes.size(), 0);
+    Module1::OpenConnection();
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_main_window.moc"
