@@ -54,7 +54,7 @@ const QStringList ChamberMarch{
     "False\tCopperfield Joinery\tNiall Copper\t26000\t26000\t03/18/2017\tAnnual\t3/1/2027\t3/18/2027",
     "False\tDriftwood Gallery\tMei Lin\t7\t84\t10/9/2022\tMonthly Invoice\t3/1/2027\t3/15/2027",
     "False\tDunmore Legal LLP\tPatrick O'Neill\t2400\t2400\t03/20/2015\tAnnual\t3/1/2027\t3/20/2027",
-    "False\tEvergreen Landscaping\tSam Green\t50\t600\t\tMonthly Invoice\t3/1/2027\t3/15/2027",
+    "False\tEvergreen Landscaping\tSam Green\t50\t600\t3/11/2021\tMonthly Invoice\t3/1/2027\t3/15/2027",
     "False\tFairview Dental\tAna Ruiz\t1.12\t4.5\t12/10/2021\tQuarterly\t3/1/2027\t3/10/2027",
     "False\tNorthgate Pharmacy\tPriya Shah\t450\t1800\t09/30/2019\tQuarterly\t3/1/2027\t3/30/2027",
     "False\tOrchard Veterinary Clinic\tHugh Appleton\t1000\t1000\t03/31/2010\tAnnual\t3/1/2027\t3/31/2027",

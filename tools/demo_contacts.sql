@@ -6,7 +6,7 @@ INSERT INTO contact VALUES
  (2,  'Birchwood Bakery',         'Tom Birch',         1000,   1000, '2018-06-15'),
  (3,  'Café Lumière',             'Élodie Marchand',   1000,   1000, '2020-09-02'),
  (4,  'Dunmore Legal LLP',        'Patrick O''Neill',  2400,   2400, '2015-03-20'),
- (5,  'Evergreen Landscaping',    'Sam Green',          600,    600, NULL),
+ (5,  'Evergreen Landscaping',    'Sam Green',          600,    600, '2021-03-11'),
  (6,  'Fairview Dental',          'Ana Ruiz',             4.5,  4.5, '2021-12-10'),
  (7,  'Granite "Rock" Quarry',    'Bill Stone',        1500,   1500, '2017-05-15'),
  (8,  'Harbor Lights Inn',        'Nina Park',          900,    900, '2016-03-03'),

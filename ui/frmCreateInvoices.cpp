@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
@@ -27,6 +28,8 @@ const QString FoundationName = QStringLiteral("Viderizo Ruzerevurar Arovezeruv")
 
 frmCreateInvoices::frmCreateInvoices(QWidget* parent)
     : QWidget(parent)
+    , Invoice1(m_processor)
+    , Customer1(m_processor)
 {
     setObjectName(QStringLiteral("frmCreateInvoices"));
     setWindowTitle(QStringLiteral("Velloran 1.6"));
@@ -103,6 +106,8 @@ void frmCreateInvoices::createControls()
     connect(btnSelectNone, &QPushButton::clicked, this, &frmCreateInvoices::btnSelectNone_Click);
     connect(btnPrint, &QPushButton::clicked, this, &frmCreateInvoices::btnPrint_Click);
     connect(btnExit, &QPushButton::clicked, this, &frmCreateInvoices::btnExit_Click);
+    connect(btnCreateInvoices, &QPushButton::clicked, this,
+            &frmCreateInvoices::btnCreateInvoices_Click);
     connect(vsfgList, &BillingGrid::CellEditRequested, this,
             &frmCreateInvoices::vsfgList_CellEditRequested);
 }
@@ -193,6 +198,37 @@ QDate frmCreateInvoices::endDate() const
 QString frmCreateInvoices::listOrganisation() const
 {
     return m_filled ? m_filledOrganisation : cmbCompany->currentText();
+}
+
+int frmCreateInvoices::emailBoxValue() const
+{
+    switch (chkEmail->checkState()) {
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+bool frmCreateInvoices::confirm(const QString& text, const QString& caption)
+{
+    return MessageBoxes::show(text, caption, MessageBoxes::YesNo) == MessageBoxes::Yes;
+}
+
+void frmCreateInvoices::setBusy(bool busy)
+{
+    if (busy)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QGuiApplication::restoreOverrideCursor();
+}
+
+void frmCreateInvoices::btnCreateInvoices_Click()
+{
+    InvoicePosting::CreateInvoices(*this, *vsfgList, Invoice1, Customer1,
+                                   {Module1::chamberItemName(), Module1::foundationItemName()});
 }
 
 void frmCreateInvoices::btnRefresh_Click()

@@ -1,6 +1,10 @@
 #pragma once
 
 #include "billing/BillingInputs.h"
+#include "posting/CustomerComponent.h"
+#include "posting/InvoiceComponent.h"
+#include "posting/InvoicePosting.h"
+#include "posting/RequestProcessor.h"
 
 #include <QWidget>
 
@@ -13,7 +17,7 @@ class QPushButton;
 
 // The main window. Its handlers stay thin: they check the user's choices and call the
 // billing list and invoice posting, which do the work.
-class frmCreateInvoices : public QWidget, public BillingInputs {
+class frmCreateInvoices : public QWidget, public BillingInputs, public PostingHost {
     Q_OBJECT
 public:
     explicit frmCreateInvoices(QWidget* parent = nullptr);
@@ -24,9 +28,13 @@ public:
     QDate startDate() const override;
     QDate endDate() const override;
 
-    // The organisation of the list on screen: the one the last fill was made for, or the
-    // list box's text before the first fill.
-    QString listOrganisation() const;
+    // PostingHost: the organisation of the list on screen (the one the last fill was made
+    // for, or the list box's text before the first fill), the e-mail box, the question and
+    // the pointer.
+    QString listOrganisation() const override;
+    int emailBoxValue() const override;
+    bool confirm(const QString& text, const QString& caption) override;
+    void setBusy(bool busy) override;
 
     // The controls, named as the rest of the program and its tests know them.
     QDateEdit* dtStartDate;
@@ -46,12 +54,21 @@ public:
     QLabel* Label2;
     QCheckBox* chkEmail;
 
+private:
+    // The channel to the open company file, shared by the two integration components.
+    RequestProcessor m_processor;
+
+public:
+    InvoiceComponent Invoice1;
+    CustomerComponent Customer1;
+
 public slots:
     void btnRefresh_Click();
     void btnSelectAll_Click();
     void btnSelectNone_Click();
     void btnPrint_Click();
     void btnExit_Click();
+    void btnCreateInvoices_Click();
     void vsfgList_CellEditRequested(int row, int column, bool& cancel);
 
 protected:

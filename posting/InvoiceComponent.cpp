@@ -1,0 +1,268 @@
+#include "posting/InvoiceComponent.h"
+
+#include "app/Failure.h"
+#include "app/FixedForms.h"
+#include "app/Money.h"
+#include "posting/QbxmlAnswer.h"
+#include "posting/QbxmlRequest.h"
+#include "posting/RequestProcessor.h"
+
+#include <QXmlStreamReader>
+
+const QString InvoiceComponent::DefaultVersion = QStringLiteral("3.0");
+
+namespace {
+constexpr qint32 SubscriptOutOfRange = 9;
+
+QString boolText(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+} // namespace
+
+InvoiceComponent::InvoiceComponent(RequestProcessor& processor)
+    : m_processor(processor)
+    , m_version(DefaultVersion)
+{
+}
+
+void InvoiceComponent::ClearInvoice()
+{
+    m_customer.clear();
+    m_txnDate.clear();
+    m_dueDate.clear();
+    m_toBePrinted.reset();
+    m_version = DefaultVersion;
+    m_insertions.clear();
+    m_lines.clear();
+    m_loadedId.clear();
+    m_loadedEditSequence.clear();
+    m_changed = 0;
+    m_linesChanged = false;
+}
+
+void InvoiceComponent::SetInvoiceCustomer(const QString& fullName)
+{
+    m_customer = fullName;
+    m_changed |= CustomerChanged;
+}
+
+void InvoiceComponent::SetTransactionDate(const QString& monthDayYear)
+{
+    m_txnDate = monthDayYear;
+    m_changed |= TxnDateChanged;
+}
+
+void InvoiceComponent::SetDueDate(const QString& monthDayYear)
+{
+    m_dueDate = monthDayYear;
+    m_changed |= DueDateChanged;
+}
+
+void InvoiceComponent::SetToBePrinted(bool toBePrinted)
+{
+    m_toBePrinted = toBePrinted;
+    m_changed |= PrintedChanged;
+}
+
+void InvoiceComponent::SetRequestVersion(const QString& version)
+{
+    bool ok = false;
+    version.toDouble(&ok);
+    if (!ok)
+        throw Failure(ErrorNumber::Unspecified,
+                      QStringLiteral("\"%1\" is not a qbXML version.").arg(version));
+    m_version = version;
+}
+
+void InvoiceComponent::ApplyConfig(const QString& config)
+{
+    static const QString prefix = QStringLiteral("AppendAfter:");
+    const int equals = config.indexOf(u'=');
+    if (!config.startsWith(prefix) || equals <= prefix.size())
+        throw Failure(ErrorNumber::Unspecified,
+                      QStringLiteral("Unknown configuration \"%1\": the invoice component knows "
+                                     "only AppendAfter:Element=<xml>.")
+                          .arg(config));
+    const QString after = config.mid(prefix.size(), equals - prefix.size()).trimmed();
+    const QString xml = config.mid(equals + 1);
+    // The fragment must be whole elements, or the request would not parse.
+    QXmlStreamReader check(QStringLiteral("<fragment>") + xml + QStringLiteral("</fragment>"));
+    while (!check.atEnd())
+        check.readNext();
+    if (check.hasError() || xml.trimmed().isEmpty())
+        throw Failure(ErrorNumber::Unspecified,
+                      QStringLiteral("The configuration \"%1\" holds no well-formed XML.").arg(config));
+    m_insertions.append({after, xml});
+}
+
+InvoiceComponent::Line& InvoiceComponent::line(int index)
+{
+    if (index < 0 || index >= m_lines.size())
+        throw Failure(SubscriptOutOfRange,
+                      QStringLiteral("Subscript out of range: the invoice has no line %1.").arg(index));
+    m_linesChanged = true;
+    return m_lines[index];
+}
+
+void InvoiceComponent::SetLineCount(int count)
+{
+    if (count < 0)
+        throw Failure(SubscriptOutOfRange, QStringLiteral("Subscript out of range."));
+    m_lines.resize(count);
+    m_linesChanged = true;
+}
+
+void InvoiceComponent::SetLineItem(int index, const QString& fullName)
+{
+    line(index).item = fullName;
+}
+
+void InvoiceComponent::SetLineDescription(int index, const QString& text)
+{
+    line(index).description = text;
+}
+
+void InvoiceComponent::SetLineQuantity(int index, qint32 quantity)
+{
+    line(index).quantity = quantity;
+}
+
+void InvoiceComponent::SetLineAmount(int index, qint32 hundredths)
+{
+    line(index).amount = hundredths;
+}
+
+void InvoiceComponent::SetLineExtra(int index, const QString& text)
+{
+    line(index).extra = text;
+}
+
+// Month/day/year text as qbXML writes dates; a text that is no date goes as it is, and
+// QuickBooks answers that it cannot convert it.
+QString InvoiceComponent::qbDate(const QString& monthDayYear) const
+{
+    const auto date = FixedForms::readDate(monthDayYear);
+    return date ? date->toString(Qt::ISODate) : monthDayYear;
+}
+
+void InvoiceComponent::writeInsertions(QbxmlRequest& request, const QString& after) const
+{
+    for (const Insertion& insertion : m_insertions) {
+        if (insertion.after != after)
+            continue;
+        QXmlStreamReader fragment(QStringLiteral("<fragment>") + insertion.xml +
+                                  QStringLiteral("</fragment>"));
+        fragment.readNextStartElement(); // <fragment>
+        while (!fragment.atEnd()) {
+            fragment.readNext();
+            if (fragment.isEndElement() && fragment.name() == u"fragment")
+                break;
+            request.xml().writeCurrentToken(fragment);
+        }
+    }
+}
+
+QByteArray InvoiceComponent::addRequest() const
+{
+    QbxmlRequest request(m_version, QStringLiteral("InvoiceAddRq"));
+    QXmlStreamWriter& xml = request.xml();
+    xml.writeStartElement(QStringLiteral("InvoiceAdd"));
+    const auto element = [&](const QString& name, const QString& text) {
+        request.field(name, text);
+        writeInsertions(request, name);
+    };
+    request.reference(QStringLiteral("CustomerRef"), m_customer);
+    writeInsertions(request, QStringLiteral("CustomerRef"));
+    if (!m_txnDate.isEmpty())
+        element(QStringLiteral("TxnDate"), qbDate(m_txnDate));
+    if (!m_dueDate.isEmpty())
+        element(QStringLiteral("DueDate"), qbDate(m_dueDate));
+    if (m_toBePrinted)
+        element(QStringLiteral("IsToBePrinted"), boolText(*m_toBePrinted));
+    for (const Line& line : m_lines) {
+        xml.writeStartElement(QStringLiteral("InvoiceLineAdd"));
+        if (!line.item.isEmpty())
+            request.reference(QStringLiteral("ItemRef"), line.item);
+        if (!line.description.isEmpty())
+            request.field(QStringLiteral("Desc"), line.description);
+        if (line.quantity)
+            request.field(QStringLiteral("Quantity"), QString::number(*line.quantity));
+        if (line.amount)
+            request.field(QStringLiteral("Amount"), Money::hundredthsFixedText(*line.amount));
+        if (!line.extra.isEmpty())
+            request.field(QStringLiteral("Other1"), line.extra);
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+    return request.finish();
+}
+
+void InvoiceComponent::AddInvoice()
+{
+    const QbxmlAnswer answer = QbxmlAnswer::read(m_processor.processRequest(addRequest()),
+                                                 QStringLiteral("InvoiceAddRs"));
+    m_addedId = answer.field(QStringLiteral("InvoiceRet/TxnID"));
+    if (m_addedId.isEmpty())
+        throw Failure(QbError::BadAnswer,
+                      QStringLiteral("QuickBooks created the invoice but did not name it."));
+}
+
+void InvoiceComponent::LoadInvoice(const QString& txnId)
+{
+    QbxmlRequest request(m_version, QStringLiteral("InvoiceQueryRq"));
+    request.field(QStringLiteral("TxnID"), txnId);
+    const QbxmlAnswer answer =
+        QbxmlAnswer::read(m_processor.processRequest(request.finish()), QStringLiteral("InvoiceQueryRs"));
+    m_loadedId = answer.field(QStringLiteral("InvoiceRet/TxnID"));
+    m_loadedEditSequence = answer.field(QStringLiteral("InvoiceRet/EditSequence"));
+    if (m_loadedId.isEmpty() || m_loadedEditSequence.isEmpty())
+        throw Failure(QbError::BadAnswer,
+                      QStringLiteral("QuickBooks did not return invoice %1.").arg(txnId));
+    // The component now holds the invoice as QuickBooks has it; what is set from here on is
+    // what UpdateInvoice changes.
+    m_customer = answer.field(QStringLiteral("InvoiceRet/CustomerRef/FullName"));
+    const auto isoDate = [&](const char* name) {
+        const QDate d = QDate::fromString(answer.field(QLatin1String(name)), Qt::ISODate);
+        return d.isValid() ? FixedForms::dateText(d) : QString();
+    };
+    m_txnDate = isoDate("InvoiceRet/TxnDate");
+    m_dueDate = isoDate("InvoiceRet/DueDate");
+    m_toBePrinted = answer.field(QStringLiteral("InvoiceRet/IsToBePrinted")) == u"true";
+    m_changed = 0;
+    m_linesChanged = false;
+}
+
+QByteArray InvoiceComponent::modRequest() const
+{
+    QbxmlRequest request(m_version, QStringLiteral("InvoiceModRq"));
+    request.xml().writeStartElement(QStringLiteral("InvoiceMod"));
+    request.field(QStringLiteral("TxnID"), m_loadedId);
+    request.field(QStringLiteral("EditSequence"), m_loadedEditSequence);
+    if (m_changed & CustomerChanged)
+        request.reference(QStringLiteral("CustomerRef"), m_customer);
+    if (m_changed & TxnDateChanged)
+        request.field(QStringLiteral("TxnDate"), qbDate(m_txnDate));
+    if (m_changed & DueDateChanged)
+        request.field(QStringLiteral("DueDate"), qbDate(m_dueDate));
+    if ((m_changed & PrintedChanged) && m_toBePrinted) {
+        request.field(QStringLiteral("IsToBePrinted"), boolText(*m_toBePrinted));
+        writeInsertions(request, QStringLiteral("IsToBePrinted"));
+    }
+    request.xml().writeEndElement();
+    return request.finish();
+}
+
+void InvoiceComponent::UpdateInvoice()
+{
+    if (m_loadedId.isEmpty())
+        throw Failure(ErrorNumber::Unspecified,
+                      QStringLiteral("No invoice is loaded: LoadInvoice comes before UpdateInvoice."));
+    if (m_linesChanged)
+        throw Failure(ErrorNumber::Unspecified,
+                      QStringLiteral("The lines of a loaded invoice cannot be changed here."));
+    const QbxmlAnswer answer = QbxmlAnswer::read(m_processor.processRequest(modRequest()),
+                                                 QStringLiteral("InvoiceModRs"));
+    m_loadedEditSequence = answer.field(QStringLiteral("InvoiceRet/EditSequence"));
+    m_changed = 0;
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+#include <optional>
+
+class RequestProcessor;
+
+// The invoice component: holds one invoice's fields and creates it in the open company file,
+// or loads an existing invoice and sends changes to it. Every operation that fails throws
+// Failure with a number and a description.
+class InvoiceComponent {
+public:
+    explicit InvoiceComponent(RequestProcessor& processor);
+
+    // Forgets every field, the loaded invoice, the request version and the configuration.
+    void ClearInvoice();
+    void SetInvoiceCustomer(const QString& fullName);
+    QString InvoiceCustomer() const { return m_customer; }
+    // Month/day/year texts, sent as YYYY-MM-DD.
+    void SetTransactionDate(const QString& monthDayYear);
+    void SetDueDate(const QString& monthDayYear);
+    void SetToBePrinted(bool toBePrinted);
+    void SetRequestVersion(const QString& version);
+    QString RequestVersion() const { return m_version; }
+    // "AppendAfter:Element=<xml/>": the next requests carry the xml right after Element.
+    void ApplyConfig(const QString& config);
+    void SetLineCount(int count);
+    void SetLineItem(int line, const QString& fullName);
+    void SetLineDescription(int line, const QString& text);
+    void SetLineQuantity(int line, qint32 quantity);
+    // Hundredths of the currency: 8333 is 83.33.
+    void SetLineAmount(int line, qint32 hundredths);
+    void SetLineExtra(int line, const QString& text);
+    void AddInvoice();
+    QString AddedInvoiceId() const { return m_addedId; }
+    void LoadInvoice(const QString& txnId);
+    void UpdateInvoice();
+
+    static const QString DefaultVersion;
+
+private:
+    struct Line {
+        QString item;
+        QString description;
+        std::optional<qint32> quantity;
+        std::optional<qint32> amount;
+        QString extra;
+    };
+    struct Insertion {
+        QString after;
+        QString xml;
+    };
+
+    Line& line(int index);
+    QByteArray addRequest() const;
+    QByteArray modRequest() const;
+    void writeInsertions(class QbxmlRequest& request, const QString& after) const;
+    QString qbDate(const QString& monthDayYear) const;
+
+    RequestProcessor& m_processor;
+    QString m_customer;
+    QString m_txnDate;
+    QString m_dueDate;
+    std::optional<bool> m_toBePrinted;
+    QString m_version;
+    QVector<Insertion> m_insertions;
+    QVector<Line> m_lines;
+    QString m_addedId;
+    // The loaded invoice and what changed since it was loaded.
+    QString m_loadedId;
+    QString m_loadedEditSequence;
+    enum Changed { CustomerChanged = 1, TxnDateChanged = 2, DueDateChanged = 4, PrintedChanged = 8 };
+    int m_changed = 0;
+    bool m_linesChanged = false;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+class CustomerComponent;
+class GridOperations;
+class InvoiceComponent;
+
+// What an invoice run needs of the window it runs in.
+class PostingHost {
+public:
+    virtual ~PostingHost() = default;
+    // The organisation whose list is on screen.
+    virtual QString listOrganisation() const = 0;
+    // The "Mark To Email" box: 0 unchecked, 1 checked, 2 greyed.
+    virtual int emailBoxValue() const = 0;
+    // Asks the Yes/No question; true for Yes.
+    virtual bool confirm(const QString& text, const QString& caption) = 0;
+    // The hourglass while the run works, and the default pointer after.
+    virtual void setBusy(bool busy) = 0;
+};
+
+struct PostingItems {
+    QString chamberItem;
+    QString foundationItem;
+};
+
+namespace InvoicePosting {
+
+// True for a "Result" that says the row's invoice exists: "Successful", or "Successful, ..."
+// when the invoice was made but something after it failed.
+bool isPosted(const QString& result);
+
+// Asks QuickBooks about the customer: true when the customer has an e-mail address on file.
+// Never fails: any failure is the answer false.
+bool CustomerQualifiesForEmail(CustomerComponent& customer, const QString& name);
+
+// Turns every checked row that has no invoice yet into one invoice, writing "Successful" or
+// the error into its "Result", and stops at the first failure.
+void CreateInvoices(PostingHost& host, GridOperations& grid, InvoiceComponent& invoice,
+                    CustomerComponent& customer, const PostingItems& items);
+
+} // namespace InvoicePosting

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QIODevice;
+
+// The local channel between Velloran and the open company file: a per-user socket carrying
+// one UTF-8 qbXML document per request and per answer, each framed by its length as a
+// 4-byte big-endian number.
+namespace QbChannel {
+
+// Frames larger than this are refused as damaged.
+constexpr quint32 MaxFrameBytes = 64u * 1024u * 1024u;
+
+// XDG_RUNTIME_DIR/velloran-qb.sock, or a per-user folder under /tmp when there is none.
+QString defaultSocketPath();
+
+QByteArray frame(const QByteArray& document);
+
+// Takes one whole frame off the front of buffer into document. Returns false while the frame
+// is incomplete; throws Failure when its length is beyond MaxFrameBytes.
+bool takeFrame(QByteArray& buffer, QByteArray& document);
+
+} // namespace QbChannel

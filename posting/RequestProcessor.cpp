@@ -1,0 +1,78 @@
+#include "posting/RequestProcessor.h"
+
+#include "app/Failure.h"
+#include "posting/QbChannel.h"
+#include "posting/QbxmlAnswer.h"
+
+#include <QDeadlineTimer>
+
+RequestProcessor::RequestProcessor(QString socketPath)
+    : m_socketPath(socketPath.isEmpty() ? QbChannel::defaultSocketPath() : std::move(socketPath))
+{
+}
+
+void RequestProcessor::connectIfNeeded()
+{
+    if (m_socket.state() == QLocalSocket::ConnectedState) {
+        // A host that went away since the last answer shows up only when the socket is read.
+        m_socket.waitForReadyRead(0);
+        if (m_socket.state() == QLocalSocket::ConnectedState) {
+            m_socket.readAll(); // nothing is due between answers
+            return;
+        }
+    }
+    m_socket.abort();
+    m_buffer.clear();
+    m_socket.connectToServer(m_socketPath);
+    if (!m_socket.waitForConnected(5000)) {
+        m_socket.abort();
+        throw Failure(QbError::CouldNotStart, QStringLiteral("Could not start QuickBooks."));
+    }
+}
+
+bool RequestProcessor::takeAnswer(QByteArray& answer)
+{
+    try {
+        return QbChannel::takeFrame(m_buffer, answer);
+    } catch (const Failure&) {
+        m_socket.abort();
+        m_buffer.clear();
+        throw;
+    }
+}
+
+QByteArray RequestProcessor::processRequest(const QByteArray& request)
+{
+    connectIfNeeded();
+    m_socket.write(QbChannel::frame(request));
+    if (!m_socket.waitForBytesWritten(m_answerTimeoutMs) && m_socket.bytesToWrite() > 0) {
+        m_socket.abort();
+        throw Failure(QbError::ConnectionLost,
+                      QStringLiteral("The request could not be handed to QuickBooks: %1")
+                          .arg(m_socket.errorString()));
+    }
+    const QDeadlineTimer deadline(m_answerTimeoutMs);
+    QByteArray answer;
+    while (!takeAnswer(answer)) {
+        if (m_socket.state() != QLocalSocket::ConnectedState && m_socket.bytesAvailable() == 0) {
+            m_socket.abort();
+            m_buffer.clear();
+            throw Failure(QbError::ConnectionLost,
+                          QStringLiteral("The connection to QuickBooks was lost before it "
+                                         "answered. Check in QuickBooks whether the request "
+                                         "was carried out before trying again."));
+        }
+        if (deadline.hasExpired()) {
+            m_socket.abort();
+            m_buffer.clear();
+            throw Failure(QbError::NoAnswer,
+                          QStringLiteral("QuickBooks did not answer within %1 seconds. Check in "
+                                         "QuickBooks whether the request was carried out before "
+                                         "trying again.")
+                              .arg(m_answerTimeoutMs / 1000));
+        }
+        m_socket.waitForReadyRead(int(qMax<qint64>(1, qMin<qint64>(deadline.remainingTime(), 1000))));
+        m_buffer += m_socket.readAll();
+    }
+    return answer;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QLocalSocket>
+#include <QString>
+
+// Hands qbXML requests to the company file that is open and returns its answers. The
+// connection is kept between requests and opened again when the host closed it; a request is
+// sent once and never again, whatever happens to its answer.
+class RequestProcessor {
+public:
+    explicit RequestProcessor(QString socketPath = QString());
+
+    // Throws Failure: -2147220472 "Could not start QuickBooks." when no company file is open,
+    // or a plain description of a lost connection or a missing answer.
+    QByteArray processRequest(const QByteArray& request);
+
+    void setAnswerTimeoutMs(int ms) { m_answerTimeoutMs = ms; }
+    const QString& socketPath() const { return m_socketPath; }
+
+private:
+    void connectIfNeeded();
+    bool takeAnswer(QByteArray& answer);
+
+    QString m_socketPath;
+    QLocalSocket m_socket;
+    QByteArray m_buffer;
+    int m_answerTimeoutMs = 60000;
+};

@@ -1,0 +1,475 @@
+// Invoice runs over the billing grid, with the real components and the real company-file
+// host: what is posted, what each row says afterwards, and what the company file holds.
+
+#include "QbHostProcess.h"
+#include "TestSupport.h"
+
+#include "app/Module1.h"
+#include "grid/BillingGrid.h"
+#include "grid/GridColumns.h"
+#include "posting/CustomerComponent.h"
+#include "posting/InvoiceComponent.h"
+#include "posting/InvoicePosting.h"
+#include "posting/QbChannel.h"
+#include "posting/RequestProcessor.h"
+#include "ui/frmCreateInvoices.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QLocale>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+const QString Chamber = QStringLiteral("Kestlemere Chamber of Commerce");
+const QString Foundation = QStringLiteral("Viderizo Ruzerevurar Arovezeruv");
+const PostingItems Items{QStringLiteral("Membership Dues"), QStringLiteral("Pledge")};
+
+struct Host : PostingHost {
+    QString organisation = Chamber;
+    int box = 0;
+    bool answer = true;
+    QStringList asked;
+    QList<bool> busy;
+    QString listOrganisation() const override { return organisation; }
+    int emailBoxValue() const override { return box; }
+    bool confirm(const QString& text, const QString& caption) override
+    {
+        asked << text << caption;
+        return answer;
+    }
+    void setBusy(bool b) override { busy << b; }
+};
+
+// Counts the lookups that the run makes.
+struct CountingCustomer : CustomerComponent {
+    using CustomerComponent::CustomerComponent;
+    QStringList looked;
+    void LookupCustomer(const QString& name) override
+    {
+        looked << name;
+        CustomerComponent::LookupCustomer(name);
+    }
+};
+
+struct Row {
+    const char* send;
+    const char* company;
+    const char* contact;
+    const char* amount;
+    const char* anniversary;
+    const char* frequency;
+    const char* invoiceDate;
+    const char* dueDate;
+    const char* result;
+};
+
+void fill(BillingGrid& grid, const QList<Row>& rows)
+{
+    grid.SetRowCount(0);
+    grid.SetColumnCount(GridColumns::Count);
+    grid.AppendRow(GridColumns::headerTexts().join(u'\t'));
+    for (const Row& r : rows) {
+        grid.AppendRow(QStringList{r.send, r.company, r.contact, r.amount, "1200", r.anniversary,
+                                   r.frequency, r.invoiceDate, r.dueDate}
+                           .join(u'\t'));
+        grid.SetCellText(grid.RowCount() - 1, GridColumns::Result, QString::fromUtf8(r.result));
+    }
+    grid.SetFixedRows(1);
+}
+
+QString resultOf(const BillingGrid& grid, int row)
+{
+    return grid.CellText(row, GridColumns::Result);
+}
+
+QJsonObject lineOf(const QJsonObject& invoice)
+{
+    return invoice.value("lines").toArray().at(0).toObject();
+}
+
+const QStringList Customers{"Abbott & Sons Hardware|accounts@abbott.example", "Birchwood Bakery",
+                            "Kevin Walsh|kevin@walsh.example", "Smith & Sons <Ltd> \"Quoted\"",
+                            "Ava Whitfield"};
+const QStringList ItemNames{"Membership Dues", "Pledge"};
+} // namespace
+
+class TestInvoicePosting : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void answeredNoDoesNothing();
+    void nothingCheckedStillFinishes();
+    void postsCheckedRowsNotYetSuccessful();
+    void foundationItemAndDescription();
+    void secondOfThreeFails();
+    void amountsAndOverflow();
+    void monthlyPeriodEdges();
+    void emailDecision_data();
+    void emailDecision();
+    void failedFollowUpNeverBillsTwice();
+    void noHostRunning();
+    void sameInvoicesUnderFrenchLocale();
+
+    void createInvoicesThroughTheWindow();
+
+private:
+    void run(Host& host);
+
+    QbHostProcess* m_host = nullptr;
+    RequestProcessor* m_processor = nullptr;
+    InvoiceComponent* m_invoice = nullptr;
+    CountingCustomer* m_customer = nullptr;
+    BillingGrid* m_grid = nullptr;
+};
+
+void TestInvoicePosting::init()
+{
+    m_host = new QbHostProcess(Customers, ItemNames);
+    QVERIFY(m_host->start());
+    m_processor = new RequestProcessor(m_host->socketPath());
+    m_invoice = new InvoiceComponent(*m_processor);
+    m_customer = new CountingCustomer(*m_processor);
+    m_grid = new BillingGrid;
+}
+
+void TestInvoicePosting::cleanup()
+{
+    delete m_grid;
+    delete m_customer;
+    delete m_invoice;
+    delete m_processor;
+    delete m_host;
+}
+
+void TestInvoicePosting::run(Host& host)
+{
+    InvoicePosting::CreateInvoices(host, *m_grid, *m_invoice, *m_customer, Items);
+}
+
+void TestInvoicePosting::answeredNoDoesNothing()
+{
+    fill(*m_grid, {{"True", "Birchwood Bakery", "Tom Birch", "250", "06/15/2018", "Quarterly",
+                    "3/1/2027", "3/15/2027", ""}});
+    Host host;
+    host.answer = false;
+    run(host);
+    QCOMPARE(host.asked,
+             (QStringList{"Please make sure you have the Quickbooks file open for Kestlemere "
+                          "Chamber of Commerce and logged in as Admin. Continue?",
+                          "QB File Open"}));
+    QVERIFY(host.busy.isEmpty());
+    QVERIFY(m_customer->looked.isEmpty());
+    QCOMPARE(resultOf(*m_grid, 1), QString());
+    QCOMPARE(m_host->invoices().size(), 0);
+}
+
+void TestInvoicePosting::nothingCheckedStillFinishes()
+{
+    Host host;
+    // A grid without any row, one with the header only, one with nothing checked.
+    run(host);
+    fill(*m_grid, {});
+    run(host);
+    fill(*m_grid, {{"False", "Birchwood Bakery", "Tom Birch", "250", "06/15/2018", "Quarterly",
+                    "3/1/2027", "3/15/2027", ""}});
+    run(host);
+    QCOMPARE(host.busy, (QList<bool>{true, false, true, false, true, false}));
+    QVERIFY(m_customer->looked.isEmpty());
+    QCOMPARE(resultOf(*m_grid, 1), QString());
+    QCOMPARE(m_host->invoices().size(), 0);
+}
+
+void TestInvoicePosting::postsCheckedRowsNotYetSuccessful()
+{
+    fill(*m_grid,
+         {{"True", "Abbott & Sons Hardware", "Lucy Abbott", "50", "3/5/2019", "Monthly Invoice",
+           "12/1/2026", "12/15/2026", "Successful"},
+          {"True", "Birchwood Bakery", "Tom Birch", "250", "12/20/2010", "Quarterly", "12/1/2026",
+           "12/20/2026", "Error 3140: earlier failure"},
+          {"-1", "", "Kevin Walsh", "83.33", "1/3/2022", "Monthly Invoice", "12/1/2026",
+           "12/15/2026", "successful"},
+          {"False", "Smith & Sons <Ltd> \"Quoted\"", "Jo", "10", "", "Monthly Invoice",
+           "12/1/2026", "12/15/2026", ""}});
+    Host host;
+    run(host);
+    QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Successful"));
+    QCOMPARE(resultOf(*m_grid, 2), QStringLiteral("Successful"));
+    QCOMPARE(resultOf(*m_grid, 3), QStringLiteral("Successful"));
+    QCOMPARE(resultOf(*m_grid, 4), QString());
+    // The "Send" cells stay as they were.
+    QCOMPARE(m_grid->CellText(3, GridColumns::Send), QStringLiteral("-1"));
+
+    const QList<QJsonObject> invoices = m_host->invoices();
+    QCOMPARE(invoices.size(), 2);
+    QCOMPARE(invoices[0].value("customer").toString(), QStringLiteral("Birchwood Bakery"));
+    QCOMPARE(invoices[0].value("txn_date").toString(), QStringLiteral("2026-12-01"));
+    QCOMPARE(invoices[0].value("due_date").toString(), QStringLiteral("2026-12-20"));
+    QCOMPARE(invoices[0].value("is_to_be_printed").toBool(), true);
+    QCOMPARE(lineOf(invoices[0]).value("desc").toString(),
+             QStringLiteral("Kestlemere Chamber of Commerce Membership Dues (12/20/2026 - 3/20/2027)"));
+    QCOMPARE(lineOf(invoices[0]).value("item").toString(), QStringLiteral("Membership Dues"));
+    QCOMPARE(lineOf(invoices[0]).value("amount").toString(), QStringLiteral("250.00"));
+    QCOMPARE(lineOf(invoices[0]).value("quantity").toInt(), 1);
+    QCOMPARE(lineOf(invoices[0]).value("other1").toString(), QString());
+    // An empty company bills the contact.
+    QCOMPARE(invoices[1].value("customer").toString(), QStringLiteral("Kevin Walsh"));
+    QCOMPARE(lineOf(invoices[1]).value("desc").toString(),
+             QStringLiteral("Kestlemere Chamber of Commerce Membership Dues (12/3/2026 - 1/3/2027)"));
+    QCOMPARE(lineOf(invoices[1]).value("amount").toString(), QStringLiteral("83.33"));
+
+    // A second run posts nothing more.
+    run(host);
+    QCOMPARE(m_host->invoices().size(), 2);
+}
+
+void TestInvoicePosting::foundationItemAndDescription()
+{
+    fill(*m_grid, {{"True", "", "Ava Whitfield", "10", "3/8/2023", "Monthly Invoice", "3/1/2027",
+                    "3/15/2027", ""}});
+    Host host;
+    host.organisation = Foundation;
+    run(host);
+    QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Successful"));
+    const QJsonObject line = lineOf(m_host->invoices().constFirst());
+    QCOMPARE(line.value("item").toString(), QStringLiteral("Pledge"));
+    QCOMPARE(line.value("desc").toString(),
+             QStringLiteral("Viderizo Ruzerevurar Arovezeruv Membership Dues (3/8/2027 - 4/8/2027)"));
+    QVERIFY(host.asked.first().contains(Foundation));
+}
+
+void TestInvoicePosting::secondOfThreeFails()
+{
+    fill(*m_grid, {{"True", "Birchwood Bakery", "Tom Birch", "250", "06/15/2018", "Quarterly",
+                    "3/1/2027", "3/15/2027", ""},
+                   {"True", "Nowhere Ltd", "Nobody", "100", "06/15/2018", "Quarterly", "3/1/2027",
+                    "3/15/2027", ""},
+                   {"True", "Abbott & Sons Hardware", "Lucy", "50", "3/5/2019", "Monthly Invoice",
+                    "3/1/2027", "3/15/2027", "kept text"}});
+    Host host;
+    run(host);
+    QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Successful"));
+    QVERIFY2(resultOf(*m_grid, 2).startsWith(
+                 QStringLiteral("Error 3140: There is an invalid reference to QuickBooks Customer "
+                                "\"Nowhere Ltd\"")),
+             qPrintable(resultOf(*m_grid, 2)));
+    QCOMPARE(resultOf(*m_grid, 3), QStringLiteral("kept text"));
+    QCOMPARE(m_host->invoices().size(), 1);
+    QCOMPARE(host.busy, (QList<bool>{true, false}));
+    // Not looked at: the run stopped before the third row.
+    QCOMPARE(m_customer->looked, (QStringList{"Birchwood Bakery", "Nowhere Ltd"}));
+}
+
+void TestInvoicePosting::amountsAndOverflow()
+{
+    fill(*m_grid, {{"True", "Birchwood Bakery", "B", "21474836.47", "06/15/2018", "Quarterly",
+                    "3/1/2027", "3/15/2027", ""},
+                   {"True", "Birchwood Bakery", "B", "21474836.48", "06/15/2018", "Quarterly",
+                    "3/1/2027", "3/15/2027", ""}});
+    Host host;
+    run(host);
+    QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Successful"));
+    QCOMPARE(resultOf(*m_grid, 2), QStringLiteral("Error 6: Overflow"));
+    QCOMPARE(lineOf(m_host->invoices().constFirst()).value("amount").toString(),
+             QStringLiteral("21474836.47"));
+
+    fill(*m_grid, {{"True", "Birchwood Bakery", "B", "lots", "06/15/2018", "Quarterly", "3/1/2027",
+                    "3/15/2027", ""}});
+    run(host);
+    QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Error 13: Type mismatch"));
+    fill(*m_grid, {{"maybe", "Birchwood Bakery", "B", "1", "06/15/2018", "Quarterly", "3/1/2027",
+                    "3/15/2027", ""}});
+    run(host);
+    QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Error 13: Type mismatch"));
+    QCOMPARE(m_host->invoices().size(), 1);
+}
+
+void TestInvoicePosting::monthlyPeriodEdges()
+{
+    fill(*m_grid, {{"True", "Birchwood Bakery", "B", "10", "1/31/2020", "Monthly Invoice",
+                    "1/1/2027", "1/15/2027", ""},
+                   {"True", "Birchwood Bakery", "B", "10", "1/31/2020", "Monthly Invoice",
+                    "4/1/2027", "4/15/2027", ""},
+                   {"True", "Birchwood Bakery", "B", "10", "", "Monthly Invoice", "4/1/2027",
+                    "4/15/2027", ""},
+                   {"True", "Birchwood Bakery", "B", "10", "2/2/2020", "Monthly Invoice",
+                    "4/1/2027", "4/15/2027", ""}});
+    Host host;
+    run(host);
+    const QList<QJsonObject> invoices = m_host->invoices();
+    QCOMPARE(invoices.size(), 2);
+    QVERIFY(lineOf(invoices[0]).value("desc").toString().endsWith(
+        QStringLiteral("(1/31/2027 - 2/28/2027)")));
+    // April has no 31st: the period starts on its last day.
+    QVERIFY(lineOf(invoices[1]).value("desc").toString().endsWith(
+        QStringLiteral("(4/30/2027 - 5/30/2027)")));
+    QCOMPARE(resultOf(*m_grid, 3), QStringLiteral("Error 13: Type mismatch"));
+    QCOMPARE(resultOf(*m_grid, 4), QString());
+}
+
+void TestInvoicePosting::emailDecision_data()
+{
+    QTest::addColumn<int>("box");
+    QTest::addColumn<QString>("customer");
+    QTest::addColumn<bool>("emailed");
+    QTest::newRow("checked, address on file") << 1 << "Abbott & Sons Hardware" << true;
+    QTest::newRow("checked, no address") << 1 << "Birchwood Bakery" << false;
+    QTest::newRow("unchecked, address on file") << 0 << "Abbott & Sons Hardware" << false;
+    QTest::newRow("greyed, address on file") << 2 << "Abbott & Sons Hardware" << false;
+}
+
+void TestInvoicePosting::emailDecision()
+{
+    QFETCH(int, box);
+    QFETCH(QString, customer);
+    QFETCH(bool, emailed);
+    const QByteArray name = customer.toUtf8();
+    fill(*m_grid, {{"True", name.constData(), "C", "50", "3/5/2019", "Monthly Invoice", "3/1/2027",
+                    "3/15/2027", ""},
+                   {"True", "", "Kevin Walsh", "30", "3/5/2019", "Monthly Invoice", "3/1/2027",
+                    "3/15/2027", ""}});
+    Host host;
+    host.box = box;
+    run(host);
+    QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Successful"));
+    QCOMPARE(resultOf(*m_grid, 2), QStringLiteral("Successful"));
+    const QList<QJsonObject> invoices = m_host->invoices();
+    QCOMPARE(invoices[0].value("is_to_be_emailed").toBool(), emailed);
+    QCOMPARE(invoices[0].value("is_to_be_printed").toBool(), !emailed);
+    // The lookup is made for every invoice, whatever the box says.
+    QCOMPARE(m_customer->looked, (QStringList{customer, "Kevin Walsh"}));
+    // Kevin Walsh has an address: the second invoice follows the box alone.
+    QCOMPARE(invoices[1].value("is_to_be_emailed").toBool(), box == 1);
+}
+
+void TestInvoicePosting::failedFollowUpNeverBillsTwice()
+{
+    QbHostProcess refusing(Customers, ItemNames);
+    QVERIFY(refusing.start({QStringLiteral("--refuse"), QStringLiteral("InvoiceMod")}));
+    RequestProcessor processor(refusing.socketPath());
+    InvoiceComponent invoice(processor);
+    CustomerComponent customer(processor);
+    fill(*m_grid, {{"True", "Abbott & Sons Hardware", "L", "50", "3/5/2019", "Monthly Invoice",
+                    "3/1/2027", "3/15/2027", ""},
+                   {"True", "Birchwood Bakery", "B", "250", "06/15/2018", "Quarterly", "3/1/2027",
+                    "3/15/2027", ""}});
+    Host host;
+    host.box = 1;
+    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, Items);
+    QVERIFY2(resultOf(*m_grid, 1).startsWith(
+                 QStringLiteral("Successful, not marked to e-mail: Error 3170: ")),
+             qPrintable(resultOf(*m_grid, 1)));
+    QCOMPARE(resultOf(*m_grid, 2), QString());
+    QList<QJsonObject> invoices = refusing.invoices();
+    QCOMPARE(invoices.size(), 1);
+    QCOMPARE(invoices[0].value("is_to_be_printed").toBool(), true);
+
+    // The next run skips the row whose invoice exists and goes on with the rest.
+    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, Items);
+    QCOMPARE(resultOf(*m_grid, 2), QStringLiteral("Successful"));
+    invoices = refusing.invoices();
+    QCOMPARE(invoices.size(), 2);
+    QCOMPARE(invoices[1].value("customer").toString(), QStringLiteral("Birchwood Bakery"));
+}
+
+void TestInvoicePosting::noHostRunning()
+{
+    m_host->stop();
+    fill(*m_grid, {{"True", "Birchwood Bakery", "B", "250", "06/15/2018", "Quarterly", "3/1/2027",
+                    "3/15/2027", ""}});
+    Host host;
+    host.box = 1;
+    run(host);
+    QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Error -2147220472: Could not start QuickBooks."));
+    QCOMPARE(host.busy, (QList<bool>{true, false}));
+}
+
+void TestInvoicePosting::sameInvoicesUnderFrenchLocale()
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    fill(*m_grid, {{"True", "Birchwood Bakery", "B", "1234.56", "06/15/2018", "Quarterly",
+                    "3/1/2027", "3/15/2027", ""}});
+    Host host;
+    run(host);
+    QLocale::setDefault(before);
+    QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Successful"));
+    const QJsonObject invoice = m_host->invoices().constFirst();
+    QCOMPARE(lineOf(invoice).value("amount").toString(), QStringLiteral("1234.56"));
+    QCOMPARE(invoice.value("due_date").toString(), QStringLiteral("2027-03-15"));
+    QVERIFY(lineOf(invoice).value("desc").toString().endsWith(QStringLiteral("(3/15/2027 - 6/15/2027)")));
+}
+
+void TestInvoicePosting::createInvoicesThroughTheWindow()
+{
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    const QString db = TestSupport::makeContacts(runtime.path());
+    const QString config = runtime.filePath(QStringLiteral("config.txt"));
+    QFile file(config);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(("V\nDB,\"" + TestSupport::odbcString(db) +
+                "\"\nChamber item,Membership Dues\nFoundation item,Pledge\n")
+                   .toUtf8());
+    file.close();
+    Module1::ReadConfig(config);
+    Module1::OpenConnection();
+
+    // The demo's chamber members billed by invoice, all but Quayside Fish Co.
+    QbHostProcess host({"Kevin Walsh|kevin@walsh.example", "Abbott & Sons Hardware|a@abbott.example",
+                        "Birchwood Bakery", "Bluebell Nursery", "Café Lumière", "Copperfield Joinery",
+                        "Driftwood Gallery", "Dunmore Legal LLP", "Evergreen Landscaping",
+                        "Fairview Dental", "Northgate Pharmacy", "Orchard Veterinary Clinic",
+                        "Westbrook Bistro"},
+                       ItemNames);
+    host.setSocketPath(QbChannel::defaultSocketPath());
+    QVERIFY(host.start());
+
+    frmCreateInvoices w;
+    w.cmbCompany->setCurrentIndex(0);
+    w.cmbPayment->setCurrentIndex(1);
+    w.dtStartDate->setDate(QDate(2027, 3, 1));
+    w.dtEndDate->setDate(QDate(2027, 3, 31));
+    w.btnRefresh->click();
+    QCOMPARE(w.vsfgList->RowCount(), 16);
+    w.btnSelectAll->click();
+    w.chkEmail->setChecked(true);
+    // The list was made for the chamber; a change of the list box does not bill it to the
+    // foundation.
+    w.cmbCompany->setCurrentIndex(1);
+
+    TestSupport::MessageRecorder boxes(6);
+    w.btnCreateInvoices->click();
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes[0].caption, QStringLiteral("QB File Open"));
+    QCOMPARE(boxes.boxes[0].style, 4);
+    QVERIFY(boxes.boxes[0].text.contains(Chamber));
+    QVERIFY(!QGuiApplication::overrideCursor());
+
+    // Quayside Fish Co. (row 14) is not in the company file: the run stops there.
+    for (int row = 1; row < 14; ++row)
+        QCOMPARE(w.vsfgList->CellText(row, GridColumns::Result), QStringLiteral("Successful"));
+    QVERIFY(w.vsfgList->CellText(14, GridColumns::Result).startsWith(QStringLiteral("Error 3140:")));
+    QCOMPARE(w.vsfgList->CellText(15, GridColumns::Result), QString());
+    const QList<QJsonObject> invoices = host.invoices();
+    QCOMPARE(invoices.size(), 13);
+    QCOMPARE(lineOf(invoices[0]).value("item").toString(), QStringLiteral("Membership Dues"));
+    QVERIFY(lineOf(invoices[0]).value("desc").toString().startsWith(Chamber));
+    QCOMPARE(invoices[0].value("is_to_be_emailed").toBool(), true); // Kevin Walsh
+    QCOMPARE(invoices[3].value("is_to_be_emailed").toBool(), false); // Birchwood Bakery
+
+    // A second run adds nothing for the rows already billed.
+    w.btnCreateInvoices->click();
+    QCOMPARE(host.invoices().size(), 13);
+    Module1::dbConnection().close();
+    qunsetenv("XDG_RUNTIME_DIR");
+}
+
+QTEST_MAIN(TestInvoicePosting)
+#include "tst_invoice_posting.moc"

@@ -1,0 +1,391 @@
+// The invoice and customer components against the real company-file host, and the requests
+// they write, element by element.
+
+#include "QbHostProcess.h"
+
+#include "app/Failure.h"
+#include "posting/CustomerComponent.h"
+#include "posting/InvoiceComponent.h"
+#include "posting/QbChannel.h"
+#include "posting/QbxmlAnswer.h"
+#include "posting/RequestProcessor.h"
+
+#include <QJsonArray>
+#include <QLocalServer>
+#include <QSemaphore>
+#include <QLocalSocket>
+#include <QTest>
+#include <QThread>
+#include <QXmlStreamReader>
+
+namespace {
+// The failure work throws, or number 0 when it throws none.
+Failure failureOf(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (const Failure& failure) {
+        return failure;
+    }
+    return Failure(0, QString());
+}
+
+// A listener that records each request and answers it with a canned document, so that the
+// exact text a component writes can be read back.
+class RequestRecorder : public QThread {
+public:
+    RequestRecorder(const QString& path, QByteArray answer)
+        : m_path(path)
+        , m_answer(std::move(answer))
+    {
+    }
+    QList<QByteArray> requests;
+
+protected:
+    void run() override
+    {
+        QLocalServer server;
+        QLocalServer::removeServer(m_path);
+        server.listen(m_path);
+        m_ready.release();
+        if (!server.waitForNewConnection(10000))
+            return;
+        QLocalSocket* socket = server.nextPendingConnection();
+        QByteArray buffer, request;
+        while (socket->state() == QLocalSocket::ConnectedState && socket->waitForReadyRead(3000)) {
+            buffer += socket->readAll();
+            while (QbChannel::takeFrame(buffer, request)) {
+                requests << request;
+                socket->write(QbChannel::frame(m_answer));
+                socket->waitForBytesWritten(3000);
+            }
+        }
+    }
+
+public:
+    void startListening()
+    {
+        start();
+        m_ready.acquire();
+    }
+
+private:
+    QString m_path;
+    QByteArray m_answer;
+    QSemaphore m_ready;
+};
+
+// The element names of a request's InvoiceAdd (or InvoiceMod), depth-first, and its version.
+QStringList elementsOf(const QByteArray& request, QString* version)
+{
+    QXmlStreamReader xml(request);
+    QStringList names;
+    bool inside = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isProcessingInstruction() && xml.processingInstructionTarget() == u"qbxml")
+            *version = xml.processingInstructionData().toString();
+        if (xml.isStartElement()) {
+            if (inside)
+                names << xml.name().toString();
+            if (xml.name() == u"InvoiceAdd" || xml.name() == u"InvoiceMod")
+                inside = true;
+        }
+    }
+    return names;
+}
+
+const QByteArray AddAnswer =
+    "<?xml version=\"1.0\"?><?qbxml version=\"6.0\"?><QBXML><QBXMLMsgsRs><InvoiceAddRs requestID=\"1\" "
+    "statusCode=\"0\" statusSeverity=\"Info\" statusMessage=\"Status OK\"><InvoiceRet><TxnID>1-1</TxnID>"
+    "<EditSequence>7</EditSequence></InvoiceRet></InvoiceAddRs></QBXMLMsgsRs></QBXML>";
+} // namespace
+
+class TestQbComponents : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void addRequestElementOrder();
+    void clearInvoiceForgetsVersionAndConfig();
+    void unknownConfigurationFails();
+
+    void addedInvoiceIsStoredIntact();
+    void emailElementNeedsVersionSix();
+    void loadAndUpdate();
+    void staleEditSequenceIsRefused();
+    void referencesAndDatesChecked();
+    void customerLookup();
+    void noHostIsCouldNotStart();
+    void restartedHostIsFoundAgain();
+    void refusesSecondHostOnSameSocket();
+
+private:
+    void fillInvoice(InvoiceComponent& invoice, const QString& customer);
+    QbHostProcess* m_host = nullptr;
+};
+
+void TestQbComponents::initTestCase()
+{
+    m_host = new QbHostProcess({"Smith & Sons <Ltd>|billing@smith.example", "O'Brien \"Cafe\"",
+                                "Plain Customer"},
+                               {"Membership Dues", "Pledge"});
+    QVERIFY(m_host->start());
+}
+
+void TestQbComponents::cleanupTestCase()
+{
+    delete m_host;
+}
+
+void TestQbComponents::fillInvoice(InvoiceComponent& invoice, const QString& customer)
+{
+    invoice.ClearInvoice();
+    invoice.SetInvoiceCustomer(customer);
+    invoice.SetTransactionDate(QStringLiteral("3/1/2027"));
+    invoice.SetDueDate(QStringLiteral("3/15/2027"));
+    invoice.SetToBePrinted(true);
+    invoice.SetLineCount(1);
+    invoice.SetLineItem(0, QStringLiteral("Membership Dues"));
+    invoice.SetLineDescription(0, QStringLiteral("Dues (3/5/2027 - 4/5/2027)"));
+    invoice.SetLineQuantity(0, 1);
+    invoice.SetLineAmount(0, 8333);
+    invoice.SetLineExtra(0, QString());
+}
+
+void TestQbComponents::addRequestElementOrder()
+{
+    QTemporaryDir dir;
+    RequestRecorder recorder(dir.filePath(QStringLiteral("rec.sock")), AddAnswer);
+    recorder.startListening();
+    RequestProcessor processor(dir.filePath(QStringLiteral("rec.sock")));
+    InvoiceComponent invoice(processor);
+
+    fillInvoice(invoice, QStringLiteral("Smith & Sons <Ltd>"));
+    invoice.SetRequestVersion(QStringLiteral("6.0"));
+    invoice.ApplyConfig(QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>"));
+    invoice.AddInvoice();
+    QCOMPARE(invoice.AddedInvoiceId(), QStringLiteral("1-1"));
+
+    fillInvoice(invoice, QStringLiteral("Plain Customer"));
+    invoice.SetLineExtra(0, QStringLiteral("ref 7"));
+    invoice.AddInvoice();
+    recorder.wait(5000);
+    QCOMPARE(recorder.requests.size(), 2);
+
+    QString version;
+    QCOMPARE(elementsOf(recorder.requests[0], &version),
+             (QStringList{"CustomerRef", "FullName", "TxnDate", "DueDate", "IsToBePrinted",
+                          "IsToBeEmailed", "InvoiceLineAdd", "ItemRef", "FullName", "Desc",
+                          "Quantity", "Amount"}));
+    QCOMPARE(version, QStringLiteral("version=\"6.0\""));
+    const QString first = QString::fromUtf8(recorder.requests[0]);
+    QVERIFY(first.contains(QStringLiteral("<FullName>Smith &amp; Sons &lt;Ltd&gt;</FullName>")));
+    QVERIFY(first.contains(QStringLiteral("<TxnDate>2027-03-01</TxnDate>")));
+    QVERIFY(first.contains(QStringLiteral("<DueDate>2027-03-15</DueDate>")));
+    QVERIFY(first.contains(QStringLiteral("<IsToBePrinted>true</IsToBePrinted>")));
+    QVERIFY(first.contains(QStringLiteral("<IsToBeEmailed>1</IsToBeEmailed>")));
+    QVERIFY(first.contains(QStringLiteral("<Amount>83.33</Amount>")));
+    QVERIFY(first.contains(QStringLiteral("<InvoiceAddRq requestID=\"1\">")));
+    QVERIFY(first.contains(QStringLiteral("onError=\"stopOnError\"")));
+
+    // The next invoice, cleared, is an ordinary 3.0 request; its extra text is Other1.
+    QCOMPARE(elementsOf(recorder.requests[1], &version),
+             (QStringList{"CustomerRef", "FullName", "TxnDate", "DueDate", "IsToBePrinted",
+                          "InvoiceLineAdd", "ItemRef", "FullName", "Desc", "Quantity", "Amount",
+                          "Other1"}));
+    QCOMPARE(version, QStringLiteral("version=\"3.0\""));
+}
+
+void TestQbComponents::clearInvoiceForgetsVersionAndConfig()
+{
+    RequestProcessor processor(m_host->socketPath());
+    InvoiceComponent invoice(processor);
+    invoice.SetRequestVersion(QStringLiteral("6.0"));
+    invoice.ApplyConfig(QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>"));
+    invoice.ClearInvoice();
+    QCOMPARE(invoice.RequestVersion(), QStringLiteral("3.0"));
+    fillInvoice(invoice, QStringLiteral("Plain Customer"));
+    invoice.AddInvoice();
+    const QJsonObject stored = m_host->invoices().constLast();
+    QCOMPARE(stored.value("txn_id").toString(), invoice.AddedInvoiceId());
+    QCOMPARE(stored.value("is_to_be_emailed").toBool(), false);
+}
+
+void TestQbComponents::unknownConfigurationFails()
+{
+    RequestProcessor processor(m_host->socketPath());
+    InvoiceComponent invoice(processor);
+    const Failure unknown = failureOf([&] { invoice.ApplyConfig(QStringLiteral("PrependBefore:X=<a/>")); });
+    QVERIFY(unknown.number() != 0);
+    QVERIFY(unknown.description().contains(QStringLiteral("PrependBefore")));
+    const Failure broken = failureOf([&] { invoice.ApplyConfig(QStringLiteral("AppendAfter:IsToBePrinted=<a>")); });
+    QVERIFY(broken.number() != 0);
+    QVERIFY(failureOf([&] { invoice.SetLineItem(3, QStringLiteral("x")); }).number() == 9);
+}
+
+void TestQbComponents::addedInvoiceIsStoredIntact()
+{
+    RequestProcessor processor(m_host->socketPath());
+    InvoiceComponent invoice(processor);
+    fillInvoice(invoice, QStringLiteral("O'Brien \"Cafe\""));
+    invoice.SetLineDescription(0, QStringLiteral("Dues for Smith & Sons <Ltd> \"quoted\""));
+    invoice.SetLineAmount(0, 2147483647);
+    invoice.AddInvoice();
+    const QJsonObject stored = m_host->invoices().constLast();
+    QCOMPARE(stored.value("customer").toString(), QStringLiteral("O'Brien \"Cafe\""));
+    QCOMPARE(stored.value("txn_date").toString(), QStringLiteral("2027-03-01"));
+    QCOMPARE(stored.value("due_date").toString(), QStringLiteral("2027-03-15"));
+    QCOMPARE(stored.value("is_to_be_printed").toBool(), true);
+    const QJsonObject line = stored.value("lines").toArray().at(0).toObject();
+    QCOMPARE(line.value("desc").toString(), QStringLiteral("Dues for Smith & Sons <Ltd> \"quoted\""));
+    QCOMPARE(line.value("amount").toString(), QStringLiteral("21474836.47"));
+    QCOMPARE(line.value("item").toString(), QStringLiteral("Membership Dues"));
+    QCOMPARE(line.value("quantity").toInt(), 1);
+}
+
+void TestQbComponents::emailElementNeedsVersionSix()
+{
+    RequestProcessor processor(m_host->socketPath());
+    InvoiceComponent invoice(processor);
+    const int before = m_host->invoices().size();
+    fillInvoice(invoice, QStringLiteral("Plain Customer"));
+    invoice.ApplyConfig(QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>"));
+    const Failure f = failureOf([&] { invoice.AddInvoice(); });
+    QCOMPARE(f.number(), -2147220480);
+    QVERIFY(f.description().startsWith(
+        QStringLiteral("QuickBooks found an error when parsing the provided XML text stream.")));
+    QCOMPARE(m_host->invoices().size(), before);
+}
+
+void TestQbComponents::loadAndUpdate()
+{
+    RequestProcessor processor(m_host->socketPath());
+    InvoiceComponent invoice(processor);
+    fillInvoice(invoice, QStringLiteral("Smith & Sons <Ltd>"));
+    invoice.SetRequestVersion(QStringLiteral("6.0"));
+    invoice.ApplyConfig(QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>"));
+    invoice.AddInvoice();
+    const QString id = invoice.AddedInvoiceId();
+    invoice.ClearInvoice();
+    invoice.LoadInvoice(id);
+    QCOMPARE(invoice.InvoiceCustomer(), QStringLiteral("Smith & Sons <Ltd>"));
+    invoice.SetToBePrinted(false);
+    invoice.UpdateInvoice();
+    const QJsonObject stored = m_host->invoices().constLast();
+    QCOMPARE(stored.value("txn_id").toString(), id);
+    QCOMPARE(stored.value("is_to_be_printed").toBool(), false);
+    QCOMPARE(stored.value("is_to_be_emailed").toBool(), true);
+    QCOMPARE(stored.value("due_date").toString(), QStringLiteral("2027-03-15"));
+
+    const Failure missing = failureOf([&] { invoice.LoadInvoice(QStringLiteral("FFFF-1")); });
+    QCOMPARE(missing.number(), 500);
+}
+
+void TestQbComponents::staleEditSequenceIsRefused()
+{
+    RequestProcessor processor(m_host->socketPath());
+    InvoiceComponent first(processor), second(processor);
+    fillInvoice(first, QStringLiteral("Plain Customer"));
+    first.AddInvoice();
+    const QString id = first.AddedInvoiceId();
+    first.ClearInvoice();
+    first.LoadInvoice(id);
+    second.LoadInvoice(id);
+    first.SetToBePrinted(false);
+    first.UpdateInvoice();
+    second.SetToBePrinted(false);
+    const Failure stale = failureOf([&] { second.UpdateInvoice(); });
+    QCOMPARE(stale.number(), 3200);
+    QVERIFY(stale.description().contains(QStringLiteral("out-of-date")));
+}
+
+void TestQbComponents::referencesAndDatesChecked()
+{
+    RequestProcessor processor(m_host->socketPath());
+    InvoiceComponent invoice(processor);
+    const int before = m_host->invoices().size();
+
+    fillInvoice(invoice, QStringLiteral("Nobody Ltd"));
+    const Failure customer = failureOf([&] { invoice.AddInvoice(); });
+    QCOMPARE(customer.number(), 3140);
+    QVERIFY(customer.description().contains(QStringLiteral("Nobody Ltd")));
+
+    fillInvoice(invoice, QStringLiteral("Plain Customer"));
+    invoice.SetLineItem(0, QStringLiteral("Donation"));
+    const Failure item = failureOf([&] { invoice.AddInvoice(); });
+    QCOMPARE(item.number(), 3140);
+    QVERIFY(item.description().contains(QStringLiteral("Donation")));
+
+    fillInvoice(invoice, QStringLiteral("Plain Customer"));
+    invoice.SetDueDate(QStringLiteral("2/30/2027"));
+    const Failure date = failureOf([&] { invoice.AddInvoice(); });
+    QCOMPARE(date.number(), 3020);
+
+    fillInvoice(invoice, QString(210, u'x'));
+    QCOMPARE(failureOf([&] { invoice.AddInvoice(); }).number(), 3070);
+    QCOMPARE(m_host->invoices().size(), before);
+}
+
+void TestQbComponents::customerLookup()
+{
+    RequestProcessor processor(m_host->socketPath());
+    CustomerComponent customer(processor);
+    customer.LookupCustomer(QStringLiteral("Smith & Sons <Ltd>"));
+    QCOMPARE(customer.LookupResultText(), QStringLiteral("billing@smith.example"));
+    customer.LookupCustomer(QStringLiteral("Plain Customer"));
+    QCOMPARE(customer.LookupResultText(), QString());
+    const Failure missing = failureOf([&] { customer.LookupCustomer(QStringLiteral("Nobody")); });
+    QCOMPARE(missing.number(), 500);
+    QCOMPARE(customer.LookupResultText(), QString());
+}
+
+void TestQbComponents::noHostIsCouldNotStart()
+{
+    QTemporaryDir dir;
+    RequestProcessor processor(dir.filePath(QStringLiteral("nobody.sock")));
+    CustomerComponent customer(processor);
+    const Failure f = failureOf([&] { customer.LookupCustomer(QStringLiteral("x")); });
+    QCOMPARE(f.number(), -2147220472);
+    QCOMPARE(f.description(), QStringLiteral("Could not start QuickBooks."));
+}
+
+void TestQbComponents::restartedHostIsFoundAgain()
+{
+    QbHostProcess host({"Plain Customer|p@example.org"}, {"Pledge"});
+    QVERIFY(host.start());
+    RequestProcessor processor(host.socketPath());
+    CustomerComponent customer(processor);
+    customer.LookupCustomer(QStringLiteral("Plain Customer"));
+    host.stop();
+    QCOMPARE(failureOf([&] { customer.LookupCustomer(QStringLiteral("Plain Customer")); }).number(),
+             -2147220472);
+    QVERIFY(host.start());
+    customer.LookupCustomer(QStringLiteral("Plain Customer"));
+    QCOMPARE(customer.LookupResultText(), QStringLiteral("p@example.org"));
+}
+
+void TestQbComponents::refusesSecondHostOnSameSocket()
+{
+    QProcess second;
+    second.start(QbHostProcess::program(), {QStringLiteral("serve"), m_host->companyFile(),
+                                            QStringLiteral("--socket"), m_host->socketPath()});
+    QVERIFY(second.waitForFinished(10000));
+    QVERIFY(second.exitCode() != 0);
+    QVERIFY(second.readAllStandardError().contains("already serves"));
+    // The first host is undisturbed.
+    RequestProcessor processor(m_host->socketPath());
+    CustomerComponent customer(processor);
+    customer.LookupCustomer(QStringLiteral("Plain Customer"));
+
+    // A socket file left by a killed host does not stop a new one.
+    QbHostProcess host({}, {});
+    QVERIFY(host.start());
+    host.kill();
+    QVERIFY(QFile::exists(host.socketPath()));
+    QVERIFY(host.start());
+}
+
+QTEST_GUILESS_MAIN(TestQbComponents)
+#include "tst_qb_components.moc"

@@ -1,0 +1,220 @@
+#include "CompanyFile.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+#include <stdexcept>
+
+namespace {
+const char* const Schema[] = {
+    "CREATE TABLE counter (name TEXT PRIMARY KEY, value INTEGER NOT NULL)",
+    "INSERT INTO counter VALUES ('list', 0), ('txn', 0), ('edit', 0)",
+    "CREATE TABLE customer (list_id TEXT PRIMARY KEY, name TEXT NOT NULL UNIQUE COLLATE NOCASE,"
+    " email TEXT, is_active INTEGER NOT NULL DEFAULT 1, edit_sequence TEXT, time_created TEXT)",
+    "CREATE TABLE item (list_id TEXT PRIMARY KEY, name TEXT NOT NULL UNIQUE COLLATE NOCASE)",
+    "CREATE TABLE invoice (seq INTEGER PRIMARY KEY AUTOINCREMENT, txn_id TEXT NOT NULL UNIQUE,"
+    " txn_number INTEGER NOT NULL, edit_sequence TEXT NOT NULL, time_created TEXT,"
+    " customer TEXT NOT NULL, txn_date TEXT, due_date TEXT, is_to_be_printed INTEGER NOT NULL,"
+    " is_to_be_emailed INTEGER NOT NULL)",
+    "CREATE TABLE invoice_line (txn_id TEXT NOT NULL, line_no INTEGER NOT NULL, item TEXT,"
+    " description TEXT, quantity TEXT, amount TEXT, other1 TEXT)",
+};
+
+// Identifiers in QuickBooks' shape: a hexadecimal counter, a dash, the time of creation.
+QString newId(const QString& counter)
+{
+    return QStringLiteral("%1-%2")
+        .arg(counter.toLongLong(), 0, 16)
+        .arg(QDateTime::currentSecsSinceEpoch())
+        .toUpper();
+}
+
+QString now()
+{
+    return QDateTime::currentDateTime().toOffsetFromUtc(QDateTime::currentDateTime().offsetFromUtc())
+        .toString(Qt::ISODate);
+}
+} // namespace
+
+void CompanyFile::create(const QString& path)
+{
+    if (QFileInfo::exists(path))
+        throw std::runtime_error(qPrintable(QStringLiteral("%1 exists already").arg(path)));
+    CompanyFile file(path);
+    for (const char* statement : Schema)
+        file.exec(QString::fromLatin1(statement));
+}
+
+CompanyFile::CompanyFile(const QString& path)
+    : m_connection(QUuid::createUuid().toString())
+{
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    m_db.setDatabaseName(path);
+    if (!m_db.open())
+        throw std::runtime_error(qPrintable(m_db.lastError().text()));
+    // Every answer follows a commit that is on disk.
+    exec(QStringLiteral("PRAGMA synchronous = FULL"));
+}
+
+CompanyFile::~CompanyFile()
+{
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+void CompanyFile::exec(const QString& statement, const QVariantList& values) const
+{
+    QSqlQuery query(m_db);
+    query.prepare(statement);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        throw std::runtime_error(qPrintable(query.lastError().text() + u' ' + statement));
+}
+
+QString CompanyFile::nextSequence(const QString& counter)
+{
+    exec(QStringLiteral("UPDATE counter SET value = value + 1 WHERE name = ?"), {counter});
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT value FROM counter WHERE name = ?"));
+    query.addBindValue(counter);
+    if (!query.exec() || !query.next())
+        throw std::runtime_error("the company file has no counters");
+    return query.value(0).toString();
+}
+
+void CompanyFile::addCustomer(const QString& name, const QString& email)
+{
+    m_db.transaction();
+    const QString id = newId(nextSequence("list"));
+    exec(QStringLiteral("INSERT INTO customer VALUES (?, ?, ?, 1, ?, ?)"),
+         {id, name, email.isEmpty() ? QVariant() : email, nextSequence("edit"), now()});
+    m_db.commit();
+}
+
+void CompanyFile::addItem(const QString& name)
+{
+    m_db.transaction();
+    const QString id = newId(nextSequence("list"));
+    exec(QStringLiteral("INSERT INTO item VALUES (?, ?)"), {id, name});
+    m_db.commit();
+}
+
+std::optional<CompanyFile::Customer> CompanyFile::customer(const QString& fullName) const
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT list_id, name, email, is_active, edit_sequence, time_created "
+                                 "FROM customer WHERE name = ?"));
+    query.addBindValue(fullName);
+    if (!query.exec() || !query.next())
+        return std::nullopt;
+    return Customer{query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
+                    query.value(3).toBool(),   query.value(4).toString(), query.value(5).toString()};
+}
+
+bool CompanyFile::hasItem(const QString& fullName) const
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT 1 FROM item WHERE name = ?"));
+    query.addBindValue(fullName);
+    return query.exec() && query.next();
+}
+
+CompanyFile::Invoice CompanyFile::addInvoice(Invoice invoice)
+{
+    m_db.transaction();
+    const QString number = nextSequence("txn");
+    invoice.txnNumber = number.toLongLong();
+    invoice.txnId = newId(number);
+    invoice.editSequence = nextSequence("edit");
+    invoice.timeCreated = now();
+    exec(QStringLiteral("INSERT INTO invoice (txn_id, txn_number, edit_sequence, time_created, "
+                        "customer, txn_date, due_date, is_to_be_printed, is_to_be_emailed) "
+                        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+         {invoice.txnId, invoice.txnNumber, invoice.editSequence, invoice.timeCreated,
+          invoice.customer, invoice.txnDate, invoice.dueDate, int(invoice.toBePrinted),
+          int(invoice.toBeEmailed)});
+    for (int i = 0; i < invoice.lines.size(); ++i) {
+        const Line& line = invoice.lines[i];
+        exec(QStringLiteral("INSERT INTO invoice_line VALUES (?, ?, ?, ?, ?, ?, ?)"),
+             {invoice.txnId, i, line.item, line.description, line.quantity, line.amount, line.other1});
+    }
+    if (!m_db.commit())
+        throw std::runtime_error(qPrintable(m_db.lastError().text()));
+    return invoice;
+}
+
+QList<CompanyFile::Line> CompanyFile::linesOf(const QString& txnId) const
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT item, description, quantity, amount, other1 FROM "
+                                 "invoice_line WHERE txn_id = ? ORDER BY line_no"));
+    query.addBindValue(txnId);
+    query.exec();
+    QList<Line> lines;
+    while (query.next())
+        lines.append({query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
+                      query.value(3).toString(), query.value(4).toString()});
+    return lines;
+}
+
+namespace {
+const QString InvoiceColumns = QStringLiteral(
+    "SELECT txn_id, txn_number, edit_sequence, time_created, customer, txn_date, due_date, "
+    "is_to_be_printed, is_to_be_emailed FROM invoice");
+
+CompanyFile::Invoice invoiceFrom(const QSqlQuery& query)
+{
+    CompanyFile::Invoice invoice;
+    invoice.txnId = query.value(0).toString();
+    invoice.txnNumber = query.value(1).toLongLong();
+    invoice.editSequence = query.value(2).toString();
+    invoice.timeCreated = query.value(3).toString();
+    invoice.customer = query.value(4).toString();
+    invoice.txnDate = query.value(5).toString();
+    invoice.dueDate = query.value(6).toString();
+    invoice.toBePrinted = query.value(7).toBool();
+    invoice.toBeEmailed = query.value(8).toBool();
+    return invoice;
+}
+} // namespace
+
+std::optional<CompanyFile::Invoice> CompanyFile::invoice(const QString& txnId) const
+{
+    QSqlQuery query(m_db);
+    query.prepare(InvoiceColumns + QStringLiteral(" WHERE txn_id = ?"));
+    query.addBindValue(txnId);
+    if (!query.exec() || !query.next())
+        return std::nullopt;
+    Invoice found = invoiceFrom(query);
+    found.lines = linesOf(found.txnId);
+    return found;
+}
+
+CompanyFile::Invoice CompanyFile::updateInvoice(Invoice invoice)
+{
+    m_db.transaction();
+    invoice.editSequence = nextSequence("edit");
+    exec(QStringLiteral("UPDATE invoice SET edit_sequence = ?, customer = ?, txn_date = ?, "
+                        "due_date = ?, is_to_be_printed = ?, is_to_be_emailed = ? WHERE txn_id = ?"),
+         {invoice.editSequence, invoice.customer, invoice.txnDate, invoice.dueDate,
+          int(invoice.toBePrinted), int(invoice.toBeEmailed), invoice.txnId});
+    if (!m_db.commit())
+        throw std::runtime_error(qPrintable(m_db.lastError().text()));
+    return invoice;
+}
+
+QList<CompanyFile::Invoice> CompanyFile::invoices() const
+{
+    QSqlQuery query(m_db);
+    query.exec(InvoiceColumns + QStringLiteral(" ORDER BY seq"));
+    QList<Invoice> all;
+    while (query.next())
+        all.append(invoiceFrom(query));
+    for (Invoice& invoice : all)
+        invoice.lines = linesOf(invoice.txnId);
+    return all;
+}

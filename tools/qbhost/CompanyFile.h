@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// A company file: customers, items and invoices in a SQLite file. Every change is committed
+// before the call that made it returns.
+class CompanyFile {
+public:
+    struct Customer {
+        QString listId;
+        QString name;
+        QString email;
+        bool active = true;
+        QString editSequence;
+        QString timeCreated;
+    };
+    struct Line {
+        QString item;
+        QString description;
+        QString quantity;
+        QString amount; // "83.33"
+        QString other1;
+    };
+    struct Invoice {
+        QString txnId;
+        qint64 txnNumber = 0;
+        QString editSequence;
+        QString timeCreated;
+        QString customer;
+        QString txnDate; // YYYY-MM-DD
+        QString dueDate;
+        bool toBePrinted = false;
+        bool toBeEmailed = false;
+        QList<Line> lines;
+    };
+
+    // Creates an empty company file; throws std::runtime_error when it cannot.
+    static void create(const QString& path);
+
+    explicit CompanyFile(const QString& path); // throws std::runtime_error
+    ~CompanyFile();
+
+    void addCustomer(const QString& name, const QString& email);
+    void addItem(const QString& name);
+    std::optional<Customer> customer(const QString& fullName) const;
+    bool hasItem(const QString& fullName) const;
+
+    // Stores a new invoice, giving it its identifier, number and edit sequence.
+    Invoice addInvoice(Invoice invoice);
+    std::optional<Invoice> invoice(const QString& txnId) const;
+    // Stores the invoice's new header and a new edit sequence.
+    Invoice updateInvoice(Invoice invoice);
+    QList<Invoice> invoices() const;
+
+private:
+    void exec(const QString& statement, const QVariantList& values = {}) const;
+    QString nextSequence(const QString& counter);
+    QList<Line> linesOf(const QString& txnId) const;
+
+    QString m_connection;
+    QSqlDatabase m_db;
+};
