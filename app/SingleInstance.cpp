@@ -1,7 +1,7 @@
 #include "app/SingleInstance.h"
 
 #include <QDir>
-#include <QStandardPaths>
+#include "app/RuntimeDir.h"
 
 SingleInstance::SingleInstance(const QString& lockPath)
     : m_lock(lockPath)
@@ -19,8 +19,5 @@ bool SingleInstance::earlierCopyRunning()
 
 QString SingleInstance::defaultLockPath()
 {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    return QDir(dir).filePath(QStringLiteral("velloran.lock"));
+    return QDir(RuntimeDir::path()).filePath(QStringLiteral("velloran.lock"));
 }

@@ -1,18 +1,14 @@
 #include "posting/QbChannel.h"
 
 #include "app/Failure.h"
+#include "app/RuntimeDir.h"
 
 #include <QDir>
 #include <QtEndian>
-#include <unistd.h>
 
 QString QbChannel::defaultSocketPath()
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(runtime).exists())
-        return QDir(runtime).filePath(QStringLiteral("velloran-qb.sock"));
-    const QString dir = QDir(QDir::tempPath()).filePath(QStringLiteral("velloran-%1").arg(getuid()));
-    return QDir(dir).filePath(QStringLiteral("qb.sock"));
+    return QDir(RuntimeDir::path()).filePath(QStringLiteral("velloran-qb.sock"));
 }
 
 QByteArray QbChannel::frame(const QByteArray& document)

@@ -13,7 +13,7 @@ namespace QbChannel {
 // Frames larger than this are refused as damaged.
 constexpr quint32 MaxFrameBytes = 64u * 1024u * 1024u;
 
-// XDG_RUNTIME_DIR/velloran-qb.sock, or a per-user folder under /tmp when there is none.
+// velloran-qb.sock in the user's runtime folder.
 QString defaultSocketPath();
 
 QByteArray frame(const QByteArray& document);

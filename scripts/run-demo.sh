@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, makes the demo contact database and a config.txt beside
-# the program that points at it, and starts Velloran.
+# Installs what is missing, builds, makes the demo contact database, the demo company file and
+# a config.txt beside the program, starts the company-file host, and starts Velloran. The host
+# stops when the program ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -17,5 +18,12 @@ Chamber item,Membership Dues
 Foundation item,Pledge
 CONFIG
 
+[ -f "$demo/company.qbw" ] || scripts/make-demo-company.sh build/bin/qbhost "$demo/company.qbw"
+
+build/bin/qbhost serve "$demo/company.qbw" &
+host=$!
+trap 'kill "$host" 2>/dev/null || true; wait "$host" 2>/dev/null || true' EXIT
+
 echo "Starting build/bin/velloran on the demo contacts ($demo/contacts.db)"
-exec build/bin/velloran
+echo "Invoices made: build/bin/qbhost invoices $demo/company.qbw"
+build/bin/velloran

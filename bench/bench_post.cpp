@@ -1,0 +1,96 @@
+// Posts 1,000 checked rows to a real company-file host and prints
+//   invoices=N seconds=S per_second=P own_share=F
+// where own_share is the share of the run's wall time that Velloran itself spent on the
+// processor (the rest is the host's work and the trips between the two).
+
+#include "BenchSupport.h"
+
+#include "grid/BillingGrid.h"
+#include "grid/GridColumns.h"
+#include "posting/CustomerComponent.h"
+#include "posting/InvoiceComponent.h"
+#include "posting/InvoicePosting.h"
+#include "posting/RequestProcessor.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+struct BenchHost : PostingHost {
+    int box = 0;
+    QString listOrganisation() const override { return QStringLiteral("Kestlemere Chamber of Commerce"); }
+    int emailBoxValue() const override { return box; }
+    bool confirm(const QString&, const QString&) override { return true; }
+    void setBusy(bool) override {}
+};
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1.0e6;
+}
+
+int qbhost(const QStringList& args)
+{
+    return QProcess::execute(QDir(QCoreApplication::applicationDirPath()).filePath("qbhost"), args);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qgetenv("QT_QPA_PLATFORM").isEmpty())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int count = argc > 1 ? atoi(argv[1]) : 1000;
+
+    for (int box : {0, 1}) {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("company.qbw");
+        const QString socket = dir.filePath("qb.sock");
+        qbhost({"init", file});
+        qbhost({"add-customer", file, "Abbott & Sons Hardware", "--email", "a@abbott.example"});
+        qbhost({"add-item", file, "Membership Dues"});
+        QProcess host;
+        host.start(QDir(QCoreApplication::applicationDirPath()).filePath("qbhost"),
+                   {"serve", file, "--socket", socket});
+        host.waitForReadyRead(10000);
+
+        BillingGrid grid;
+        grid.SetColumnCount(GridColumns::Count);
+        grid.AppendRow(GridColumns::headerTexts().join(u'\t'));
+        for (int i = 0; i < count; ++i)
+            grid.AppendRow(QStringLiteral("True\tAbbott & Sons Hardware\tLucy\t%1.50\t1200\t3/%2/2019\t"
+                                          "Monthly Invoice\t3/1/2027\t3/15/2027")
+                               .arg(50 + i % 50)
+                               .arg(1 + i % 28));
+        grid.SetFixedRows(1);
+
+        RequestProcessor processor(socket);
+        InvoiceComponent invoice(processor);
+        CustomerComponent customer(processor);
+        BenchHost bench;
+        bench.box = box;
+        const double cpuBefore = cpuSeconds();
+        const double ms = Bench::timeMs([&] {
+            InvoicePosting::CreateInvoices(bench, grid, invoice, customer,
+                                           {"Membership Dues", "Pledge"});
+        });
+        const double cpu = cpuSeconds() - cpuBefore;
+        int posted = 0;
+        for (int row = 1; row < grid.RowCount(); ++row)
+            posted += grid.CellText(row, GridColumns::Result) == u"Successful";
+        const double seconds = ms / 1000.0;
+        std::printf("invoices=%d seconds=%.2f per_second=%.0f own_share=%.2f email=%s\n", posted,
+                    seconds, posted / seconds, cpu / seconds, box ? "marked" : "unmarked");
+        std::fflush(stdout);
+        host.terminate();
+        host.waitForFinished(10000);
+    }
+    return 0;
+}
