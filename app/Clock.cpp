@@ -1,29 +1,24 @@
 #include "app/Clock.h"
 
 namespace {
-QDateTime& fixedMoment()
-{
+QDateTime& fixedMoment() {
     static QDateTime moment;
     return moment;
 }
 } // namespace
 
-QDate Clock::today()
-{
+QDate Clock::today() {
     return now().date();
 }
 
-QDateTime Clock::now()
-{
+QDateTime Clock::now() {
     return fixedMoment().isValid() ? fixedMoment() : QDateTime::currentDateTime();
 }
 
-void Clock::setFixed(const QDateTime& moment)
-{
+void Clock::setFixed(const QDateTime& moment) {
     fixedMoment() = moment;
 }
 
-void Clock::reset()
-{
+void Clock::reset() {
     fixedMoment() = QDateTime();
 }

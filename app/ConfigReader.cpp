@@ -5,38 +5,32 @@
 #include <QFile>
 
 namespace {
-bool isBlank(QChar c)
-{
+bool isBlank(QChar c) {
     return c == u' ' || c == u'\t';
 }
-bool isLineBreak(QChar c)
-{
+bool isLineBreak(QChar c) {
     return c == u'\r' || c == u'\n';
 }
 } // namespace
 
-ConfigReader::ConfigReader(QByteArray content)
-{
+ConfigReader::ConfigReader(QByteArray content) {
     if (content.startsWith("\xEF\xBB\xBF"))
         content.remove(0, 3);
     m_text = QString::fromUtf8(content);
 }
 
-void ConfigReader::skipBlanks()
-{
+void ConfigReader::skipBlanks() {
     while (!atEnd() && isBlank(m_text.at(m_pos)))
         ++m_pos;
 }
 
 // After a quoted item, whatever stands before the next separator is not part of any item.
-void ConfigReader::skipToSeparator()
-{
+void ConfigReader::skipToSeparator() {
     while (!atEnd() && m_text.at(m_pos) != u',' && !isLineBreak(m_text.at(m_pos)))
         ++m_pos;
 }
 
-void ConfigReader::consumeSeparator()
-{
+void ConfigReader::consumeSeparator() {
     m_lastSeparatorWasComma = false;
     if (atEnd())
         return;
@@ -48,8 +42,7 @@ void ConfigReader::consumeSeparator()
     }
 }
 
-QString ConfigReader::nextItem()
-{
+QString ConfigReader::nextItem() {
     for (;;) {
         skipBlanks();
         if (atEnd())
@@ -79,8 +72,7 @@ QString ConfigReader::nextItem()
     return item;
 }
 
-QStringList ConfigReader::readItems(const QString& path, int count)
-{
+QStringList ConfigReader::readItems(const QString& path, int count) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Failure::fileNotFound(path);

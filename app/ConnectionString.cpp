@@ -12,8 +12,7 @@ namespace {
 using Pair = std::pair<QString, QString>;
 
 // Splits "key=value;key=value" with values optionally in double or single quotes.
-std::vector<Pair> parsePairs(const QString& text)
-{
+std::vector<Pair> parsePairs(const QString& text) {
     std::vector<Pair> pairs;
     int pos = 0;
     const int n = text.size();
@@ -46,8 +45,7 @@ std::vector<Pair> parsePairs(const QString& text)
     return pairs;
 }
 
-QString valueOf(const std::vector<Pair>& pairs, std::initializer_list<const char*> keys)
-{
+QString valueOf(const std::vector<Pair>& pairs, std::initializer_list<const char*> keys) {
     for (const char* key : keys)
         for (const Pair& pair : pairs)
             if (pair.first == QLatin1String(key))
@@ -56,16 +54,16 @@ QString valueOf(const std::vector<Pair>& pairs, std::initializer_list<const char
 }
 
 // ODBC values holding ';' or braces need braces around them.
-QString odbcValue(const QString& value)
-{
+QString odbcValue(const QString& value) {
     if (value.contains(u';') || value.contains(u'{') || value.contains(u'}') ||
         value != value.trimmed())
-        return QStringLiteral("{") + QString(value).replace(QStringLiteral("}"), QStringLiteral("}}")) + QStringLiteral("}");
+        return QStringLiteral("{") +
+               QString(value).replace(QStringLiteral("}"), QStringLiteral("}}")) +
+               QStringLiteral("}");
     return value;
 }
 
-bool asksForWindowsSignIn(const std::vector<Pair>& pairs)
-{
+bool asksForWindowsSignIn(const std::vector<Pair>& pairs) {
     const QString integrated = valueOf(pairs, {"integrated security", "trusted_connection"});
     const QString v = integrated.trimmed().toLower();
     return v == u"sspi" || v == u"true" || v == u"yes";
@@ -73,8 +71,7 @@ bool asksForWindowsSignIn(const std::vector<Pair>& pairs)
 
 } // namespace
 
-bool ConnectionString::isSqlServerOleDb(const QString& connectionString)
-{
+bool ConnectionString::isSqlServerOleDb(const QString& connectionString) {
     static const QRegularExpression provider(
         QStringLiteral("^(sqloledb|sqlncli|msoledbsql)[0-9]*(\\.[0-9]+)?$"),
         QRegularExpression::CaseInsensitiveOption);
@@ -82,8 +79,7 @@ bool ConnectionString::isSqlServerOleDb(const QString& connectionString)
     return provider.match(name).hasMatch();
 }
 
-QString ConnectionString::toOdbc(const QString& connectionString)
-{
+QString ConnectionString::toOdbc(const QString& connectionString) {
     if (!isSqlServerOleDb(connectionString))
         return connectionString;
 
@@ -111,7 +107,8 @@ QString ConnectionString::toOdbc(const QString& connectionString)
              server.startsWith(QLatin1String("(local)\\"), Qt::CaseInsensitive))
         server = QStringLiteral("localhost") + server.mid(server.indexOf(u'\\'));
 
-    QStringList parts{QStringLiteral("Driver=FreeTDS"), QStringLiteral("Server=") + odbcValue(server)};
+    QStringList parts{QStringLiteral("Driver=FreeTDS"),
+                      QStringLiteral("Server=") + odbcValue(server)};
     if (!port.isEmpty())
         parts << QStringLiteral("Port=") + odbcValue(port);
     const QString database = valueOf(pairs, {"initial catalog", "database"});

@@ -7,28 +7,23 @@
 #include <QSqlError>
 
 namespace {
-QString nextConnectionName()
-{
+QString nextConnectionName() {
     static QAtomicInt counter;
     return QStringLiteral("DbConnection-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 } // namespace
 
 DbConnection::DbConnection()
-    : m_name(nextConnectionName())
-{
-}
+    : m_name(nextConnectionName()) {}
 
-DbConnection::~DbConnection()
-{
+DbConnection::~DbConnection() {
     if (QSqlDatabase::contains(m_name)) {
         close();
         QSqlDatabase::removeDatabase(m_name);
     }
 }
 
-void DbConnection::open()
-{
+void DbConnection::open() {
     QSqlDatabase db = QSqlDatabase::contains(m_name) ? QSqlDatabase::database(m_name, false)
                                                      : QSqlDatabase::addDatabase("QODBC", m_name);
     if (!db.isValid())
@@ -45,18 +40,15 @@ void DbConnection::open()
     }
 }
 
-bool DbConnection::isOpen() const
-{
+bool DbConnection::isOpen() const {
     return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
 }
 
-void DbConnection::close()
-{
+void DbConnection::close() {
     if (QSqlDatabase::contains(m_name))
         QSqlDatabase::database(m_name, false).close();
 }
 
-QSqlDatabase DbConnection::database() const
-{
+QSqlDatabase DbConnection::database() const {
     return QSqlDatabase::database(m_name, false);
 }

@@ -13,7 +13,9 @@ public:
     DbConnection(const DbConnection&) = delete;
     DbConnection& operator=(const DbConnection&) = delete;
 
-    void setConnectionString(const QString& connectionString) { m_connectionString = connectionString; }
+    void setConnectionString(const QString& connectionString) {
+        m_connectionString = connectionString;
+    }
     const QString& connectionString() const { return m_connectionString; }
     void setConnectionTimeout(int seconds) { m_timeoutSeconds = seconds; }
     int connectionTimeout() const { return m_timeoutSeconds; }

@@ -5,32 +5,25 @@
 Failure::Failure(qint32 number, QString description)
     : m_number(number)
     , m_description(std::move(description))
-    , m_what(QString("%1: %2").arg(m_number).arg(m_description).toUtf8())
-{
-}
+    , m_what(QString("%1: %2").arg(m_number).arg(m_description).toUtf8()) {}
 
-Failure Failure::overflow()
-{
+Failure Failure::overflow() {
     return Failure(ErrorNumber::Overflow, QStringLiteral("Overflow"));
 }
 
-Failure Failure::typeMismatch()
-{
+Failure Failure::typeMismatch() {
     return Failure(ErrorNumber::TypeMismatch, QStringLiteral("Type mismatch"));
 }
 
-Failure Failure::fileNotFound(const QString& path)
-{
+Failure Failure::fileNotFound(const QString& path) {
     return Failure(ErrorNumber::FileNotFound, QStringLiteral("File not found: %1").arg(path));
 }
 
-Failure Failure::inputPastEndOfFile()
-{
+Failure Failure::inputPastEndOfFile() {
     return Failure(ErrorNumber::InputPastEndOfFile, QStringLiteral("Input past end of file"));
 }
 
-Failure Failure::fromSqlError(const QSqlError& error)
-{
+Failure Failure::fromSqlError(const QSqlError& error) {
     bool numeric = false;
     const qint32 native = error.nativeErrorCode().trimmed().toInt(&numeric);
     QString text = error.databaseText().trimmed();

@@ -6,15 +6,13 @@
 #include <cstdlib>
 
 namespace {
-FailureReport::Terminator& terminator()
-{
+FailureReport::Terminator& terminator() {
     static FailureReport::Terminator t;
     return t;
 }
 } // namespace
 
-void FailureReport::report(const Failure& failure)
-{
+void FailureReport::report(const Failure& failure) {
     qCritical().noquote() << "Run-time error" << failure.number() << failure.description();
     MessageBoxes::show(QStringLiteral("Run-time error '%1':\n\n%2")
                            .arg(failure.number())
@@ -26,8 +24,7 @@ void FailureReport::report(const Failure& failure)
         std::exit(ExitStatus);
 }
 
-int FailureReport::guard(const std::function<int()>& work)
-{
+int FailureReport::guard(const std::function<int()>& work) {
     try {
         return work();
     } catch (const Failure& failure) {
@@ -38,7 +35,6 @@ int FailureReport::guard(const std::function<int()>& work)
     return ExitStatus;
 }
 
-void FailureReport::setTerminator(Terminator t)
-{
+void FailureReport::setTerminator(Terminator t) {
     terminator() = std::move(t);
 }

@@ -4,24 +4,24 @@
 #include <QLocale>
 #include <QRegularExpression>
 
-QString FixedForms::dateText(const QDate& date)
-{
-    return QStringLiteral("%1/%2/%3").arg(date.month()).arg(date.day()).arg(date.year(), 4, 10, QChar(u'0'));
+QString FixedForms::dateText(const QDate& date) {
+    return QStringLiteral("%1/%2/%3")
+        .arg(date.month())
+        .arg(date.day())
+        .arg(date.year(), 4, 10, QChar(u'0'));
 }
 
-QString FixedForms::paddedDateText(const QDate& date)
-{
+QString FixedForms::paddedDateText(const QDate& date) {
     return QStringLiteral("%1/%2/%3")
         .arg(date.month(), 2, 10, QChar(u'0'))
         .arg(date.day(), 2, 10, QChar(u'0'))
         .arg(date.year(), 4, 10, QChar(u'0'));
 }
 
-std::optional<QDate> FixedForms::readDate(const QString& text)
-{
+std::optional<QDate> FixedForms::readDate(const QString& text) {
     static const QRegularExpression mdy(QStringLiteral("^\\s*(\\d{1,2})/(\\d{1,2})/(\\d{4})\\s*$"));
-    static const QRegularExpression iso(
-        QStringLiteral("^\\s*(\\d{4})-(\\d{2})-(\\d{2})(?:[ T]\\d{2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?)?\\s*$"));
+    static const QRegularExpression iso(QStringLiteral(
+        "^\\s*(\\d{4})-(\\d{2})-(\\d{2})(?:[ T]\\d{2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?)?\\s*$"));
     QDate date;
     if (const auto m = mdy.match(text); m.hasMatch())
         date = QDate(m.captured(3).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
@@ -32,8 +32,7 @@ std::optional<QDate> FixedForms::readDate(const QString& text)
     return date;
 }
 
-std::optional<QDate> FixedForms::dateOf(const QVariant& value)
-{
+std::optional<QDate> FixedForms::dateOf(const QVariant& value) {
     if (value.isNull())
         return std::nullopt;
     switch (value.typeId()) {
@@ -52,13 +51,11 @@ std::optional<QDate> FixedForms::dateOf(const QVariant& value)
     }
 }
 
-QString FixedForms::numberText(double value)
-{
+QString FixedForms::numberText(double value) {
     return QLocale::c().toString(value, 'f', QLocale::FloatingPointShortest);
 }
 
-std::optional<double> FixedForms::readNumber(const QString& text)
-{
+std::optional<double> FixedForms::readNumber(const QString& text) {
     // "1,200" is no number here: a comma would mean a decimal comma to half the world.
     static const QLocale fixed = [] {
         QLocale c = QLocale::c();
@@ -72,8 +69,7 @@ std::optional<double> FixedForms::readNumber(const QString& text)
     return value;
 }
 
-std::optional<double> FixedForms::numberOf(const QVariant& value)
-{
+std::optional<double> FixedForms::numberOf(const QVariant& value) {
     if (value.isNull())
         return std::nullopt;
     switch (value.typeId()) {

@@ -4,14 +4,12 @@
 #include <QMessageBox>
 
 namespace {
-MessageBoxes::Handler& handler()
-{
+MessageBoxes::Handler& handler() {
     static MessageBoxes::Handler h;
     return h;
 }
 
-int showReal(const QString& text, const QString& caption, int style)
-{
+int showReal(const QString& text, const QString& caption, int style) {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::NoButton,
                     QApplication::activeWindow());
     if (style == MessageBoxes::YesNo) {
@@ -26,14 +24,12 @@ int showReal(const QString& text, const QString& caption, int style)
 }
 } // namespace
 
-int MessageBoxes::show(const QString& text, const QString& caption, int style)
-{
+int MessageBoxes::show(const QString& text, const QString& caption, int style) {
     if (handler())
         return handler()(text, caption, style);
     return showReal(text, caption, style);
 }
 
-void MessageBoxes::setHandler(Handler h)
-{
+void MessageBoxes::setHandler(Handler h) {
     handler() = std::move(h);
 }

@@ -20,14 +20,12 @@ struct State {
 
 // Lives until the process ends and is never destroyed: the database registry it relies on is
 // torn down before static objects would be, and the process releases the connection anyway.
-State& state()
-{
+State& state() {
     static State* s = new State;
     return *s;
 }
 
-void endProgram()
-{
+void endProgram() {
     if (state().endAction) {
         state().endAction();
         return;
@@ -37,41 +35,34 @@ void endProgram()
 }
 } // namespace
 
-DbConnection& Module1::dbConnection()
-{
+DbConnection& Module1::dbConnection() {
     return state().connection;
 }
 
-const QString& Module1::dbConnectionString()
-{
+const QString& Module1::dbConnectionString() {
     return state().connectionString;
 }
 
-const QString& Module1::chamberItemName()
-{
+const QString& Module1::chamberItemName() {
     return state().chamberItem;
 }
 
-const QString& Module1::foundationItemName()
-{
+const QString& Module1::foundationItemName() {
     return state().foundationItem;
 }
 
-QString Module1::configPath()
-{
+QString Module1::configPath() {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("config.txt"));
 }
 
-void Module1::ReadConfig(const QString& path)
-{
+void Module1::ReadConfig(const QString& path) {
     const QStringList items = ConfigReader::readItems(path, 7);
     state().connectionString = items.at(2);
     state().chamberItem = items.at(4);
     state().foundationItem = items.at(6);
 }
 
-void Module1::OpenConnection()
-{
+void Module1::OpenConnection() {
     DbConnection& db = state().connection;
     db.setConnectionString(state().connectionString);
     db.setConnectionTimeout(10);
@@ -80,8 +71,7 @@ void Module1::OpenConnection()
 }
 
 Module1::StartOutcome Module1::Main(const std::function<void()>& loadMainWindow,
-                                    const QString& lockPath)
-{
+                                    const QString& lockPath) {
     ReadConfig();
     OpenConnection();
     auto instance = std::make_unique<SingleInstance>(
@@ -96,13 +86,11 @@ Module1::StartOutcome Module1::Main(const std::function<void()>& loadMainWindow,
     return StartOutcome::Running;
 }
 
-void Module1::CloseAndEnd()
-{
+void Module1::CloseAndEnd() {
     state().connection.close();
     endProgram();
 }
 
-void Module1::setEndAction(std::function<void()> endAction)
-{
+void Module1::setEndAction(std::function<void()> endAction) {
     state().endAction = std::move(endAction);
 }

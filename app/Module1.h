@@ -27,8 +27,7 @@ enum class StartOutcome { Running, EarlierCopyRunning };
 
 // Reads the configuration, opens the connection, refuses to run beside an earlier copy, and
 // otherwise calls loadMainWindow. Failures escape as Failure to the caller's report.
-StartOutcome Main(const std::function<void()>& loadMainWindow,
-                  const QString& lockPath = QString());
+StartOutcome Main(const std::function<void()>& loadMainWindow, const QString& lockPath = QString());
 
 // Closes the connection and ends the program.
 void CloseAndEnd();

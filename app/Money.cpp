@@ -7,8 +7,7 @@
 static_assert(std::numeric_limits<long double>::digits >= 60,
               "exact money rounding needs an extended long double");
 
-std::optional<qint64> Money::toHundredths(double value)
-{
+std::optional<qint64> Money::toHundredths(double value) {
     if (!std::isfinite(value) || std::fabs(value) > 9.0e16)
         return std::nullopt;
     const long double scaled = static_cast<long double>(value) * 100.0L;
@@ -20,8 +19,7 @@ std::optional<qint64> Money::toHundredths(double value)
     return static_cast<qint64>(rounded);
 }
 
-QString Money::hundredthsText(qint64 hundredths)
-{
+QString Money::hundredthsText(qint64 hundredths) {
     QString text = hundredthsFixedText(hundredths);
     if (text.endsWith(QLatin1String(".00")))
         text.chop(3);
@@ -30,8 +28,7 @@ QString Money::hundredthsText(qint64 hundredths)
     return text;
 }
 
-QString Money::hundredthsFixedText(qint64 hundredths)
-{
+QString Money::hundredthsFixedText(qint64 hundredths) {
     const bool negative = hundredths < 0;
     const quint64 magnitude = negative ? quint64(0) - quint64(hundredths) : quint64(hundredths);
     return QStringLiteral("%1%2.%3")

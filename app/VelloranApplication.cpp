@@ -3,12 +3,9 @@
 #include "app/FailureReport.h"
 
 VelloranApplication::VelloranApplication(int& argc, char** argv)
-    : QApplication(argc, argv)
-{
-}
+    : QApplication(argc, argv) {}
 
-bool VelloranApplication::notify(QObject* receiver, QEvent* event)
-{
+bool VelloranApplication::notify(QObject* receiver, QEvent* event) {
     bool handled = false;
     FailureReport::guard([&] {
         handled = QApplication::notify(receiver, event);

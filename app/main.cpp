@@ -8,8 +8,7 @@
 
 namespace {
 // Qt's own message for a missing display is cryptic; say plainly what is needed instead.
-bool displayAvailable()
-{
+bool displayAvailable() {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland"))
         return true;
@@ -18,8 +17,7 @@ bool displayAvailable()
 }
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (!displayAvailable()) {
         std::fputs("Velloran is a desktop program and needs a graphical display, but none was "
                    "found (neither DISPLAY nor WAYLAND_DISPLAY is set).\nStart it from a "

@@ -10,15 +10,13 @@
 // Small helpers for the benchmarks: medians of repeated timings and the process's memory.
 namespace Bench {
 
-inline double median(std::vector<double> values)
-{
+inline double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
 }
 
-inline double timeMs(const std::function<void()>& work)
-{
+inline double timeMs(const std::function<void()>& work) {
     QElapsedTimer timer;
     timer.start();
     work();
@@ -26,8 +24,7 @@ inline double timeMs(const std::function<void()>& work)
 }
 
 // A line of /proc/self/status in kB, as bytes.
-inline qint64 statusBytes(const char* key)
-{
+inline qint64 statusBytes(const char* key) {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
@@ -38,8 +35,7 @@ inline qint64 statusBytes(const char* key)
 }
 
 // Returns freed memory to the system and starts a new peak from the present size.
-inline qint64 resetPeak()
-{
+inline qint64 resetPeak() {
     malloc_trim(0);
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     if (clear.open(QIODevice::WriteOnly))
@@ -48,13 +44,11 @@ inline qint64 resetPeak()
 }
 
 // Bytes handed out by malloc and not yet freed.
-inline qint64 allocatedBytes()
-{
+inline qint64 allocatedBytes() {
     return qint64(mallinfo2().uordblks);
 }
 
-inline qint64 peakSince(qint64 base)
-{
+inline qint64 peakSince(qint64 base) {
     return statusBytes("VmHWM:") - base;
 }
 

@@ -27,25 +27,25 @@ struct MarchInputs : BillingInputs {
     QDate endDate() const override { return QDate(2027, 3, 31); }
 };
 
-QString database(const QString& dir, int contacts)
-{
+QString database(const QString& dir, int contacts) {
     const QString path = QDir(dir).filePath(QStringLiteral("contacts-%1.db").arg(contacts));
     if (!QFileInfo::exists(path)) {
         const QString tool = QDir(QCoreApplication::applicationDirPath()).filePath("make_contacts");
-        if (QProcess::execute(tool, {path, "--contacts", QString::number(contacts), "--seed", "7"}) != 0)
+        if (QProcess::execute(tool,
+                              {path, "--contacts", QString::number(contacts), "--seed", "7"}) != 0)
             qFatal("make_contacts failed");
     }
     return path;
 }
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1])
-                                 : QDir(QCoreApplication::applicationDirPath()).filePath("../bench-data");
+    const QString dir =
+        argc > 1 ? QString::fromLocal8Bit(argv[1])
+                 : QDir(QCoreApplication::applicationDirPath()).filePath("../bench-data");
     QDir().mkpath(dir);
     const int runs = 5;
     MarchInputs inputs;
@@ -74,7 +74,8 @@ int main(int argc, char** argv)
         for (int run = 1; run < runs; ++run)
             fill.push_back(Bench::timeMs([&] { LoadBillingList(inputs, grid, connection); }));
 
-        const QString statement = BillingQuery::statement(inputs.organisation(), inputs.billingMethod());
+        const QString statement =
+            BillingQuery::statement(inputs.organisation(), inputs.billingMethod());
         std::vector<double> cli;
         for (int run = 0; run < runs; ++run)
             cli.push_back(Bench::timeMs([&] {

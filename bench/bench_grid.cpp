@@ -9,10 +9,9 @@
 #include <QApplication>
 #include <cstdio>
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                     : qgetenv("QT_QPA_PLATFORM"));
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const int rows = argc > 1 ? atoi(argv[1]) : 100000;
 
@@ -24,8 +23,9 @@ int main(int argc, char** argv)
     QStringList texts;
     texts.reserve(rows);
     for (int i = 0; i < rows; ++i)
-        texts << QStringLiteral("False\tCompany number %1 Ltd\tContact Person %1\t%2\t1200\t03/%3/2015\t"
-                                "Quarterly\t3/1/2027\t3/%3/2027")
+        texts << QStringLiteral(
+                     "False\tCompany number %1 Ltd\tContact Person %1\t%2\t1200\t03/%3/2015\t"
+                     "Quarterly\t3/1/2027\t3/%3/2027")
                      .arg(i)
                      .arg(100 + i % 900)
                      .arg(1 + i % 28);
@@ -54,7 +54,7 @@ int main(int argc, char** argv)
         }));
     }
     const double a = Bench::median(append), f = Bench::median(fit), p = Bench::median(paint);
-    std::printf("rows=%d append_ms=%.1f format_fit_ms=%.1f repaint_ms=%.1f total_ms=%.1f\n", rows, a,
-                f, p, a + f + p);
+    std::printf("rows=%d append_ms=%.1f format_fit_ms=%.1f repaint_ms=%.1f total_ms=%.1f\n", rows,
+                a, f, p, a + f + p);
     return 0;
 }

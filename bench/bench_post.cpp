@@ -22,28 +22,27 @@
 namespace {
 struct BenchHost : PostingHost {
     int box = 0;
-    QString listOrganisation() const override { return QStringLiteral("Kestlemere Chamber of Commerce"); }
+    QString listOrganisation() const override {
+        return QStringLiteral("Kestlemere Chamber of Commerce");
+    }
     int emailBoxValue() const override { return box; }
     bool confirm(const QString&, const QString&) override { return true; }
     void setBusy(bool) override {}
 };
 
-double cpuSeconds()
-{
+double cpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1.0e6;
 }
 
-int qbhost(const QStringList& args)
-{
+int qbhost(const QStringList& args) {
     return QProcess::execute(QDir(QCoreApplication::applicationDirPath()).filePath("qbhost"), args);
 }
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -65,10 +64,11 @@ int main(int argc, char** argv)
         grid.SetColumnCount(GridColumns::Count);
         grid.AppendRow(GridColumns::headerTexts().join(u'\t'));
         for (int i = 0; i < count; ++i)
-            grid.AppendRow(QStringLiteral("True\tAbbott & Sons Hardware\tLucy\t%1.50\t1200\t3/%2/2019\t"
-                                          "Monthly Invoice\t3/1/2027\t3/15/2027")
-                               .arg(50 + i % 50)
-                               .arg(1 + i % 28));
+            grid.AppendRow(
+                QStringLiteral("True\tAbbott & Sons Hardware\tLucy\t%1.50\t1200\t3/%2/2019\t"
+                               "Monthly Invoice\t3/1/2027\t3/15/2027")
+                    .arg(50 + i % 50)
+                    .arg(1 + i % 28));
         grid.SetFixedRows(1);
 
         RequestProcessor processor(socket);

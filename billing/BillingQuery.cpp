@@ -2,13 +2,11 @@
 
 const QString BillingQuery::ChamberName = QStringLiteral("Kestlemere Chamber of Commerce");
 
-bool BillingQuery::isChamber(const QString& organisation)
-{
+bool BillingQuery::isChamber(const QString& organisation) {
     return organisation == ChamberName;
 }
 
-const BillingQuery::FieldSet& BillingQuery::fieldSetFor(const QString& organisation)
-{
+const BillingQuery::FieldSet& BillingQuery::fieldSetFor(const QString& organisation) {
     static const FieldSet chamber{
         QStringLiteral("CONTACT Company"),
         QStringLiteral("CONTACT Contact"),
@@ -26,8 +24,7 @@ const BillingQuery::FieldSet& BillingQuery::fieldSetFor(const QString& organisat
     return isChamber(organisation) ? chamber : foundation;
 }
 
-QString BillingQuery::statement(const QString& organisation, const QString& billingMethod)
-{
+QString BillingQuery::statement(const QString& organisation, const QString& billingMethod) {
     static const QString selectList = QStringLiteral(
         "SELECT [VRP_CONTACT].[CONTACT Contact],[VRP_CONTACT].[CONTACT Company],"
         "[VRP_CONTACT].[CONTACT M-Annual Dues],[VRP_CONTACT].[CONTACT M-Annual Rate],"
@@ -40,17 +37,18 @@ QString BillingQuery::statement(const QString& organisation, const QString& bill
     static const QString source = QStringLiteral(
         " From [VRP_CONTACT] LEFT JOIN [VRP_CUSTOM_TABLE_0] ON "
         "[VRP_CONTACT].[CONTACT ContactID] = [VRP_CUSTOM_TABLE_0].[CUSTOM TABLE 0 CONTACTID] ");
-    static const QString chamberFilter = QStringLiteral(
-        " WHERE ([VRP_CONTACT].[CONTACT M-Annual Dues] IS NOT NULL) AND "
-        "([VRP_CONTACT].[CONTACT M-Annual Dues] > 0) AND "
-        "([VRP_CUSTOM_TABLE_0].[CUSTOM TABLE 0 M-Billing Method] = '");
+    static const QString chamberFilter =
+        QStringLiteral(" WHERE ([VRP_CONTACT].[CONTACT M-Annual Dues] IS NOT NULL) AND "
+                       "([VRP_CONTACT].[CONTACT M-Annual Dues] > 0) AND "
+                       "([VRP_CUSTOM_TABLE_0].[CUSTOM TABLE 0 M-Billing Method] = '");
     static const QString foundationFilter = QStringLiteral(
         " WHERE ([VRP_CUSTOM_TABLE_0].[CUSTOM TABLE 0 EDF Pledge Amt] IS NOT NULL) AND "
         "([VRP_CUSTOM_TABLE_0].[CUSTOM TABLE 0 EDF Pledge Amt] > 0)  AND "
         "([VRP_CUSTOM_TABLE_0].[CUSTOM TABLE 0 EDF Billing Method] = '");
-    static const QString order = QStringLiteral(
-        " ORDER BY [VRP_CONTACT].[CONTACT Company],[VRP_CONTACT].[CONTACT Contact]");
+    static const QString order =
+        QStringLiteral(" ORDER BY [VRP_CONTACT].[CONTACT Company],[VRP_CONTACT].[CONTACT Contact]");
 
     return selectList + source + (isChamber(organisation) ? chamberFilter : foundationFilter) +
-           QString(billingMethod).replace(QStringLiteral("'"), QStringLiteral("''")) + QStringLiteral("')") + order;
+           QString(billingMethod).replace(QStringLiteral("'"), QStringLiteral("''")) +
+           QStringLiteral("')") + order;
 }

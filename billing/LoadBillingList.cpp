@@ -9,15 +9,13 @@
 #include "grid/GridOperations.h"
 
 namespace {
-QString textOrEmpty(const QVariant& value)
-{
+QString textOrEmpty(const QVariant& value) {
     return value.isNull() ? QString() : value.toString();
 }
 } // namespace
 
 QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
-                        const DbConnection& connection)
-{
+                        const DbConnection& connection) {
     const QString organisation = inputs.organisation();
     const BillingQuery::FieldSet& fields = BillingQuery::fieldSetFor(organisation);
     const QString statement = BillingQuery::statement(organisation, inputs.billingMethod());

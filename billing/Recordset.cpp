@@ -6,8 +6,7 @@
 #include <QSqlError>
 #include <QSqlRecord>
 
-void Recordset::open(const QString& statement, const DbConnection& connection)
-{
+void Recordset::open(const QString& statement, const DbConnection& connection) {
     m_query = QSqlQuery(connection.database());
     // The records are read once, first to last: a forward-only query does that without
     // keeping the records already read, whichever side holds the cursor.
@@ -21,8 +20,7 @@ void Recordset::open(const QString& statement, const DbConnection& connection)
     moveNext();
 }
 
-QVariant Recordset::field(const QString& name) const
-{
+QVariant Recordset::field(const QString& name) const {
     const int index = m_positions.value(name, -1);
     if (index < 0)
         throw Failure(3265, QStringLiteral("Item cannot be found in the collection corresponding "
@@ -31,15 +29,13 @@ QVariant Recordset::field(const QString& name) const
     return m_query.value(index);
 }
 
-void Recordset::moveNext()
-{
+void Recordset::moveNext() {
     m_eof = !m_query.next();
     if (m_eof && m_query.lastError().isValid())
         throw Failure::fromSqlError(m_query.lastError());
 }
 
-void Recordset::close()
-{
+void Recordset::close() {
     m_query.finish();
     m_query = QSqlQuery();
     m_positions.clear();

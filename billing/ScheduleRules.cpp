@@ -10,8 +10,7 @@ struct Terms {
     int divisor;
 };
 
-Terms termsOf(ScheduleRules::Frequency frequency)
-{
+Terms termsOf(ScheduleRules::Frequency frequency) {
     switch (frequency) {
     case ScheduleRules::Frequency::Monthly:
         return {0, 12};
@@ -29,8 +28,7 @@ Terms termsOf(ScheduleRules::Frequency frequency)
 
 // The anniversary text of a monthly row: a date in M/D/YYYY form, or whatever else the field
 // holds as its own text.
-QString monthlyAnniversaryText(const QVariant& anniversary)
-{
+QString monthlyAnniversaryText(const QVariant& anniversary) {
     if (anniversary.isNull())
         return QString();
     if (const auto date = FixedForms::dateOf(anniversary))
@@ -39,8 +37,7 @@ QString monthlyAnniversaryText(const QVariant& anniversary)
 }
 } // namespace
 
-ScheduleRules::Frequency ScheduleRules::frequencyOf(const QVariant& frequencyField)
-{
+ScheduleRules::Frequency ScheduleRules::frequencyOf(const QVariant& frequencyField) {
     if (frequencyField.isNull())
         return Frequency::None;
     const QString text = frequencyField.toString();
@@ -56,8 +53,7 @@ ScheduleRules::Frequency ScheduleRules::frequencyOf(const QVariant& frequencyFie
 }
 
 bool ScheduleRules::isDue(Frequency frequency, const QVariant& anniversary, const QDate& start,
-                          const QDate& end)
-{
+                          const QDate& end) {
     if (frequency == Frequency::None)
         return false;
     if (frequency == Frequency::Monthly)
@@ -71,8 +67,7 @@ bool ScheduleRules::isDue(Frequency frequency, const QVariant& anniversary, cons
 }
 
 ScheduleRules::BillingLine ScheduleRules::lineFor(Frequency frequency, const QVariant& yearlyAmount,
-                                                  const QVariant& anniversary, const QDate& start)
-{
+                                                  const QVariant& anniversary, const QDate& start) {
     const auto amount = FixedForms::numberOf(yearlyAmount);
     if (!amount)
         throw Failure::typeMismatch();
@@ -100,8 +95,7 @@ ScheduleRules::BillingLine ScheduleRules::lineFor(Frequency frequency, const QVa
 
 std::optional<ScheduleRules::BillingLine>
 ScheduleRules::judge(const QVariant& frequencyField, const QVariant& yearlyAmount,
-                     const QVariant& anniversary, const QDate& start, const QDate& end)
-{
+                     const QVariant& anniversary, const QDate& start, const QDate& end) {
     const Frequency frequency = frequencyOf(frequencyField);
     if (!isDue(frequency, anniversary, start, end))
         return std::nullopt;

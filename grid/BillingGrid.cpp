@@ -5,13 +5,12 @@
 #include "grid/GridPrinter.h"
 
 #include <QHeaderView>
-#include <QStyle>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QStyle>
 
 namespace {
-QString& testPdfPath()
-{
+QString& testPdfPath() {
     static QString path;
     return path;
 }
@@ -19,8 +18,7 @@ QString& testPdfPath()
 
 BillingGrid::BillingGrid(QWidget* parent)
     : QTableView(parent)
-    , m_model(new GridModel(this))
-{
+    , m_model(new GridModel(this)) {
     setModel(m_model);
     setItemDelegate(new CheckCellDelegate(this));
     m_model->setEditRequest([this](int row, int column) { return editAllowed(row, column); });
@@ -43,81 +41,67 @@ BillingGrid::BillingGrid(QWidget* parent)
                     QAbstractItemView::AnyKeyPressed);
 }
 
-bool BillingGrid::editAllowed(int row, int column)
-{
+bool BillingGrid::editAllowed(int row, int column) {
     bool cancel = false;
     emit CellEditRequested(row, column, cancel);
     return !cancel;
 }
 
-bool BillingGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
-{
+bool BillingGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
     if (index.isValid() && (m_model->flags(index) & Qt::ItemIsEditable) &&
         (editTriggers() & trigger) && !editAllowed(m_model->gridRow(index.row()), index.column()))
         return false;
     return QTableView::edit(index, trigger, event);
 }
 
-void BillingGrid::SetRowCount(int rows)
-{
+void BillingGrid::SetRowCount(int rows) {
     m_model->setStoredRowCount(rows);
 }
 
-int BillingGrid::RowCount() const
-{
+int BillingGrid::RowCount() const {
     return m_model->storedRowCount();
 }
 
-void BillingGrid::SetColumnCount(int columns)
-{
+void BillingGrid::SetColumnCount(int columns) {
     m_model->setStoredColumnCount(columns);
 }
 
-int BillingGrid::ColumnCount() const
-{
+int BillingGrid::ColumnCount() const {
     return m_model->storedColumnCount();
 }
 
-void BillingGrid::AppendRow(const QString& tabSeparatedCells)
-{
+void BillingGrid::AppendRow(const QString& tabSeparatedCells) {
     m_model->appendRow(tabSeparatedCells);
 }
 
-QString BillingGrid::CellText(int row, int column) const
-{
+QString BillingGrid::CellText(int row, int column) const {
     return m_model->cellText(row, column);
 }
 
-void BillingGrid::SetCellText(int row, int column, const QString& text)
-{
+void BillingGrid::SetCellText(int row, int column, const QString& text) {
     m_model->setCellText(row, column, text);
 }
 
-void BillingGrid::SetFixedRows(int rows)
-{
+void BillingGrid::SetFixedRows(int rows) {
     m_model->setFixedRows(rows);
     horizontalHeader()->setVisible(rows > 0);
 }
 
-void BillingGrid::SetFixedColumns(int columns)
-{
+void BillingGrid::SetFixedColumns(int columns) {
     // The grid has no fixed columns; any count other than 0 keeps the leading columns in
     // view by hiding nothing, which is all a list this narrow needs.
     Q_UNUSED(columns);
 }
 
-void BillingGrid::SetColumnType(int column, int typeCode)
-{
+void BillingGrid::SetColumnType(int column, int typeCode) {
     m_model->setColumnType(column, typeCode);
 }
 
-void BillingGrid::SetColumnFormat(int column, const QString& format)
-{
+void BillingGrid::SetColumnFormat(int column, const QString& format) {
     m_model->setColumnFormat(column, format);
 }
 
-void BillingGrid::FitColumns(int firstColumn, int lastColumn)
-{
+void BillingGrid::FitColumns(int firstColumn, int lastColumn) {
     m_model->publish();
     // Measuring every cell through the item delegate costs a text layout per cell; the
     // longest texts of a column decide its width, so only they are measured.
@@ -135,23 +119,21 @@ void BillingGrid::FitColumns(int firstColumn, int lastColumn)
             width = qMax(width, checkWidth);
         } else {
             for (int row : m_model->longestCells(column, 32))
-                width = qMax(width,
-                             cellMetrics.horizontalAdvance(m_model->displayText(row, column)));
+                width =
+                    qMax(width, cellMetrics.horizontalAdvance(m_model->displayText(row, column)));
         }
         setColumnWidth(column, width + padding);
     }
 }
 
-void BillingGrid::Repaint()
-{
+void BillingGrid::Repaint() {
     m_model->publish();
     viewport()->update();
     horizontalHeader()->viewport()->update();
 }
 
 void BillingGrid::PrintWithTitle(const QString& title, bool showDialog, int orientation,
-                                 int leftRightMargin, int topBottomMargin)
-{
+                                 int leftRightMargin, int topBottomMargin) {
     m_model->publish();
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(title);
@@ -174,7 +156,6 @@ void BillingGrid::PrintWithTitle(const QString& title, bool showDialog, int orie
     GridPrinter(*m_model, widths).print(printer, title);
 }
 
-void BillingGrid::setPrintToPdfForTesting(const QString& pdfPath)
-{
+void BillingGrid::setPrintToPdfForTesting(const QString& pdfPath) {
     testPdfPath() = pdfPath;
 }

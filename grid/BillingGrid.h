@@ -28,8 +28,8 @@ public:
 
     // Prints every row under the title. Orientation 1 is portrait, 2 landscape; margins in
     // twips. With showDialog the print dialog comes first and may cancel the print.
-    void PrintWithTitle(const QString& title, bool showDialog, int orientation,
-                        int leftRightMargin, int topBottomMargin);
+    void PrintWithTitle(const QString& title, bool showDialog, int orientation, int leftRightMargin,
+                        int topBottomMargin);
 
     // Tests print to this PDF file instead of a printer, without the dialog.
     static void setPrintToPdfForTesting(const QString& pdfPath);

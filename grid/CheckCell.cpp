@@ -2,13 +2,11 @@
 
 #include "app/FixedForms.h"
 
-QString CheckCell::text(bool checked)
-{
+QString CheckCell::text(bool checked) {
     return checked ? QStringLiteral("True") : QStringLiteral("False");
 }
 
-std::optional<bool> CheckCell::read(const QString& text)
-{
+std::optional<bool> CheckCell::read(const QString& text) {
     const QString t = text.trimmed();
     if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
         return true;

@@ -6,8 +6,7 @@
 #include <QPainter>
 
 void CheckCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                              const QModelIndex& index) const
-{
+                              const QModelIndex& index) const {
     const QVariant state = index.data(Qt::CheckStateRole);
     if (!state.isValid()) {
         QStyledItemDelegate::paint(painter, option, index);
@@ -31,8 +30,7 @@ void CheckCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 }
 
 bool CheckCellDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
-                                    const QStyleOptionViewItem& option, const QModelIndex& index)
-{
+                                    const QStyleOptionViewItem& option, const QModelIndex& index) {
     if (!(index.flags() & Qt::ItemIsUserCheckable) || !(index.flags() & Qt::ItemIsEnabled))
         return QStyledItemDelegate::editorEvent(event, model, option, index);
     switch (event->type()) {

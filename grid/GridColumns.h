@@ -25,20 +25,18 @@ constexpr int Count = 10;
 constexpr int TypeDate = 7;
 constexpr int TypeBoolean = 11;
 
-inline const QString& moneyFormat()
-{
+inline const QString& moneyFormat() {
     static const QString format = QStringLiteral("$#,##0.00");
     return format;
 }
 
-inline const QStringList& headerTexts()
-{
+inline const QStringList& headerTexts() {
     static const QStringList texts{
-        QStringLiteral("Send"),          QStringLiteral("Company"),
-        QStringLiteral("Contact"),       QStringLiteral("Amount to Bill"),
-        QStringLiteral("Annual Dues"),   QStringLiteral("Bill Anniv."),
+        QStringLiteral("Send"),           QStringLiteral("Company"),
+        QStringLiteral("Contact"),        QStringLiteral("Amount to Bill"),
+        QStringLiteral("Annual Dues"),    QStringLiteral("Bill Anniv."),
         QStringLiteral("Bill Frequency"), QStringLiteral("Invoice Date"),
-        QStringLiteral("Due Date"),      QStringLiteral("Result"),
+        QStringLiteral("Due Date"),       QStringLiteral("Result"),
     };
     return texts;
 }

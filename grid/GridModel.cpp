@@ -11,8 +11,7 @@ namespace {
 constexpr char Separator = '\t';
 
 // The byte range of one cell inside a stored row; empty when the row has fewer cells.
-QByteArrayView cellView(const QByteArray& row, int column)
-{
+QByteArrayView cellView(const QByteArray& row, int column) {
     qsizetype start = 0;
     for (int i = 0; i < column; ++i) {
         const qsizetype tab = row.indexOf(Separator, start);
@@ -28,19 +27,15 @@ QByteArrayView cellView(const QByteArray& row, int column)
 } // namespace
 
 GridModel::GridModel(QObject* parent)
-    : QAbstractTableModel(parent)
-{
-}
+    : QAbstractTableModel(parent) {}
 
-void GridModel::resetView()
-{
+void GridModel::resetView() {
     beginResetModel();
     m_publishedRows = int(m_rows.size());
     endResetModel();
 }
 
-void GridModel::setStoredRowCount(int rows)
-{
+void GridModel::setStoredRowCount(int rows) {
     rows = qMax(0, rows);
     if (rows == 0) {
         // An empty grid keeps nothing of the rows it had, nor their memory.
@@ -51,29 +46,25 @@ void GridModel::setStoredRowCount(int rows)
     resetView();
 }
 
-void GridModel::setStoredColumnCount(int columns)
-{
+void GridModel::setStoredColumnCount(int columns) {
     m_columnCount = qMax(0, columns);
     m_columnTypes.resize(m_columnCount);
     m_columnFormats.resize(m_columnCount);
     resetView();
 }
 
-void GridModel::appendRow(const QString& tabSeparatedCells)
-{
+void GridModel::appendRow(const QString& tabSeparatedCells) {
     m_rows.push_back(tabSeparatedCells.toUtf8());
 }
 
-QString GridModel::cellText(int row, int column) const
-{
+QString GridModel::cellText(int row, int column) const {
     if (row < 0 || row >= storedRowCount() || column < 0)
         return QString();
     const QByteArrayView cell = cellView(m_rows[size_t(row)], column);
     return QString::fromUtf8(cell.data(), cell.size());
 }
 
-void GridModel::setCellText(int row, int column, const QString& text)
-{
+void GridModel::setCellText(int row, int column, const QString& text) {
     if (row < 0 || row >= storedRowCount() || column < 0)
         return;
     QList<QByteArray> cells = m_rows[size_t(row)].split(Separator);
@@ -95,14 +86,12 @@ void GridModel::setCellText(int row, int column, const QString& text)
     }
 }
 
-void GridModel::setFixedRows(int rows)
-{
+void GridModel::setFixedRows(int rows) {
     m_fixedRows = qMax(0, rows);
     resetView();
 }
 
-void GridModel::setColumnType(int column, int typeCode)
-{
+void GridModel::setColumnType(int column, int typeCode) {
     if (column >= 0 && column < m_columnCount) {
         m_columnTypes[column] = typeCode;
         publish();
@@ -111,13 +100,11 @@ void GridModel::setColumnType(int column, int typeCode)
     }
 }
 
-int GridModel::columnType(int column) const
-{
+int GridModel::columnType(int column) const {
     return column >= 0 && column < m_columnCount ? m_columnTypes[column] : 0;
 }
 
-void GridModel::setColumnFormat(int column, const QString& format)
-{
+void GridModel::setColumnFormat(int column, const QString& format) {
     if (column >= 0 && column < m_columnCount) {
         m_columnFormats[column] = format;
         publish();
@@ -126,26 +113,22 @@ void GridModel::setColumnFormat(int column, const QString& format)
     }
 }
 
-QString GridModel::columnFormat(int column) const
-{
+QString GridModel::columnFormat(int column) const {
     return column >= 0 && column < m_columnCount ? m_columnFormats[column] : QString();
 }
 
-bool GridModel::isCheckColumn(int column) const
-{
+bool GridModel::isCheckColumn(int column) const {
     return columnType(column) == GridColumns::TypeBoolean;
 }
 
-QString GridModel::displayText(int row, int column) const
-{
+QString GridModel::displayText(int row, int column) const {
     const QString text = cellText(row, column);
     if (columnFormat(column) == GridColumns::moneyFormat())
         return MoneyFormat::display(text);
     return text;
 }
 
-QVector<int> GridModel::longestCells(int column, int count) const
-{
+QVector<int> GridModel::longestCells(int column, int count) const {
     // A min-heap of (length, row) keeps the count longest cells seen so far.
     using Entry = std::pair<qsizetype, int>;
     std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> longest;
@@ -164,8 +147,7 @@ QVector<int> GridModel::longestCells(int column, int count) const
     return rows;
 }
 
-void GridModel::publish()
-{
+void GridModel::publish() {
     const int stored = int(m_rows.size());
     if (stored == m_publishedRows)
         return;
@@ -180,18 +162,15 @@ void GridModel::publish()
     endInsertRows();
 }
 
-int GridModel::rowCount(const QModelIndex& parent) const
-{
+int GridModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : qMax(0, m_publishedRows - headerRows());
 }
 
-int GridModel::columnCount(const QModelIndex& parent) const
-{
+int GridModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_columnCount;
 }
 
-QVariant GridModel::data(const QModelIndex& index, int role) const
-{
+QVariant GridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return QVariant();
     const int row = gridRow(index.row());
@@ -220,8 +199,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
     }
 }
 
-QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && headerRows() > 0)
         return cellText(0, section);
     if (orientation == Qt::Vertical && role == Qt::DisplayRole)
@@ -229,8 +207,7 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     return QVariant();
 }
 
-Qt::ItemFlags GridModel::flags(const QModelIndex& index) const
-{
+Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
@@ -241,8 +218,7 @@ Qt::ItemFlags GridModel::flags(const QModelIndex& index) const
     return f | Qt::ItemIsEditable;
 }
 
-bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role)
-{
+bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid())
         return false;
     const int row = gridRow(index.row());

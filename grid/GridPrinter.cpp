@@ -9,12 +9,9 @@
 
 GridPrinter::GridPrinter(const GridModel& model, QVector<int> screenColumnWidths)
     : m_model(model)
-    , m_screenWidths(std::move(screenColumnWidths))
-{
-}
+    , m_screenWidths(std::move(screenColumnWidths)) {}
 
-void GridPrinter::print(QPrinter& printer, const QString& title) const
-{
+void GridPrinter::print(QPrinter& printer, const QString& title) const {
     QPainter painter;
     if (!painter.begin(&printer))
         return;
@@ -66,8 +63,7 @@ void GridPrinter::print(QPrinter& printer, const QString& title) const
 }
 
 void GridPrinter::drawRow(QPainter& painter, int row, int top, int rowHeight,
-                          const QVector<int>& widths, bool header) const
-{
+                          const QVector<int>& widths, bool header) const {
     int left = 0;
     const int pad = rowHeight / 6;
     for (int column = 0; column < widths.size(); ++column) {
@@ -84,11 +80,11 @@ void GridPrinter::drawRow(QPainter& painter, int row, int top, int rowHeight,
             }
         } else {
             const QVariant align = m_model.data(m_model.index(0, column), Qt::TextAlignmentRole);
-            const int flags = header ? int(Qt::AlignLeft | Qt::AlignVCenter)
-                                     : (align.isValid() ? align.toInt()
-                                                        : int(Qt::AlignLeft | Qt::AlignVCenter));
-            const QString text = header ? m_model.cellText(row, column)
-                                        : m_model.displayText(row, column);
+            const int flags =
+                header ? int(Qt::AlignLeft | Qt::AlignVCenter)
+                       : (align.isValid() ? align.toInt() : int(Qt::AlignLeft | Qt::AlignVCenter));
+            const QString text =
+                header ? m_model.cellText(row, column) : m_model.displayText(row, column);
             painter.drawText(inner, flags,
                              painter.fontMetrics().elidedText(text, Qt::ElideRight, inner.width()));
         }

@@ -3,8 +3,7 @@
 #include "app/FixedForms.h"
 #include "app/Money.h"
 
-QString MoneyFormat::display(const QString& text)
-{
+QString MoneyFormat::display(const QString& text) {
     const auto number = FixedForms::readNumber(text);
     if (!number)
         return text;

@@ -5,12 +5,9 @@
 #include "posting/RequestProcessor.h"
 
 CustomerComponent::CustomerComponent(RequestProcessor& processor)
-    : m_processor(processor)
-{
-}
+    : m_processor(processor) {}
 
-void CustomerComponent::LookupCustomer(const QString& fullName)
-{
+void CustomerComponent::LookupCustomer(const QString& fullName) {
     m_email.clear();
     QbxmlRequest request(QStringLiteral("6.0"), QStringLiteral("CustomerQueryRq"));
     request.field(QStringLiteral("FullName"), fullName);

@@ -14,20 +14,16 @@ const QString InvoiceComponent::DefaultVersion = QStringLiteral("3.0");
 namespace {
 constexpr qint32 SubscriptOutOfRange = 9;
 
-QString boolText(bool value)
-{
+QString boolText(bool value) {
     return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 } // namespace
 
 InvoiceComponent::InvoiceComponent(RequestProcessor& processor)
     : m_processor(processor)
-    , m_version(DefaultVersion)
-{
-}
+    , m_version(DefaultVersion) {}
 
-void InvoiceComponent::ClearInvoice()
-{
+void InvoiceComponent::ClearInvoice() {
     m_customer.clear();
     m_txnDate.clear();
     m_dueDate.clear();
@@ -41,32 +37,27 @@ void InvoiceComponent::ClearInvoice()
     m_linesChanged = false;
 }
 
-void InvoiceComponent::SetInvoiceCustomer(const QString& fullName)
-{
+void InvoiceComponent::SetInvoiceCustomer(const QString& fullName) {
     m_customer = fullName;
     m_changed |= CustomerChanged;
 }
 
-void InvoiceComponent::SetTransactionDate(const QString& monthDayYear)
-{
+void InvoiceComponent::SetTransactionDate(const QString& monthDayYear) {
     m_txnDate = monthDayYear;
     m_changed |= TxnDateChanged;
 }
 
-void InvoiceComponent::SetDueDate(const QString& monthDayYear)
-{
+void InvoiceComponent::SetDueDate(const QString& monthDayYear) {
     m_dueDate = monthDayYear;
     m_changed |= DueDateChanged;
 }
 
-void InvoiceComponent::SetToBePrinted(bool toBePrinted)
-{
+void InvoiceComponent::SetToBePrinted(bool toBePrinted) {
     m_toBePrinted = toBePrinted;
     m_changed |= PrintedChanged;
 }
 
-void InvoiceComponent::SetRequestVersion(const QString& version)
-{
+void InvoiceComponent::SetRequestVersion(const QString& version) {
     bool ok = false;
     version.toDouble(&ok);
     if (!ok)
@@ -75,8 +66,7 @@ void InvoiceComponent::SetRequestVersion(const QString& version)
     m_version = version;
 }
 
-void InvoiceComponent::ApplyConfig(const QString& config)
-{
+void InvoiceComponent::ApplyConfig(const QString& config) {
     static const QString prefix = QStringLiteral("AppendAfter:");
     const int equals = config.indexOf(u'=');
     if (!config.startsWith(prefix) || equals <= prefix.size())
@@ -91,63 +81,56 @@ void InvoiceComponent::ApplyConfig(const QString& config)
     while (!check.atEnd())
         check.readNext();
     if (check.hasError() || xml.trimmed().isEmpty())
-        throw Failure(ErrorNumber::Unspecified,
-                      QStringLiteral("The configuration \"%1\" holds no well-formed XML.").arg(config));
+        throw Failure(
+            ErrorNumber::Unspecified,
+            QStringLiteral("The configuration \"%1\" holds no well-formed XML.").arg(config));
     m_insertions.append({after, xml});
 }
 
-InvoiceComponent::Line& InvoiceComponent::line(int index)
-{
+InvoiceComponent::Line& InvoiceComponent::line(int index) {
     if (index < 0 || index >= m_lines.size())
-        throw Failure(SubscriptOutOfRange,
-                      QStringLiteral("Subscript out of range: the invoice has no line %1.").arg(index));
+        throw Failure(
+            SubscriptOutOfRange,
+            QStringLiteral("Subscript out of range: the invoice has no line %1.").arg(index));
     m_linesChanged = true;
     return m_lines[index];
 }
 
-void InvoiceComponent::SetLineCount(int count)
-{
+void InvoiceComponent::SetLineCount(int count) {
     if (count < 0)
         throw Failure(SubscriptOutOfRange, QStringLiteral("Subscript out of range."));
     m_lines.resize(count);
     m_linesChanged = true;
 }
 
-void InvoiceComponent::SetLineItem(int index, const QString& fullName)
-{
+void InvoiceComponent::SetLineItem(int index, const QString& fullName) {
     line(index).item = fullName;
 }
 
-void InvoiceComponent::SetLineDescription(int index, const QString& text)
-{
+void InvoiceComponent::SetLineDescription(int index, const QString& text) {
     line(index).description = text;
 }
 
-void InvoiceComponent::SetLineQuantity(int index, qint32 quantity)
-{
+void InvoiceComponent::SetLineQuantity(int index, qint32 quantity) {
     line(index).quantity = quantity;
 }
 
-void InvoiceComponent::SetLineAmount(int index, qint32 hundredths)
-{
+void InvoiceComponent::SetLineAmount(int index, qint32 hundredths) {
     line(index).amount = hundredths;
 }
 
-void InvoiceComponent::SetLineExtra(int index, const QString& text)
-{
+void InvoiceComponent::SetLineExtra(int index, const QString& text) {
     line(index).extra = text;
 }
 
 // Month/day/year text as qbXML writes dates; a text that is no date goes as it is, and
 // QuickBooks answers that it cannot convert it.
-QString InvoiceComponent::qbDate(const QString& monthDayYear) const
-{
+QString InvoiceComponent::qbDate(const QString& monthDayYear) const {
     const auto date = FixedForms::readDate(monthDayYear);
     return date ? date->toString(Qt::ISODate) : monthDayYear;
 }
 
-void InvoiceComponent::writeInsertions(QbxmlRequest& request, const QString& after) const
-{
+void InvoiceComponent::writeInsertions(QbxmlRequest& request, const QString& after) const {
     for (const Insertion& insertion : m_insertions) {
         if (insertion.after != after)
             continue;
@@ -163,8 +146,7 @@ void InvoiceComponent::writeInsertions(QbxmlRequest& request, const QString& aft
     }
 }
 
-QByteArray InvoiceComponent::addRequest() const
-{
+QByteArray InvoiceComponent::addRequest() const {
     QbxmlRequest request(m_version, QStringLiteral("InvoiceAddRq"));
     QXmlStreamWriter& xml = request.xml();
     xml.writeStartElement(QStringLiteral("InvoiceAdd"));
@@ -198,22 +180,20 @@ QByteArray InvoiceComponent::addRequest() const
     return request.finish();
 }
 
-void InvoiceComponent::AddInvoice()
-{
-    const QbxmlAnswer answer = QbxmlAnswer::read(m_processor.processRequest(addRequest()),
-                                                 QStringLiteral("InvoiceAddRs"));
+void InvoiceComponent::AddInvoice() {
+    const QbxmlAnswer answer =
+        QbxmlAnswer::read(m_processor.processRequest(addRequest()), QStringLiteral("InvoiceAddRs"));
     m_addedId = answer.field(QStringLiteral("InvoiceRet/TxnID"));
     if (m_addedId.isEmpty())
         throw Failure(QbError::BadAnswer,
                       QStringLiteral("QuickBooks created the invoice but did not name it."));
 }
 
-void InvoiceComponent::LoadInvoice(const QString& txnId)
-{
+void InvoiceComponent::LoadInvoice(const QString& txnId) {
     QbxmlRequest request(m_version, QStringLiteral("InvoiceQueryRq"));
     request.field(QStringLiteral("TxnID"), txnId);
-    const QbxmlAnswer answer =
-        QbxmlAnswer::read(m_processor.processRequest(request.finish()), QStringLiteral("InvoiceQueryRs"));
+    const QbxmlAnswer answer = QbxmlAnswer::read(m_processor.processRequest(request.finish()),
+                                                 QStringLiteral("InvoiceQueryRs"));
     m_loadedId = answer.field(QStringLiteral("InvoiceRet/TxnID"));
     m_loadedEditSequence = answer.field(QStringLiteral("InvoiceRet/EditSequence"));
     if (m_loadedId.isEmpty() || m_loadedEditSequence.isEmpty())
@@ -233,8 +213,7 @@ void InvoiceComponent::LoadInvoice(const QString& txnId)
     m_linesChanged = false;
 }
 
-QByteArray InvoiceComponent::modRequest() const
-{
+QByteArray InvoiceComponent::modRequest() const {
     QbxmlRequest request(m_version, QStringLiteral("InvoiceModRq"));
     request.xml().writeStartElement(QStringLiteral("InvoiceMod"));
     request.field(QStringLiteral("TxnID"), m_loadedId);
@@ -253,16 +232,16 @@ QByteArray InvoiceComponent::modRequest() const
     return request.finish();
 }
 
-void InvoiceComponent::UpdateInvoice()
-{
+void InvoiceComponent::UpdateInvoice() {
     if (m_loadedId.isEmpty())
-        throw Failure(ErrorNumber::Unspecified,
-                      QStringLiteral("No invoice is loaded: LoadInvoice comes before UpdateInvoice."));
+        throw Failure(
+            ErrorNumber::Unspecified,
+            QStringLiteral("No invoice is loaded: LoadInvoice comes before UpdateInvoice."));
     if (m_linesChanged)
         throw Failure(ErrorNumber::Unspecified,
                       QStringLiteral("The lines of a loaded invoice cannot be changed here."));
-    const QbxmlAnswer answer = QbxmlAnswer::read(m_processor.processRequest(modRequest()),
-                                                 QStringLiteral("InvoiceModRs"));
+    const QbxmlAnswer answer =
+        QbxmlAnswer::read(m_processor.processRequest(modRequest()), QStringLiteral("InvoiceModRs"));
     m_loadedEditSequence = answer.field(QStringLiteral("InvoiceRet/EditSequence"));
     m_changed = 0;
 }

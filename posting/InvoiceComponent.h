@@ -70,7 +70,12 @@ private:
     // The loaded invoice and what changed since it was loaded.
     QString m_loadedId;
     QString m_loadedEditSequence;
-    enum Changed { CustomerChanged = 1, TxnDateChanged = 2, DueDateChanged = 4, PrintedChanged = 8 };
+    enum Changed {
+        CustomerChanged = 1,
+        TxnDateChanged = 2,
+        DueDateChanged = 4,
+        PrintedChanged = 8
+    };
     int m_changed = 0;
     bool m_linesChanged = false;
 };

@@ -15,16 +15,15 @@
 
 namespace {
 const QString Successful = QStringLiteral("Successful");
-const QString EmailConfig = QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>");
+const QString EmailConfig =
+    QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>");
 
-QString errorText(const Failure& failure)
-{
+QString errorText(const Failure& failure) {
     return QStringLiteral("Error %1: %2").arg(failure.number()).arg(failure.description());
 }
 
 // The line amount: the cell's number in hundredths, an exact half going to the even one.
-qint32 hundredthsOf(const QString& amountText)
-{
+qint32 hundredthsOf(const QString& amountText) {
     const auto amount = FixedForms::readNumber(amountText);
     if (!amount)
         throw Failure::typeMismatch();
@@ -42,8 +41,7 @@ struct FollowUpFailed {
 };
 
 void postRow(PostingHost& host, GridOperations& grid, int row, InvoiceComponent& invoice,
-             CustomerComponent& customer, const PostingItems& items)
-{
+             CustomerComponent& customer, const PostingItems& items) {
     using namespace GridColumns;
     invoice.ClearInvoice();
     const QString company = grid.CellText(row, Company);
@@ -53,7 +51,8 @@ void postRow(PostingHost& host, GridOperations& grid, int row, InvoiceComponent&
     invoice.SetToBePrinted(true);
 
     const int emailBox = host.emailBoxValue();
-    const bool qualifies = InvoicePosting::CustomerQualifiesForEmail(customer, invoice.InvoiceCustomer());
+    const bool qualifies =
+        InvoicePosting::CustomerQualifiesForEmail(customer, invoice.InvoiceCustomer());
     const bool email = emailBox == 1 && qualifies;
     if (email) {
         invoice.SetRequestVersion(QStringLiteral("6.0"));
@@ -62,10 +61,12 @@ void postRow(PostingHost& host, GridOperations& grid, int row, InvoiceComponent&
 
     invoice.SetLineCount(1);
     invoice.SetLineItem(0, BillingQuery::isChamber(host.listOrganisation()) ? items.chamberItem
-                                                                        : items.foundationItem);
-    const QString period = PeriodText::of(grid.CellText(row, DueDate), grid.CellText(row, BillAnniv),
-                                          grid.CellText(row, BillFrequency));
-    invoice.SetLineDescription(0, host.listOrganisation() + QStringLiteral(" Membership Dues ") + period);
+                                                                            : items.foundationItem);
+    const QString period =
+        PeriodText::of(grid.CellText(row, DueDate), grid.CellText(row, BillAnniv),
+                       grid.CellText(row, BillFrequency));
+    invoice.SetLineDescription(0, host.listOrganisation() + QStringLiteral(" Membership Dues ") +
+                                      period);
     invoice.SetLineQuantity(0, 1);
     invoice.SetLineAmount(0, hundredthsOf(grid.CellText(row, AmountToBill)));
     invoice.SetLineExtra(0, QString());
@@ -86,13 +87,11 @@ void postRow(PostingHost& host, GridOperations& grid, int row, InvoiceComponent&
 }
 } // namespace
 
-bool InvoicePosting::isPosted(const QString& result)
-{
+bool InvoicePosting::isPosted(const QString& result) {
     return result == Successful || result.startsWith(Successful + u',');
 }
 
-bool InvoicePosting::CustomerQualifiesForEmail(CustomerComponent& customer, const QString& name)
-{
+bool InvoicePosting::CustomerQualifiesForEmail(CustomerComponent& customer, const QString& name) {
     try {
         customer.LookupCustomer(name);
         return !customer.LookupResultText().isEmpty();
@@ -103,8 +102,7 @@ bool InvoicePosting::CustomerQualifiesForEmail(CustomerComponent& customer, cons
 
 void InvoicePosting::CreateInvoices(PostingHost& host, GridOperations& grid,
                                     InvoiceComponent& invoice, CustomerComponent& customer,
-                                    const PostingItems& items)
-{
+                                    const PostingItems& items) {
     const QString organisation = host.listOrganisation();
     if (!host.confirm(QStringLiteral("Please make sure you have the Quickbooks file open for %1 "
                                      "and logged in as Admin. Continue?")

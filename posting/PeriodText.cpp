@@ -4,8 +4,7 @@
 #include "app/FixedForms.h"
 
 namespace {
-int monthsOf(const QString& frequency)
-{
+int monthsOf(const QString& frequency) {
     if (frequency == u"Monthly Invoice")
         return 1;
     if (frequency == u"Quarterly")
@@ -18,8 +17,8 @@ int monthsOf(const QString& frequency)
 }
 } // namespace
 
-QString PeriodText::of(const QString& dueDate, const QString& anniversary, const QString& frequency)
-{
+QString PeriodText::of(const QString& dueDate, const QString& anniversary,
+                       const QString& frequency) {
     const auto due = FixedForms::readDate(dueDate);
     const auto anniv = FixedForms::readDate(anniversary);
     if (!due || !anniv)

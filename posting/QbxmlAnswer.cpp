@@ -5,17 +5,16 @@
 #include <QXmlStreamReader>
 
 namespace {
-Failure badAnswer(const QString& why)
-{
-    return Failure(QbError::BadAnswer,
-                   QStringLiteral("QuickBooks sent an answer that could not be read (%1).").arg(why));
+Failure badAnswer(const QString& why) {
+    return Failure(
+        QbError::BadAnswer,
+        QStringLiteral("QuickBooks sent an answer that could not be read (%1).").arg(why));
 }
 
 // Reads the element at the reader's position, to its end, into path/value pairs: each
 // element holding text becomes one field ("InvoiceRet/CustomerRef/FullName"); the first of
 // repeated elements counts.
-void flatten(QXmlStreamReader& xml, const QString& prefix, QHash<QString, QString>& fields)
-{
+void flatten(QXmlStreamReader& xml, const QString& prefix, QHash<QString, QString>& fields) {
     const QString path =
         prefix.isEmpty() ? xml.name().toString() : prefix + u'/' + xml.name().toString();
     QString text;
@@ -36,8 +35,7 @@ void flatten(QXmlStreamReader& xml, const QString& prefix, QHash<QString, QStrin
 }
 } // namespace
 
-QbxmlAnswer QbxmlAnswer::read(const QByteArray& document, const QString& responseName)
-{
+QbxmlAnswer QbxmlAnswer::read(const QByteArray& document, const QString& responseName) {
     QXmlStreamReader xml(document);
     QbxmlAnswer answer;
     bool found = false;

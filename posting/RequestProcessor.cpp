@@ -7,12 +7,9 @@
 #include <QDeadlineTimer>
 
 RequestProcessor::RequestProcessor(QString socketPath)
-    : m_socketPath(socketPath.isEmpty() ? QbChannel::defaultSocketPath() : std::move(socketPath))
-{
-}
+    : m_socketPath(socketPath.isEmpty() ? QbChannel::defaultSocketPath() : std::move(socketPath)) {}
 
-void RequestProcessor::connectIfNeeded()
-{
+void RequestProcessor::connectIfNeeded() {
     if (m_socket.state() == QLocalSocket::ConnectedState) {
         // A host that went away since the last answer shows up only when the socket is read.
         m_socket.waitForReadyRead(0);
@@ -30,8 +27,7 @@ void RequestProcessor::connectIfNeeded()
     }
 }
 
-bool RequestProcessor::takeAnswer(QByteArray& answer)
-{
+bool RequestProcessor::takeAnswer(QByteArray& answer) {
     try {
         return QbChannel::takeFrame(m_buffer, answer);
     } catch (const Failure&) {
@@ -41,8 +37,7 @@ bool RequestProcessor::takeAnswer(QByteArray& answer)
     }
 }
 
-QByteArray RequestProcessor::processRequest(const QByteArray& request)
-{
+QByteArray RequestProcessor::processRequest(const QByteArray& request) {
     connectIfNeeded();
     m_socket.write(QbChannel::frame(request));
     if (!m_socket.waitForBytesWritten(m_answerTimeoutMs) && m_socket.bytesToWrite() > 0) {
@@ -71,7 +66,8 @@ QByteArray RequestProcessor::processRequest(const QByteArray& request)
                                          "trying again.")
                               .arg(m_answerTimeoutMs / 1000));
         }
-        m_socket.waitForReadyRead(int(qMax<qint64>(1, qMin<qint64>(deadline.remainingTime(), 1000))));
+        m_socket.waitForReadyRead(
+            int(qMax<qint64>(1, qMin<qint64>(deadline.remainingTime(), 1000))));
         m_buffer += m_socket.readAll();
     }
     return answer;

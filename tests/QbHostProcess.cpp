@@ -2,13 +2,11 @@
 
 #include <QJsonDocument>
 
-QString QbHostProcess::program()
-{
+QString QbHostProcess::program() {
     return QStringLiteral(QBHOST_PATH);
 }
 
-int QbHostProcess::run(const QStringList& arguments, QByteArray* output)
-{
+int QbHostProcess::run(const QStringList& arguments, QByteArray* output) {
     QProcess process;
     process.start(program(), arguments);
     if (!process.waitForFinished(30000))
@@ -18,8 +16,7 @@ int QbHostProcess::run(const QStringList& arguments, QByteArray* output)
     return process.exitCode();
 }
 
-QbHostProcess::QbHostProcess(const QStringList& customers, const QStringList& items)
-{
+QbHostProcess::QbHostProcess(const QStringList& customers, const QStringList& items) {
     run({QStringLiteral("init"), companyFile()});
     for (const QString& customer : customers) {
         const QStringList parts = customer.split(u'|');
@@ -32,15 +29,14 @@ QbHostProcess::QbHostProcess(const QStringList& customers, const QStringList& it
         run({QStringLiteral("add-item"), companyFile(), item});
 }
 
-QbHostProcess::~QbHostProcess()
-{
+QbHostProcess::~QbHostProcess() {
     stop();
 }
 
-bool QbHostProcess::start(const QStringList& extra)
-{
+bool QbHostProcess::start(const QStringList& extra) {
     m_process.start(program(), QStringList{QStringLiteral("serve"), companyFile(),
-                                           QStringLiteral("--socket"), socketPath()} + extra);
+                                           QStringLiteral("--socket"), socketPath()} +
+                                   extra);
     if (!m_process.waitForStarted(10000))
         return false;
     // The host says it serves once it listens.
@@ -50,8 +46,7 @@ bool QbHostProcess::start(const QStringList& extra)
     return m_process.readLine().startsWith("qbhost: serving");
 }
 
-void QbHostProcess::stop()
-{
+void QbHostProcess::stop() {
     if (m_process.state() == QProcess::NotRunning)
         return;
     m_process.terminate();
@@ -59,14 +54,12 @@ void QbHostProcess::stop()
         kill();
 }
 
-void QbHostProcess::kill()
-{
+void QbHostProcess::kill() {
     m_process.kill();
     m_process.waitForFinished(10000);
 }
 
-QList<QJsonObject> QbHostProcess::invoices() const
-{
+QList<QJsonObject> QbHostProcess::invoices() const {
     QByteArray output;
     run({QStringLiteral("invoices"), companyFile()}, &output);
     QList<QJsonObject> list;

@@ -18,8 +18,7 @@ public:
     void stop();
     void kill();
 
-    QString socketPath() const
-    {
+    QString socketPath() const {
         return m_socketPath.isEmpty() ? m_dir.filePath(QStringLiteral("qb.sock")) : m_socketPath;
     }
     void setSocketPath(const QString& path) { m_socketPath = path; }

@@ -10,8 +10,7 @@
 #include <QUuid>
 
 QString TestSupport::makeContacts(const QString& dir, const QStringList& extraArgs,
-                                  const QString& name)
-{
+                                  const QString& name) {
     const QString path = dir + u'/' + name;
     QProcess tool;
     tool.start(QStringLiteral(MAKE_CONTACTS_PATH), QStringList{path} + extraArgs);
@@ -20,13 +19,11 @@ QString TestSupport::makeContacts(const QString& dir, const QStringList& extraAr
     return path;
 }
 
-QString TestSupport::odbcString(const QString& databasePath)
-{
+QString TestSupport::odbcString(const QString& databasePath) {
     return QStringLiteral("Driver=SQLite3;Database=%1;NoCreat=1;").arg(databasePath);
 }
 
-void TestSupport::execSql(const QString& databasePath, const QStringList& statements)
-{
+void TestSupport::execSql(const QString& databasePath, const QStringList& statements) {
     const QString name = QUuid::createUuid().toString();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
@@ -43,15 +40,13 @@ void TestSupport::execSql(const QString& databasePath, const QStringList& statem
 }
 
 TestSupport::MessageRecorder::MessageRecorder(int answer_)
-    : answer(answer_)
-{
+    : answer(answer_) {
     MessageBoxes::setHandler([this](const QString& text, const QString& caption, int style) {
         boxes.append({text, caption, style});
         return answer;
     });
 }
 
-TestSupport::MessageRecorder::~MessageRecorder()
-{
+TestSupport::MessageRecorder::~MessageRecorder() {
     MessageBoxes::setHandler({});
 }

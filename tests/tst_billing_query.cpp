@@ -18,9 +18,11 @@ const QString Foundation = QStringLiteral("Viderizo Ruzerevurar Arovezeruv");
 const char* const Select =
     "SELECT [VRP_CONTACT].[CONTACT Contact],[VRP_CONTACT].[CONTACT Company],[VRP_CONTACT].[CONTACT "
     "M-Annual Dues],[VRP_CONTACT].[CONTACT M-Annual Rate],[VRP_CONTACT].[CONTACT M-Billing "
-    "Anniv-],[VRP_CUSTOM_TABLE_0].[CUSTOM TABLE 0 M-Billing Frequency],[VRP_CUSTOM_TABLE_0].[CUSTOM "
+    "Anniv-],[VRP_CUSTOM_TABLE_0].[CUSTOM TABLE 0 M-Billing "
+    "Frequency],[VRP_CUSTOM_TABLE_0].[CUSTOM "
     "TABLE 0 M-Billing Method],[VRP_CUSTOM_TABLE_0].[CUSTOM TABLE 0 EDF Anniv "
-    "Date],[VRP_CUSTOM_TABLE_0].[CUSTOM TABLE 0 EDF Billing Freq],[VRP_CUSTOM_TABLE_0].[CUSTOM TABLE "
+    "Date],[VRP_CUSTOM_TABLE_0].[CUSTOM TABLE 0 EDF Billing Freq],[VRP_CUSTOM_TABLE_0].[CUSTOM "
+    "TABLE "
     "0 EDF Pledge Amt]";
 const char* const From =
     " From [VRP_CONTACT] LEFT JOIN [VRP_CUSTOM_TABLE_0] ON [VRP_CONTACT].[CONTACT ContactID] = "
@@ -32,10 +34,10 @@ const char* const FoundationWhere =
     " WHERE ([VRP_CUSTOM_TABLE_0].[CUSTOM TABLE 0 EDF Pledge Amt] IS NOT NULL) AND "
     "([VRP_CUSTOM_TABLE_0].[CUSTOM TABLE 0 EDF Pledge Amt] > 0)  AND ([VRP_CUSTOM_TABLE_0].[CUSTOM "
     "TABLE 0 EDF Billing Method] = '";
-const char* const Order = " ORDER BY [VRP_CONTACT].[CONTACT Company],[VRP_CONTACT].[CONTACT Contact]";
+const char* const Order =
+    " ORDER BY [VRP_CONTACT].[CONTACT Company],[VRP_CONTACT].[CONTACT Contact]";
 
-QString expected(const char* where, const char* method)
-{
+QString expected(const char* where, const char* method) {
     return QString::fromUtf8(Select) + QString::fromUtf8(From) + QString::fromUtf8(where) +
            QString::fromUtf8(method) + QStringLiteral("')") + QString::fromUtf8(Order);
 }
@@ -63,8 +65,7 @@ private:
     DbConnection m_connection;
 };
 
-void TestBillingQuery::initTestCase()
-{
+void TestBillingQuery::initTestCase() {
     m_db = TestSupport::makeContacts(m_dir.path());
     m_connection.setConnectionString(TestSupport::odbcString(m_db));
     m_connection.setConnectionTimeout(10);
@@ -72,33 +73,30 @@ void TestBillingQuery::initTestCase()
     m_connection.setCursorLocation(DbConnection::UseClient);
 }
 
-void TestBillingQuery::statementText_data()
-{
+void TestBillingQuery::statementText_data() {
     QTest::addColumn<QString>("organisation");
     QTest::addColumn<QString>("method");
     QTest::addColumn<QString>("statement");
     QTest::newRow("chamber, invoice") << Chamber << "Invoice" << expected(ChamberWhere, "Invoice");
-    QTest::newRow("chamber, withdrawal") << Chamber << "Electronic Withdrawal"
-                                         << expected(ChamberWhere, "Electronic Withdrawal");
+    QTest::newRow("chamber, withdrawal")
+        << Chamber << "Electronic Withdrawal" << expected(ChamberWhere, "Electronic Withdrawal");
     QTest::newRow("foundation, invoice")
         << Foundation << "Invoice" << expected(FoundationWhere, "Invoice");
     QTest::newRow("foundation, withdrawal") << Foundation << "Electronic Withdrawal"
                                             << expected(FoundationWhere, "Electronic Withdrawal");
     // Only the exact chamber name selects the chamber.
-    QTest::newRow("chamber in other case") << "kestlemere chamber of commerce" << "Invoice"
-                                           << expected(FoundationWhere, "Invoice");
+    QTest::newRow("chamber in other case") << "kestlemere chamber of commerce"
+                                           << "Invoice" << expected(FoundationWhere, "Invoice");
 }
 
-void TestBillingQuery::statementText()
-{
+void TestBillingQuery::statementText() {
     QFETCH(QString, organisation);
     QFETCH(QString, method);
     QFETCH(QString, statement);
     QCOMPARE(BillingQuery::statement(organisation, method), statement);
 }
 
-void TestBillingQuery::quoteInMethodIsDoubled()
-{
+void TestBillingQuery::quoteInMethodIsDoubled() {
     QCOMPARE(BillingQuery::statement(Chamber, QStringLiteral("x') OR ('1'='1")),
              expected(ChamberWhere, "x'') OR (''1''=''1"));
     // The doubled quote keeps the text a value: it matches nothing instead of everything.
@@ -107,8 +105,7 @@ void TestBillingQuery::quoteInMethodIsDoubled()
     QVERIFY(records.eof());
 }
 
-void TestBillingQuery::fieldSets()
-{
+void TestBillingQuery::fieldSets() {
     const auto& chamber = BillingQuery::fieldSetFor(Chamber);
     QCOMPARE(chamber.frequency, QStringLiteral("CUSTOM TABLE 0 M-Billing Frequency"));
     QCOMPARE(chamber.yearlyAmount, QStringLiteral("CONTACT M-Annual Dues"));
@@ -121,8 +118,7 @@ void TestBillingQuery::fieldSets()
     QCOMPARE(foundation.contact, chamber.contact);
 }
 
-QStringList TestBillingQuery::contactsOf(const QString& organisation, const QString& method)
-{
+QStringList TestBillingQuery::contactsOf(const QString& organisation, const QString& method) {
     Recordset records;
     records.open(BillingQuery::statement(organisation, method), m_connection);
     QStringList contacts;
@@ -134,36 +130,33 @@ QStringList TestBillingQuery::contactsOf(const QString& organisation, const QStr
     return contacts;
 }
 
-void TestBillingQuery::chamberRecordsInCompanyContactOrder()
-{
+void TestBillingQuery::chamberRecordsInCompanyContactOrder() {
     // Null company first; zero, negative and null dues, and the contact without a custom row
     // (Walter Vale), never come back.
     const QStringList invoice{
-        "Kevin Walsh",   "Lucy Abbott",     "Margaret Abbott", "Tom Birch",   "Ada Bell",
-        "Élodie Marchand", "Niall Copper",  "Mei Lin",         "Patrick O'Neill", "Raj Patel",
-        "Sam Green",     "Ana Ruiz",        "Bill Stone",      "Nina Park",   "Jake Iron",
-        "Derek Maple",   "Priya Shah",      "Hugh Appleton",   "Carla Pine",  "Sean Quay",
-        "Zoë Westbrook", "Ingrid Yarrow"};
+        "Kevin Walsh",     "Lucy Abbott",  "Margaret Abbott", "Tom Birch",       "Ada Bell",
+        "Élodie Marchand", "Niall Copper", "Mei Lin",         "Patrick O'Neill", "Raj Patel",
+        "Sam Green",       "Ana Ruiz",     "Bill Stone",      "Nina Park",       "Jake Iron",
+        "Derek Maple",     "Priya Shah",   "Hugh Appleton",   "Carla Pine",      "Sean Quay",
+        "Zoë Westbrook",   "Ingrid Yarrow"};
     QCOMPARE(contactsOf(Chamber, QStringLiteral("Invoice")), invoice);
-    const QStringList withdrawal{"Gus Rivera", "Helen Summit", "Fiona Thistle", "Victor Umber",
-                                 "Yusuf Demir", "Tariq Zaman"};
+    const QStringList withdrawal{"Gus Rivera",   "Helen Summit", "Fiona Thistle",
+                                 "Victor Umber", "Yusuf Demir",  "Tariq Zaman"};
     QCOMPARE(contactsOf(Chamber, QStringLiteral("Electronic Withdrawal")), withdrawal);
 }
 
-void TestBillingQuery::foundationRecordsInCompanyContactOrder()
-{
-    const QStringList invoice{"Ava Whitfield", "Bruno Castellanos", "Farah Nasser", "Hana Sato",
-                              "Jonas Berg",    "María José Núñez",  "Noah Fischer", "Olga Petrova",
-                              "Quinn Harper",  "Tomás Silva",       "Uma Krishnan", "Vera Lindqvist",
-                              "Ellen Dawson",  "Klara Keller",      "Paul Pemberton"};
+void TestBillingQuery::foundationRecordsInCompanyContactOrder() {
+    const QStringList invoice{
+        "Ava Whitfield",    "Bruno Castellanos", "Farah Nasser", "Hana Sato",    "Jonas Berg",
+        "María José Núñez", "Noah Fischer",      "Olga Petrova", "Quinn Harper", "Tomás Silva",
+        "Uma Krishnan",     "Vera Lindqvist",    "Ellen Dawson", "Klara Keller", "Paul Pemberton"};
     QCOMPARE(contactsOf(Foundation, QStringLiteral("Invoice")), invoice);
     const QStringList withdrawal{"Chloé Dubois", "Isaac Greene", "Liam O'Connor", "Rosa Delgado",
                                  "Walter Brooks"};
     QCOMPARE(contactsOf(Foundation, QStringLiteral("Electronic Withdrawal")), withdrawal);
 }
 
-void TestBillingQuery::fieldsReadByName()
-{
+void TestBillingQuery::fieldsReadByName() {
     Recordset records;
     records.open(BillingQuery::statement(Foundation, QStringLiteral("Invoice")), m_connection);
     QVERIFY(!records.eof());
@@ -179,8 +172,7 @@ void TestBillingQuery::fieldsReadByName()
     QVERIFY(records.eof());
 }
 
-void TestBillingQuery::unknownFieldAndRefusedStatementFail()
-{
+void TestBillingQuery::unknownFieldAndRefusedStatementFail() {
     Recordset records;
     records.open(BillingQuery::statement(Chamber, QStringLiteral("Invoice")), m_connection);
     try {

@@ -16,15 +16,13 @@
 #include <QTest>
 
 namespace {
-void fillHeader(BillingGrid& grid)
-{
+void fillHeader(BillingGrid& grid) {
     grid.SetRowCount(0);
     grid.SetColumnCount(GridColumns::Count);
     grid.AppendRow(GridColumns::headerTexts().join(u'\t'));
 }
 
-QString pdfText(const QString& pdf)
-{
+QString pdfText(const QString& pdf) {
     QProcess tool;
     tool.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
     if (!tool.waitForFinished(30000))
@@ -56,8 +54,7 @@ private slots:
     void printsTitleAndEveryRowToPdf();
 };
 
-void TestGrid::appendAndReadCells()
-{
+void TestGrid::appendAndReadCells() {
     BillingGrid grid;
     fillHeader(grid);
     grid.AppendRow(QStringLiteral("False\tSmith & Sons <Ltd>\tJosé Núñez\t83.33"));
@@ -75,8 +72,7 @@ void TestGrid::appendAndReadCells()
     QCOMPARE(grid.CellText(5, 0), QString());
 }
 
-void TestGrid::setCellTextKeepsOtherCells()
-{
+void TestGrid::setCellTextKeepsOtherCells() {
     BillingGrid grid;
     fillHeader(grid);
     grid.AppendRow(QStringLiteral("False\tA\tB\t1\t12\t\tMonthly Invoice\t3/1/2027\t3/15/2027"));
@@ -91,8 +87,7 @@ void TestGrid::setCellTextKeepsOtherCells()
     QCOMPARE(grid.CellText(1, 6), QStringLiteral("Monthly Invoice"));
 }
 
-void TestGrid::setRowCountZeroEmptiesEverything()
-{
+void TestGrid::setRowCountZeroEmptiesEverything() {
     BillingGrid grid;
     fillHeader(grid);
     grid.AppendRow(QStringLiteral("True\tA"));
@@ -103,8 +98,7 @@ void TestGrid::setRowCountZeroEmptiesEverything()
     QCOMPARE(grid.model()->rowCount(), 0);
 }
 
-void TestGrid::checkCellReading_data()
-{
+void TestGrid::checkCellReading_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("expected"); // 1 true, 0 false, -1 does not convert
     QTest::newRow("True") << "True" << 1;
@@ -116,8 +110,7 @@ void TestGrid::checkCellReading_data()
     QTest::newRow("word") << "yes" << -1;
 }
 
-void TestGrid::checkCellReading()
-{
+void TestGrid::checkCellReading() {
     QFETCH(QString, text);
     QFETCH(int, expected);
     const auto value = CheckCell::read(text);
@@ -128,29 +121,34 @@ void TestGrid::checkCellReading()
     QCOMPARE(CheckCell::read(CheckCell::text(false)), std::optional<bool>(false));
 }
 
-void TestGrid::moneyFormat_data()
-{
+void TestGrid::moneyFormat_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("cents") << "83.33" << "$83.33";
-    QTest::newRow("whole") << "100" << "$100.00";
-    QTest::newRow("one decimal") << "83.3" << "$83.30";
-    QTest::newRow("thousands") << "1234567.5" << "$1,234,567.50";
-    QTest::newRow("exactly a thousand") << "1000" << "$1,000.00";
-    QTest::newRow("negative") << "-5" << "-$5.00";
-    QTest::newRow("zero") << "0" << "$0.00";
-    QTest::newRow("not a number") << "n/a" << "n/a";
+    QTest::newRow("cents") << "83.33"
+                           << "$83.33";
+    QTest::newRow("whole") << "100"
+                           << "$100.00";
+    QTest::newRow("one decimal") << "83.3"
+                                 << "$83.30";
+    QTest::newRow("thousands") << "1234567.5"
+                               << "$1,234,567.50";
+    QTest::newRow("exactly a thousand") << "1000"
+                                        << "$1,000.00";
+    QTest::newRow("negative") << "-5"
+                              << "-$5.00";
+    QTest::newRow("zero") << "0"
+                          << "$0.00";
+    QTest::newRow("not a number") << "n/a"
+                                  << "n/a";
 }
 
-void TestGrid::moneyFormat()
-{
+void TestGrid::moneyFormat() {
     QFETCH(QString, text);
     QFETCH(QString, shown);
     QCOMPARE(MoneyFormat::display(text), shown);
 }
 
-void TestGrid::fixedHeaderRowIsShownAsHeader()
-{
+void TestGrid::fixedHeaderRowIsShownAsHeader() {
     BillingGrid grid;
     fillHeader(grid);
     grid.AppendRow(QStringLiteral("False\tA\tB\t1250.5"));
@@ -172,8 +170,7 @@ void TestGrid::fixedHeaderRowIsShownAsHeader()
     QVERIFY(model->flags(model->index(0, 0)) & Qt::ItemIsUserCheckable);
 }
 
-void TestGrid::emptyFillLeavesOnlyHeader()
-{
+void TestGrid::emptyFillLeavesOnlyHeader() {
     BillingGrid grid;
     fillHeader(grid);
     grid.SetColumnType(0, GridColumns::TypeBoolean);
@@ -185,8 +182,7 @@ void TestGrid::emptyFillLeavesOnlyHeader()
     QCOMPARE(grid.model()->headerData(9, Qt::Horizontal).toString(), QStringLiteral("Result"));
 }
 
-void TestGrid::checkToggleRaisesEditRequest()
-{
+void TestGrid::checkToggleRaisesEditRequest() {
     BillingGrid grid;
     fillHeader(grid);
     grid.AppendRow(QStringLiteral("False\tA"));
@@ -211,8 +207,7 @@ void TestGrid::checkToggleRaisesEditRequest()
     QCOMPARE(requests.size(), 2);
 }
 
-void TestGrid::textEditIsRefusedWhenCancelled()
-{
+void TestGrid::textEditIsRefusedWhenCancelled() {
     BillingGrid grid;
     fillHeader(grid);
     grid.AppendRow(QStringLiteral("False\tAcme"));
@@ -243,8 +238,7 @@ void TestGrid::textEditIsRefusedWhenCancelled()
     QVERIFY(grid.findChild<QLineEdit*>());
 }
 
-void TestGrid::printsTitleAndEveryRowToPdf()
-{
+void TestGrid::printsTitleAndEveryRowToPdf() {
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("list.pdf"));
     BillingGrid grid;

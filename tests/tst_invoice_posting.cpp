@@ -37,8 +37,7 @@ struct Host : PostingHost {
     QList<bool> busy;
     QString listOrganisation() const override { return organisation; }
     int emailBoxValue() const override { return box; }
-    bool confirm(const QString& text, const QString& caption) override
-    {
+    bool confirm(const QString& text, const QString& caption) override {
         asked << text << caption;
         return answer;
     }
@@ -49,8 +48,7 @@ struct Host : PostingHost {
 struct CountingCustomer : CustomerComponent {
     using CustomerComponent::CustomerComponent;
     QStringList looked;
-    void LookupCustomer(const QString& name) override
-    {
+    void LookupCustomer(const QString& name) override {
         looked << name;
         CustomerComponent::LookupCustomer(name);
     }
@@ -68,8 +66,7 @@ struct Row {
     const char* result;
 };
 
-void fill(BillingGrid& grid, const QList<Row>& rows)
-{
+void fill(BillingGrid& grid, const QList<Row>& rows) {
     grid.SetRowCount(0);
     grid.SetColumnCount(GridColumns::Count);
     grid.AppendRow(GridColumns::headerTexts().join(u'\t'));
@@ -82,13 +79,11 @@ void fill(BillingGrid& grid, const QList<Row>& rows)
     grid.SetFixedRows(1);
 }
 
-QString resultOf(const BillingGrid& grid, int row)
-{
+QString resultOf(const BillingGrid& grid, int row) {
     return grid.CellText(row, GridColumns::Result);
 }
 
-QJsonObject lineOf(const QJsonObject& invoice)
-{
+QJsonObject lineOf(const QJsonObject& invoice) {
     return invoice.value("lines").toArray().at(0).toObject();
 }
 
@@ -129,8 +124,7 @@ private:
     BillingGrid* m_grid = nullptr;
 };
 
-void TestInvoicePosting::init()
-{
+void TestInvoicePosting::init() {
     m_host = new QbHostProcess(Customers, ItemNames);
     QVERIFY(m_host->start());
     m_processor = new RequestProcessor(m_host->socketPath());
@@ -139,8 +133,7 @@ void TestInvoicePosting::init()
     m_grid = new BillingGrid;
 }
 
-void TestInvoicePosting::cleanup()
-{
+void TestInvoicePosting::cleanup() {
     delete m_grid;
     delete m_customer;
     delete m_invoice;
@@ -148,13 +141,11 @@ void TestInvoicePosting::cleanup()
     delete m_host;
 }
 
-void TestInvoicePosting::run(Host& host)
-{
+void TestInvoicePosting::run(Host& host) {
     InvoicePosting::CreateInvoices(host, *m_grid, *m_invoice, *m_customer, Items);
 }
 
-void TestInvoicePosting::answeredNoDoesNothing()
-{
+void TestInvoicePosting::answeredNoDoesNothing() {
     fill(*m_grid, {{"True", "Birchwood Bakery", "Tom Birch", "250", "06/15/2018", "Quarterly",
                     "3/1/2027", "3/15/2027", ""}});
     Host host;
@@ -170,8 +161,7 @@ void TestInvoicePosting::answeredNoDoesNothing()
     QCOMPARE(m_host->invoices().size(), 0);
 }
 
-void TestInvoicePosting::nothingCheckedStillFinishes()
-{
+void TestInvoicePosting::nothingCheckedStillFinishes() {
     Host host;
     // A grid without any row, one with the header only, one with nothing checked.
     run(host);
@@ -186,17 +176,15 @@ void TestInvoicePosting::nothingCheckedStillFinishes()
     QCOMPARE(m_host->invoices().size(), 0);
 }
 
-void TestInvoicePosting::postsCheckedRowsNotYetSuccessful()
-{
-    fill(*m_grid,
-         {{"True", "Abbott & Sons Hardware", "Lucy Abbott", "50", "3/5/2019", "Monthly Invoice",
-           "12/1/2026", "12/15/2026", "Successful"},
-          {"True", "Birchwood Bakery", "Tom Birch", "250", "12/20/2010", "Quarterly", "12/1/2026",
-           "12/20/2026", "Error 3140: earlier failure"},
-          {"-1", "", "Kevin Walsh", "83.33", "1/3/2022", "Monthly Invoice", "12/1/2026",
-           "12/15/2026", "successful"},
-          {"False", "Smith & Sons <Ltd> \"Quoted\"", "Jo", "10", "", "Monthly Invoice",
-           "12/1/2026", "12/15/2026", ""}});
+void TestInvoicePosting::postsCheckedRowsNotYetSuccessful() {
+    fill(*m_grid, {{"True", "Abbott & Sons Hardware", "Lucy Abbott", "50", "3/5/2019",
+                    "Monthly Invoice", "12/1/2026", "12/15/2026", "Successful"},
+                   {"True", "Birchwood Bakery", "Tom Birch", "250", "12/20/2010", "Quarterly",
+                    "12/1/2026", "12/20/2026", "Error 3140: earlier failure"},
+                   {"-1", "", "Kevin Walsh", "83.33", "1/3/2022", "Monthly Invoice", "12/1/2026",
+                    "12/15/2026", "successful"},
+                   {"False", "Smith & Sons <Ltd> \"Quoted\"", "Jo", "10", "", "Monthly Invoice",
+                    "12/1/2026", "12/15/2026", ""}});
     Host host;
     run(host);
     QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Successful"));
@@ -212,16 +200,18 @@ void TestInvoicePosting::postsCheckedRowsNotYetSuccessful()
     QCOMPARE(invoices[0].value("txn_date").toString(), QStringLiteral("2026-12-01"));
     QCOMPARE(invoices[0].value("due_date").toString(), QStringLiteral("2026-12-20"));
     QCOMPARE(invoices[0].value("is_to_be_printed").toBool(), true);
-    QCOMPARE(lineOf(invoices[0]).value("desc").toString(),
-             QStringLiteral("Kestlemere Chamber of Commerce Membership Dues (12/20/2026 - 3/20/2027)"));
+    QCOMPARE(
+        lineOf(invoices[0]).value("desc").toString(),
+        QStringLiteral("Kestlemere Chamber of Commerce Membership Dues (12/20/2026 - 3/20/2027)"));
     QCOMPARE(lineOf(invoices[0]).value("item").toString(), QStringLiteral("Membership Dues"));
     QCOMPARE(lineOf(invoices[0]).value("amount").toString(), QStringLiteral("250.00"));
     QCOMPARE(lineOf(invoices[0]).value("quantity").toInt(), 1);
     QCOMPARE(lineOf(invoices[0]).value("other1").toString(), QString());
     // An empty company bills the contact.
     QCOMPARE(invoices[1].value("customer").toString(), QStringLiteral("Kevin Walsh"));
-    QCOMPARE(lineOf(invoices[1]).value("desc").toString(),
-             QStringLiteral("Kestlemere Chamber of Commerce Membership Dues (12/3/2026 - 1/3/2027)"));
+    QCOMPARE(
+        lineOf(invoices[1]).value("desc").toString(),
+        QStringLiteral("Kestlemere Chamber of Commerce Membership Dues (12/3/2026 - 1/3/2027)"));
     QCOMPARE(lineOf(invoices[1]).value("amount").toString(), QStringLiteral("83.33"));
 
     // A second run posts nothing more.
@@ -229,8 +219,7 @@ void TestInvoicePosting::postsCheckedRowsNotYetSuccessful()
     QCOMPARE(m_host->invoices().size(), 2);
 }
 
-void TestInvoicePosting::foundationItemAndDescription()
-{
+void TestInvoicePosting::foundationItemAndDescription() {
     fill(*m_grid, {{"True", "", "Ava Whitfield", "10", "3/8/2023", "Monthly Invoice", "3/1/2027",
                     "3/15/2027", ""}});
     Host host;
@@ -239,13 +228,13 @@ void TestInvoicePosting::foundationItemAndDescription()
     QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Successful"));
     const QJsonObject line = lineOf(m_host->invoices().constFirst());
     QCOMPARE(line.value("item").toString(), QStringLiteral("Pledge"));
-    QCOMPARE(line.value("desc").toString(),
-             QStringLiteral("Viderizo Ruzerevurar Arovezeruv Membership Dues (3/8/2027 - 4/8/2027)"));
+    QCOMPARE(
+        line.value("desc").toString(),
+        QStringLiteral("Viderizo Ruzerevurar Arovezeruv Membership Dues (3/8/2027 - 4/8/2027)"));
     QVERIFY(host.asked.first().contains(Foundation));
 }
 
-void TestInvoicePosting::secondOfThreeFails()
-{
+void TestInvoicePosting::secondOfThreeFails() {
     fill(*m_grid, {{"True", "Birchwood Bakery", "Tom Birch", "250", "06/15/2018", "Quarterly",
                     "3/1/2027", "3/15/2027", ""},
                    {"True", "Nowhere Ltd", "Nobody", "100", "06/15/2018", "Quarterly", "3/1/2027",
@@ -255,9 +244,10 @@ void TestInvoicePosting::secondOfThreeFails()
     Host host;
     run(host);
     QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Successful"));
-    QVERIFY2(resultOf(*m_grid, 2).startsWith(
-                 QStringLiteral("Error 3140: There is an invalid reference to QuickBooks Customer "
-                                "\"Nowhere Ltd\"")),
+    QVERIFY2(resultOf(*m_grid, 2)
+                 .startsWith(QStringLiteral(
+                     "Error 3140: There is an invalid reference to QuickBooks Customer "
+                     "\"Nowhere Ltd\"")),
              qPrintable(resultOf(*m_grid, 2)));
     QCOMPARE(resultOf(*m_grid, 3), QStringLiteral("kept text"));
     QCOMPARE(m_host->invoices().size(), 1);
@@ -266,8 +256,7 @@ void TestInvoicePosting::secondOfThreeFails()
     QCOMPARE(m_customer->looked, (QStringList{"Birchwood Bakery", "Nowhere Ltd"}));
 }
 
-void TestInvoicePosting::amountsAndOverflow()
-{
+void TestInvoicePosting::amountsAndOverflow() {
     fill(*m_grid, {{"True", "Birchwood Bakery", "B", "21474836.47", "06/15/2018", "Quarterly",
                     "3/1/2027", "3/15/2027", ""},
                    {"True", "Birchwood Bakery", "B", "21474836.48", "06/15/2018", "Quarterly",
@@ -290,8 +279,7 @@ void TestInvoicePosting::amountsAndOverflow()
     QCOMPARE(m_host->invoices().size(), 1);
 }
 
-void TestInvoicePosting::monthlyPeriodEdges()
-{
+void TestInvoicePosting::monthlyPeriodEdges() {
     fill(*m_grid, {{"True", "Birchwood Bakery", "B", "10", "1/31/2020", "Monthly Invoice",
                     "1/1/2027", "1/15/2027", ""},
                    {"True", "Birchwood Bakery", "B", "10", "1/31/2020", "Monthly Invoice",
@@ -304,17 +292,20 @@ void TestInvoicePosting::monthlyPeriodEdges()
     run(host);
     const QList<QJsonObject> invoices = m_host->invoices();
     QCOMPARE(invoices.size(), 2);
-    QVERIFY(lineOf(invoices[0]).value("desc").toString().endsWith(
-        QStringLiteral("(1/31/2027 - 2/28/2027)")));
+    QVERIFY(lineOf(invoices[0])
+                .value("desc")
+                .toString()
+                .endsWith(QStringLiteral("(1/31/2027 - 2/28/2027)")));
     // April has no 31st: the period starts on its last day.
-    QVERIFY(lineOf(invoices[1]).value("desc").toString().endsWith(
-        QStringLiteral("(4/30/2027 - 5/30/2027)")));
+    QVERIFY(lineOf(invoices[1])
+                .value("desc")
+                .toString()
+                .endsWith(QStringLiteral("(4/30/2027 - 5/30/2027)")));
     QCOMPARE(resultOf(*m_grid, 3), QStringLiteral("Error 13: Type mismatch"));
     QCOMPARE(resultOf(*m_grid, 4), QString());
 }
 
-void TestInvoicePosting::emailDecision_data()
-{
+void TestInvoicePosting::emailDecision_data() {
     QTest::addColumn<int>("box");
     QTest::addColumn<QString>("customer");
     QTest::addColumn<bool>("emailed");
@@ -324,8 +315,7 @@ void TestInvoicePosting::emailDecision_data()
     QTest::newRow("greyed, address on file") << 2 << "Abbott & Sons Hardware" << false;
 }
 
-void TestInvoicePosting::emailDecision()
-{
+void TestInvoicePosting::emailDecision() {
     QFETCH(int, box);
     QFETCH(QString, customer);
     QFETCH(bool, emailed);
@@ -348,8 +338,7 @@ void TestInvoicePosting::emailDecision()
     QCOMPARE(invoices[1].value("is_to_be_emailed").toBool(), box == 1);
 }
 
-void TestInvoicePosting::failedFollowUpNeverBillsTwice()
-{
+void TestInvoicePosting::failedFollowUpNeverBillsTwice() {
     QbHostProcess refusing(Customers, ItemNames);
     QVERIFY(refusing.start({QStringLiteral("--refuse"), QStringLiteral("InvoiceMod")}));
     RequestProcessor processor(refusing.socketPath());
@@ -362,8 +351,8 @@ void TestInvoicePosting::failedFollowUpNeverBillsTwice()
     Host host;
     host.box = 1;
     InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, Items);
-    QVERIFY2(resultOf(*m_grid, 1).startsWith(
-                 QStringLiteral("Successful, not marked to e-mail: Error 3170: ")),
+    QVERIFY2(resultOf(*m_grid, 1)
+                 .startsWith(QStringLiteral("Successful, not marked to e-mail: Error 3170: ")),
              qPrintable(resultOf(*m_grid, 1)));
     QCOMPARE(resultOf(*m_grid, 2), QString());
     QList<QJsonObject> invoices = refusing.invoices();
@@ -378,20 +367,19 @@ void TestInvoicePosting::failedFollowUpNeverBillsTwice()
     QCOMPARE(invoices[1].value("customer").toString(), QStringLiteral("Birchwood Bakery"));
 }
 
-void TestInvoicePosting::noHostRunning()
-{
+void TestInvoicePosting::noHostRunning() {
     m_host->stop();
     fill(*m_grid, {{"True", "Birchwood Bakery", "B", "250", "06/15/2018", "Quarterly", "3/1/2027",
                     "3/15/2027", ""}});
     Host host;
     host.box = 1;
     run(host);
-    QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Error -2147220472: Could not start QuickBooks."));
+    QCOMPARE(resultOf(*m_grid, 1),
+             QStringLiteral("Error -2147220472: Could not start QuickBooks."));
     QCOMPARE(host.busy, (QList<bool>{true, false}));
 }
 
-void TestInvoicePosting::sameInvoicesUnderFrenchLocale()
-{
+void TestInvoicePosting::sameInvoicesUnderFrenchLocale() {
     const QLocale before;
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     fill(*m_grid, {{"True", "Birchwood Bakery", "B", "1234.56", "06/15/2018", "Quarterly",
@@ -403,11 +391,11 @@ void TestInvoicePosting::sameInvoicesUnderFrenchLocale()
     const QJsonObject invoice = m_host->invoices().constFirst();
     QCOMPARE(lineOf(invoice).value("amount").toString(), QStringLiteral("1234.56"));
     QCOMPARE(invoice.value("due_date").toString(), QStringLiteral("2027-03-15"));
-    QVERIFY(lineOf(invoice).value("desc").toString().endsWith(QStringLiteral("(3/15/2027 - 6/15/2027)")));
+    QVERIFY(lineOf(invoice).value("desc").toString().endsWith(
+        QStringLiteral("(3/15/2027 - 6/15/2027)")));
 }
 
-void TestInvoicePosting::createInvoicesThroughTheWindow()
-{
+void TestInvoicePosting::createInvoicesThroughTheWindow() {
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
     const QString db = TestSupport::makeContacts(runtime.path());
@@ -422,12 +410,12 @@ void TestInvoicePosting::createInvoicesThroughTheWindow()
     Module1::OpenConnection();
 
     // The demo's chamber members billed by invoice, all but Quayside Fish Co.
-    QbHostProcess host({"Kevin Walsh|kevin@walsh.example", "Abbott & Sons Hardware|a@abbott.example",
-                        "Birchwood Bakery", "Bluebell Nursery", "Café Lumière", "Copperfield Joinery",
-                        "Driftwood Gallery", "Dunmore Legal LLP", "Evergreen Landscaping",
-                        "Fairview Dental", "Northgate Pharmacy", "Orchard Veterinary Clinic",
-                        "Westbrook Bistro"},
-                       ItemNames);
+    QbHostProcess host(
+        {"Kevin Walsh|kevin@walsh.example", "Abbott & Sons Hardware|a@abbott.example",
+         "Birchwood Bakery", "Bluebell Nursery", "Café Lumière", "Copperfield Joinery",
+         "Driftwood Gallery", "Dunmore Legal LLP", "Evergreen Landscaping", "Fairview Dental",
+         "Northgate Pharmacy", "Orchard Veterinary Clinic", "Westbrook Bistro"},
+        ItemNames);
     host.setSocketPath(QbChannel::defaultSocketPath());
     QVERIFY(host.start());
 
@@ -455,13 +443,14 @@ void TestInvoicePosting::createInvoicesThroughTheWindow()
     // Quayside Fish Co. (row 14) is not in the company file: the run stops there.
     for (int row = 1; row < 14; ++row)
         QCOMPARE(w.vsfgList->CellText(row, GridColumns::Result), QStringLiteral("Successful"));
-    QVERIFY(w.vsfgList->CellText(14, GridColumns::Result).startsWith(QStringLiteral("Error 3140:")));
+    QVERIFY(
+        w.vsfgList->CellText(14, GridColumns::Result).startsWith(QStringLiteral("Error 3140:")));
     QCOMPARE(w.vsfgList->CellText(15, GridColumns::Result), QString());
     const QList<QJsonObject> invoices = host.invoices();
     QCOMPARE(invoices.size(), 13);
     QCOMPARE(lineOf(invoices[0]).value("item").toString(), QStringLiteral("Membership Dues"));
     QVERIFY(lineOf(invoices[0]).value("desc").toString().startsWith(Chamber));
-    QCOMPARE(invoices[0].value("is_to_be_emailed").toBool(), true); // Kevin Walsh
+    QCOMPARE(invoices[0].value("is_to_be_emailed").toBool(), true);  // Kevin Walsh
     QCOMPARE(invoices[3].value("is_to_be_emailed").toBool(), false); // Birchwood Bakery
 
     // A second run adds nothing for the rows already billed.

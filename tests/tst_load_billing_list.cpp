@@ -30,8 +30,7 @@ struct Inputs : BillingInputs {
     QDate endDate() const override { return end; }
 };
 
-QStringList rowsOf(const BillingGrid& grid)
-{
+QStringList rowsOf(const BillingGrid& grid) {
     QStringList rows;
     for (int row = 1; row < grid.RowCount(); ++row) {
         QStringList cells;
@@ -46,19 +45,26 @@ QStringList rowsOf(const BillingGrid& grid)
 // the demo contacts.
 const QStringList ChamberMarch{
     "False\t\tKevin Walsh\t30\t360\t1/31/2022\tMonthly Invoice\t3/1/2027\t3/15/2027",
-    "False\tAbbott & Sons Hardware\tLucy Abbott\t50\t600\t3/5/2019\tMonthly Invoice\t3/1/2027\t3/15/2027",
-    "False\tAbbott & Sons Hardware\tMargaret Abbott\t100\t1200\t3/5/2019\tMonthly Invoice\t3/1/2027\t3/15/2027",
+    "False\tAbbott & Sons Hardware\tLucy Abbott\t50\t600\t3/5/2019\tMonthly "
+    "Invoice\t3/1/2027\t3/15/2027",
+    "False\tAbbott & Sons Hardware\tMargaret Abbott\t100\t1200\t3/5/2019\tMonthly "
+    "Invoice\t3/1/2027\t3/15/2027",
     "False\tBirchwood Bakery\tTom Birch\t250\t1000\t06/15/2018\tQuarterly\t3/1/2027\t3/15/2027",
     "False\tBluebell Nursery\tAda Bell\t500\t1999.99\t09/15/2019\tQuarterly\t3/1/2027\t3/15/2027",
     "False\tCafé Lumière\tÉlodie Marchand\t500\t1000\t09/02/2020\tSemi-Annual\t3/1/2027\t3/2/2027",
-    "False\tCopperfield Joinery\tNiall Copper\t26000\t26000\t03/18/2017\tAnnual\t3/1/2027\t3/18/2027",
+    "False\tCopperfield Joinery\tNiall "
+    "Copper\t26000\t26000\t03/18/2017\tAnnual\t3/1/2027\t3/18/2027",
     "False\tDriftwood Gallery\tMei Lin\t7\t84\t10/9/2022\tMonthly Invoice\t3/1/2027\t3/15/2027",
-    "False\tDunmore Legal LLP\tPatrick O'Neill\t2400\t2400\t03/20/2015\tAnnual\t3/1/2027\t3/20/2027",
-    "False\tEvergreen Landscaping\tSam Green\t50\t600\t3/11/2021\tMonthly Invoice\t3/1/2027\t3/15/2027",
+    "False\tDunmore Legal LLP\tPatrick "
+    "O'Neill\t2400\t2400\t03/20/2015\tAnnual\t3/1/2027\t3/20/2027",
+    "False\tEvergreen Landscaping\tSam Green\t50\t600\t3/11/2021\tMonthly "
+    "Invoice\t3/1/2027\t3/15/2027",
     "False\tFairview Dental\tAna Ruiz\t1.12\t4.5\t12/10/2021\tQuarterly\t3/1/2027\t3/10/2027",
     "False\tNorthgate Pharmacy\tPriya Shah\t450\t1800\t09/30/2019\tQuarterly\t3/1/2027\t3/30/2027",
-    "False\tOrchard Veterinary Clinic\tHugh Appleton\t1000\t1000\t03/31/2010\tAnnual\t3/1/2027\t3/31/2027",
-    "False\tQuayside Fish Co.\tSean Quay\t83.33\t1000\t3/29/2021\tMonthly Invoice\t3/1/2027\t3/15/2027",
+    "False\tOrchard Veterinary Clinic\tHugh "
+    "Appleton\t1000\t1000\t03/31/2010\tAnnual\t3/1/2027\t3/31/2027",
+    "False\tQuayside Fish Co.\tSean Quay\t83.33\t1000\t3/29/2021\tMonthly "
+    "Invoice\t3/1/2027\t3/15/2027",
     "False\tWestbrook Bistro\tZoë Westbrook\t275\t1100\t12/15/2020\tQuarterly\t3/1/2027\t3/15/2027",
 };
 } // namespace
@@ -80,16 +86,14 @@ private:
     DbConnection m_connection;
 };
 
-void TestLoadBillingList::initTestCase()
-{
+void TestLoadBillingList::initTestCase() {
     const QString db = TestSupport::makeContacts(m_dir.path());
     m_connection.setConnectionString(TestSupport::odbcString(db));
     m_connection.open();
     m_connection.setCursorLocation(DbConnection::UseClient);
 }
 
-void TestLoadBillingList::chamberMarchRowsInOrder()
-{
+void TestLoadBillingList::chamberMarchRowsInOrder() {
     BillingGrid grid;
     Inputs inputs;
     QCOMPARE(LoadBillingList(inputs, grid, m_connection), Chamber);
@@ -104,8 +108,7 @@ void TestLoadBillingList::chamberMarchRowsInOrder()
         QCOMPARE(grid.CellText(row, GridColumns::Result), QString());
 }
 
-void TestLoadBillingList::foundationFirstHalfOfMarch()
-{
+void TestLoadBillingList::foundationFirstHalfOfMarch() {
     BillingGrid grid;
     Inputs inputs;
     inputs.org = Foundation;
@@ -116,15 +119,17 @@ void TestLoadBillingList::foundationFirstHalfOfMarch()
         "False\t\tFarah Nasser\t5\t60\t\tMonthly Invoice\t3/1/2027\t3/15/2027",
         "False\t\tQuinn Harper\t8.33\t100\t1/31/2023\tMonthly Invoice\t3/1/2027\t3/15/2027",
         "False\t\tUma Krishnan\t4.17\t50\t3/9/2020\tMonthly Invoice\t3/1/2027\t3/15/2027",
-        "False\tDawson Family Trust\tEllen Dawson\t1250\t2500\t09/14/2020\tSemi-Annual\t3/1/2027\t3/14/2027",
-        "False\tKeller & Söhne\tKlara Keller\t400\t800\t09/09/2018\tSemi-Annual\t3/1/2027\t3/9/2027",
-        "False\tPemberton Foundation\tPaul Pemberton\t10000\t10000\t03/15/2016\tAnnual\t3/1/2027\t3/15/2027",
+        "False\tDawson Family Trust\tEllen "
+        "Dawson\t1250\t2500\t09/14/2020\tSemi-Annual\t3/1/2027\t3/14/2027",
+        "False\tKeller & Söhne\tKlara "
+        "Keller\t400\t800\t09/09/2018\tSemi-Annual\t3/1/2027\t3/9/2027",
+        "False\tPemberton Foundation\tPaul "
+        "Pemberton\t10000\t10000\t03/15/2016\tAnnual\t3/1/2027\t3/15/2027",
     };
     QCOMPARE(rowsOf(grid), expected);
 }
 
-void TestLoadBillingList::emptyListKeepsFormattedHeader()
-{
+void TestLoadBillingList::emptyListKeepsFormattedHeader() {
     BillingGrid grid;
     Inputs inputs;
     inputs.method = QStringLiteral("Cheque");
@@ -136,12 +141,12 @@ void TestLoadBillingList::emptyListKeepsFormattedHeader()
     QCOMPARE(model->columnType(5), GridColumns::TypeDate);
     QCOMPARE(model->columnFormat(3), GridColumns::moneyFormat());
     QCOMPARE(model->columnFormat(4), GridColumns::moneyFormat());
-    QCOMPARE(model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Send"));
+    QCOMPARE(model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+             QStringLiteral("Send"));
     QCOMPARE(model->rowCount(), 0);
 }
 
-void TestLoadBillingList::refillStartsAfresh()
-{
+void TestLoadBillingList::refillStartsAfresh() {
     BillingGrid grid;
     Inputs inputs;
     LoadBillingList(inputs, grid, m_connection);
@@ -159,8 +164,7 @@ void TestLoadBillingList::refillStartsAfresh()
     QCOMPARE(model->data(model->index(0, 0), Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
 }
 
-void TestLoadBillingList::sameRowsUnderGermanLocale()
-{
+void TestLoadBillingList::sameRowsUnderGermanLocale() {
     const QLocale before;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     BillingGrid grid;
@@ -170,18 +174,19 @@ void TestLoadBillingList::sameRowsUnderGermanLocale()
     QCOMPARE(rowsOf(grid), ChamberMarch);
 }
 
-void TestLoadBillingList::textAmountColumns()
-{
+void TestLoadBillingList::textAmountColumns() {
     // Some contact managers hand yearly amounts over as text: a number in it counts, anything
     // else stops the fill as a type mismatch.
     const QString db = TestSupport::makeContacts(m_dir.path(), {}, QStringLiteral("text.db"));
-    TestSupport::execSql(db, {
-        "DROP VIEW VRP_CONTACT",
-        "CREATE VIEW VRP_CONTACT AS SELECT contact_id AS [CONTACT ContactID], company AS "
-        "[CONTACT Company], contact AS [CONTACT Contact], CAST(annual_dues AS TEXT) AS [CONTACT "
-        "M-Annual Dues], annual_rate AS [CONTACT M-Annual Rate], billing_anniv AS [CONTACT "
-        "M-Billing Anniv-] FROM contact",
-    });
+    TestSupport::execSql(
+        db, {
+                "DROP VIEW VRP_CONTACT",
+                "CREATE VIEW VRP_CONTACT AS SELECT contact_id AS [CONTACT ContactID], company AS "
+                "[CONTACT Company], contact AS [CONTACT Contact], CAST(annual_dues AS TEXT) AS "
+                "[CONTACT "
+                "M-Annual Dues], annual_rate AS [CONTACT M-Annual Rate], billing_anniv AS [CONTACT "
+                "M-Billing Anniv-] FROM contact",
+            });
     DbConnection connection;
     connection.setConnectionString(TestSupport::odbcString(db));
     connection.open();
@@ -191,7 +196,8 @@ void TestLoadBillingList::textAmountColumns()
     QCOMPARE(grid.CellText(5, GridColumns::AnnualDues), QStringLiteral("1999.99"));
     QCOMPARE(grid.CellText(5, GridColumns::AmountToBill), QStringLiteral("500"));
 
-    TestSupport::execSql(db, {"UPDATE contact SET annual_dues = 'twelve hundred' WHERE contact_id = 1"});
+    TestSupport::execSql(
+        db, {"UPDATE contact SET annual_dues = 'twelve hundred' WHERE contact_id = 1"});
     try {
         LoadBillingList(inputs, grid, connection);
         QFAIL("a yearly amount that is no number was billed");
@@ -205,8 +211,7 @@ void TestLoadBillingList::textAmountColumns()
     connection.close();
 }
 
-void TestLoadBillingList::refusedStatementLeavesHeader()
-{
+void TestLoadBillingList::refusedStatementLeavesHeader() {
     const QString db = TestSupport::makeContacts(m_dir.path(), {}, QStringLiteral("broken.db"));
     TestSupport::execSql(db, {"DROP VIEW VRP_CUSTOM_TABLE_0"});
     DbConnection connection;

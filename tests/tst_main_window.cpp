@@ -29,8 +29,7 @@ namespace {
 const QString Chamber = QStringLiteral("Kestlemere Chamber of Commerce");
 const QString Foundation = QStringLiteral("Viderizo Ruzerevurar Arovezeruv");
 
-QRect inTwips(const QWidget* control)
-{
+QRect inTwips(const QWidget* control) {
     const QWidget* w = control->window();
     const QRect g = control->geometry();
     return QRect(Twips::fromPixels(g.x(), w), Twips::fromPixels(g.y(), w),
@@ -38,13 +37,11 @@ QRect inTwips(const QWidget* control)
 }
 
 // Equal within one pixel's rounding.
-bool near(int twips, int expected, const QWidget* w)
-{
+bool near(int twips, int expected, const QWidget* w) {
     return qAbs(twips - expected) <= qCeil(Twips::perPixel(w));
 }
 
-QString pdfText(const QString& pdf)
-{
+QString pdfText(const QString& pdf) {
     QProcess tool;
     tool.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
     tool.waitForFinished(30000);
@@ -55,16 +52,14 @@ QString pdfText(const QString& pdf)
 }
 
 // The named control that holds the keyboard focus (a date field's focus sits in its editor).
-QString focusedControl(const QWidget* window)
-{
+QString focusedControl(const QWidget* window) {
     for (QWidget* w = QApplication::focusWidget(); w && w != window; w = w->parentWidget())
         if (!w->objectName().isEmpty() && w->parentWidget() == window)
             return w->objectName();
     return QString();
 }
 
-void choose(frmCreateInvoices& w, const QString& company, const QString& payment)
-{
+void choose(frmCreateInvoices& w, const QString& company, const QString& payment) {
     w.cmbCompany->setCurrentIndex(w.cmbCompany->findText(company));
     w.cmbPayment->setCurrentIndex(w.cmbPayment->findText(payment));
 }
@@ -98,28 +93,27 @@ private:
     QTemporaryDir m_dir;
 };
 
-void TestMainWindow::initTestCase()
-{
+void TestMainWindow::initTestCase() {
     const QString db = TestSupport::makeContacts(m_dir.path());
     const QString config = m_dir.filePath(QStringLiteral("config.txt"));
     QFile file(config);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(("Velloran\nDB,\"" + TestSupport::odbcString(db) + "\"\nChamber,Dues\nFoundation,Pledge\n").toUtf8());
+    file.write(
+        ("Velloran\nDB,\"" + TestSupport::odbcString(db) + "\"\nChamber,Dues\nFoundation,Pledge\n")
+            .toUtf8());
     file.close();
     Module1::ReadConfig(config);
     Module1::OpenConnection();
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
-void TestMainWindow::cleanup()
-{
+void TestMainWindow::cleanup() {
     Clock::reset();
     BillingGrid::setPrintToPdfForTesting(QString());
     Module1::setEndAction({});
 }
 
-void TestMainWindow::controlsAtTheirDesignPlaces()
-{
+void TestMainWindow::controlsAtTheirDesignPlaces() {
     frmCreateInvoices w;
     QCOMPARE(w.windowTitle(), QStringLiteral("Velloran 1.6"));
     QVERIFY(near(Twips::fromPixels(w.width(), &w), 14010, &w));
@@ -171,8 +165,7 @@ void TestMainWindow::controlsAtTheirDesignPlaces()
     QVERIFY(w.vsfgList->font().pointSizeF() > 8.0 && w.vsfgList->font().pointSizeF() < 8.5);
 }
 
-void TestMainWindow::resizeRuleArithmetic()
-{
+void TestMainWindow::resizeRuleArithmetic() {
     using namespace ResizeRule;
     const Placement design = compute(14130, 8835);
     QCOMPARE(design.gridWidth, std::optional<int>(13830));
@@ -195,15 +188,15 @@ void TestMainWindow::resizeRuleArithmetic()
     QCOMPARE(tight.buttonLeft[Print], -1 - 4 * 1680);
 }
 
-void TestMainWindow::windowFollowsItsSize()
-{
+void TestMainWindow::windowFollowsItsSize() {
     frmCreateInvoices w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     // The rule works on the outer size, frame included.
     const QSize frame = w.frameGeometry().size() - w.size();
     const auto resizeOuter = [&](int width, int height) {
-        w.resize(Twips::toPixels(width, &w) - frame.width(), Twips::toPixels(height, &w) - frame.height());
+        w.resize(Twips::toPixels(width, &w) - frame.width(),
+                 Twips::toPixels(height, &w) - frame.height());
         QApplication::processEvents();
     };
     resizeOuter(14130, 8835);
@@ -211,9 +204,11 @@ void TestMainWindow::windowFollowsItsSize()
     QVERIFY(near(Twips::fromPixels(w.vsfgList->width(), &w), 13830, &w));
     QVERIFY(near(Twips::fromPixels(w.vsfgList->height(), &w), 6335, &w));
     QVERIFY(near(inTwips(w.vsfgList).x(), 120, &w) && near(inTwips(w.vsfgList).y(), 1440, &w));
-    const QList<QPair<QPushButton*, int>> lefts{{w.btnExit, 12390}, {w.btnCreateInvoices, 10710},
-                                               {w.btnSelectAll, 9030}, {w.btnSelectNone, 7350},
-                                               {w.btnPrint, 5670}};
+    const QList<QPair<QPushButton*, int>> lefts{{w.btnExit, 12390},
+                                                {w.btnCreateInvoices, 10710},
+                                                {w.btnSelectAll, 9030},
+                                                {w.btnSelectNone, 7350},
+                                                {w.btnPrint, 5670}};
     for (const auto& [button, left] : lefts) {
         QVERIFY2(near(inTwips(button).x(), left, &w), qPrintable(button->objectName()));
         QVERIFY(near(inTwips(button).y(), 7920, &w));
@@ -233,8 +228,7 @@ void TestMainWindow::windowFollowsItsSize()
     QVERIFY(near(inTwips(w.chkEmail).y(), 240, &w));
 }
 
-void TestMainWindow::minimisedWindowMovesNothing()
-{
+void TestMainWindow::minimisedWindowMovesNothing() {
     frmCreateInvoices w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -253,16 +247,15 @@ void TestMainWindow::minimisedWindowMovesNothing()
     QVERIFY(w.btnExit->pos() != exit);
 }
 
-void TestMainWindow::tabOrderAndKeyboard()
-{
+void TestMainWindow::tabOrderAndKeyboard() {
     frmCreateInvoices w;
     w.show();
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
     QCOMPARE(focusedControl(&w), QStringLiteral("dtStartDate"));
-    const QStringList order{"dtEndDate",    "cmbCompany",    "cmbPayment",   "btnRefresh",
-                            "vsfgList",     "btnPrint",      "btnSelectNone", "btnSelectAll",
-                            "btnCreateInvoices", "btnExit",  "chkEmail",     "dtStartDate"};
+    const QStringList order{"dtEndDate",         "cmbCompany", "cmbPayment",    "btnRefresh",
+                            "vsfgList",          "btnPrint",   "btnSelectNone", "btnSelectAll",
+                            "btnCreateInvoices", "btnExit",    "chkEmail",      "dtStartDate"};
     for (const QString& next : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(focusedControl(&w), next);
@@ -279,19 +272,21 @@ void TestMainWindow::tabOrderAndKeyboard()
     QCOMPARE(boxes.boxes.size(), 1);
 }
 
-void TestMainWindow::defaultsAtLoad_data()
-{
+void TestMainWindow::defaultsAtLoad_data() {
     QTest::addColumn<QDate>("today");
     QTest::addColumn<QDate>("start");
     QTest::addColumn<QDate>("end");
-    QTest::newRow("10 November 2026") << QDate(2026, 11, 10) << QDate(2026, 12, 1) << QDate(2026, 12, 31);
-    QTest::newRow("15 December 2026") << QDate(2026, 12, 15) << QDate(2027, 1, 1) << QDate(2027, 1, 31);
-    QTest::newRow("31 January 2028") << QDate(2028, 1, 31) << QDate(2028, 2, 1) << QDate(2028, 2, 29);
-    QTest::newRow("31 October 2026") << QDate(2026, 10, 31) << QDate(2026, 11, 1) << QDate(2026, 11, 30);
+    QTest::newRow("10 November 2026")
+        << QDate(2026, 11, 10) << QDate(2026, 12, 1) << QDate(2026, 12, 31);
+    QTest::newRow("15 December 2026")
+        << QDate(2026, 12, 15) << QDate(2027, 1, 1) << QDate(2027, 1, 31);
+    QTest::newRow("31 January 2028")
+        << QDate(2028, 1, 31) << QDate(2028, 2, 1) << QDate(2028, 2, 29);
+    QTest::newRow("31 October 2026")
+        << QDate(2026, 10, 31) << QDate(2026, 11, 1) << QDate(2026, 11, 30);
 }
 
-void TestMainWindow::defaultsAtLoad()
-{
+void TestMainWindow::defaultsAtLoad() {
     QFETCH(QDate, today);
     QFETCH(QDate, start);
     QFETCH(QDate, end);
@@ -309,8 +304,7 @@ void TestMainWindow::defaultsAtLoad()
     QCOMPARE(w.vsfgList->RowCount(), 0);
 }
 
-void TestMainWindow::refreshRefusalsInOrder()
-{
+void TestMainWindow::refreshRefusalsInOrder() {
     frmCreateInvoices w;
     MessageRecorder boxes;
     w.dtStartDate->setDate(QDate(2027, 3, 1));
@@ -318,7 +312,8 @@ void TestMainWindow::refreshRefusalsInOrder()
     QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.boxes[0].caption, QStringLiteral("Invalid Dates"));
-    QCOMPARE(boxes.boxes[0].text, QStringLiteral("Start Date and End Date must be in the same month."));
+    QCOMPARE(boxes.boxes[0].text,
+             QStringLiteral("Start Date and End Date must be in the same month."));
     QCOMPARE(boxes.boxes[0].style, 0);
 
     w.dtEndDate->setDate(QDate(2027, 3, 31));
@@ -343,8 +338,7 @@ void TestMainWindow::refreshRefusalsInOrder()
     QCOMPARE(w.listOrganisation(), Chamber);
 }
 
-void TestMainWindow::refreshComparesMonthsOnly()
-{
+void TestMainWindow::refreshComparesMonthsOnly() {
     frmCreateInvoices w;
     MessageRecorder boxes;
     choose(w, Chamber, QStringLiteral("Invoice"));
@@ -357,12 +351,12 @@ void TestMainWindow::refreshComparesMonthsOnly()
     QCOMPARE(boxes.boxes.size(), 0);
     // Start after end: only the monthly members are listed.
     for (int row = 1; row < w.vsfgList->RowCount(); ++row)
-        QCOMPARE(w.vsfgList->CellText(row, GridColumns::BillFrequency), QStringLiteral("Monthly Invoice"));
+        QCOMPARE(w.vsfgList->CellText(row, GridColumns::BillFrequency),
+                 QStringLiteral("Monthly Invoice"));
     QCOMPARE(w.vsfgList->RowCount(), 7);
 }
 
-void TestMainWindow::selectAllAndNone()
-{
+void TestMainWindow::selectAllAndNone() {
     frmCreateInvoices w;
     choose(w, Chamber, QStringLiteral("Invoice"));
     w.dtStartDate->setDate(QDate(2027, 3, 1));
@@ -391,8 +385,7 @@ void TestMainWindow::selectAllAndNone()
     QCOMPARE(w.vsfgList->CellText(2, GridColumns::Result), QString());
 }
 
-void TestMainWindow::selectAllOnEmptyGridWritesNothing()
-{
+void TestMainWindow::selectAllOnEmptyGridWritesNothing() {
     frmCreateInvoices w;
     MessageRecorder boxes;
     w.btnSelectAll->click();
@@ -406,8 +399,7 @@ void TestMainWindow::selectAllOnEmptyGridWritesNothing()
     QCOMPARE(boxes.boxes.size(), 0);
 }
 
-void TestMainWindow::selectAllBeyondSixteenBitRows()
-{
+void TestMainWindow::selectAllBeyondSixteenBitRows() {
     frmCreateInvoices w;
     w.vsfgList->SetColumnCount(10);
     w.vsfgList->AppendRow(GridColumns::headerTexts().join(u'\t'));
@@ -422,8 +414,7 @@ void TestMainWindow::selectAllBeyondSixteenBitRows()
     QCOMPARE(w.vsfgList->CellText(rows, 1), QStringLiteral("Company %1").arg(rows - 1));
 }
 
-void TestMainWindow::editRuleOnlySendColumn()
-{
+void TestMainWindow::editRuleOnlySendColumn() {
     frmCreateInvoices w;
     choose(w, Chamber, QStringLiteral("Invoice"));
     w.dtStartDate->setDate(QDate(2027, 3, 1));
@@ -456,8 +447,7 @@ void TestMainWindow::editRuleOnlySendColumn()
     QCOMPARE(grid->CellText(1, 3), QStringLiteral("30"));
 }
 
-void TestMainWindow::printTitleAndRows()
-{
+void TestMainWindow::printTitleAndRows() {
     Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(10, 8, 4)));
     frmCreateInvoices w;
     choose(w, Foundation, QStringLiteral("Invoice"));
@@ -468,15 +458,15 @@ void TestMainWindow::printTitleAndRows()
     BillingGrid::setPrintToPdfForTesting(pdf);
     w.btnPrint->click();
     const QString text = pdfText(pdf);
-    QVERIFY2(text.contains(Foundation + QStringLiteral(" - 12/7/2026 10:08:04 AM")), qPrintable(text));
+    QVERIFY2(text.contains(Foundation + QStringLiteral(" - 12/7/2026 10:08:04 AM")),
+             qPrintable(text));
     QVERIFY(w.vsfgList->RowCount() > 5);
     for (int row = 1; row < w.vsfgList->RowCount(); ++row)
         QVERIFY2(text.contains(w.vsfgList->CellText(row, GridColumns::Contact)),
                  qPrintable(w.vsfgList->CellText(row, GridColumns::Contact) + u'\n' + text));
 }
 
-void TestMainWindow::printWithoutOrganisation()
-{
+void TestMainWindow::printWithoutOrganisation() {
     Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(15, 30, 0)));
     frmCreateInvoices w;
     const QString pdf = m_dir.filePath(QStringLiteral("empty.pdf"));
@@ -486,8 +476,7 @@ void TestMainWindow::printWithoutOrganisation()
     QVERIFY2(text.trimmed().startsWith(QStringLiteral("- 12/7/2026 3:30:00 PM")), qPrintable(text));
 }
 
-void TestMainWindow::exitClosesConnectionAndEnds()
-{
+void TestMainWindow::exitClosesConnectionAndEnds() {
     frmCreateInvoices w;
     choose(w, Chamber, QStringLiteral("Invoice"));
     w.btnRefresh->click();

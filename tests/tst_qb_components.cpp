@@ -12,16 +12,15 @@
 
 #include <QJsonArray>
 #include <QLocalServer>
-#include <QSemaphore>
 #include <QLocalSocket>
+#include <QSemaphore>
 #include <QTest>
 #include <QThread>
 #include <QXmlStreamReader>
 
 namespace {
 // The failure work throws, or number 0 when it throws none.
-Failure failureOf(const std::function<void()>& work)
-{
+Failure failureOf(const std::function<void()>& work) {
     try {
         work();
     } catch (const Failure& failure) {
@@ -36,14 +35,11 @@ class RequestRecorder : public QThread {
 public:
     RequestRecorder(const QString& path, QByteArray answer)
         : m_path(path)
-        , m_answer(std::move(answer))
-    {
-    }
+        , m_answer(std::move(answer)) {}
     QList<QByteArray> requests;
 
 protected:
-    void run() override
-    {
+    void run() override {
         QLocalServer server;
         QLocalServer::removeServer(m_path);
         server.listen(m_path);
@@ -63,8 +59,7 @@ protected:
     }
 
 public:
-    void startListening()
-    {
+    void startListening() {
         start();
         m_ready.acquire();
     }
@@ -76,8 +71,7 @@ private:
 };
 
 // The element names of a request's InvoiceAdd (or InvoiceMod), depth-first, and its version.
-QStringList elementsOf(const QByteArray& request, QString* version)
-{
+QStringList elementsOf(const QByteArray& request, QString* version) {
     QXmlStreamReader xml(request);
     QStringList names;
     bool inside = false;
@@ -96,8 +90,10 @@ QStringList elementsOf(const QByteArray& request, QString* version)
 }
 
 const QByteArray AddAnswer =
-    "<?xml version=\"1.0\"?><?qbxml version=\"6.0\"?><QBXML><QBXMLMsgsRs><InvoiceAddRs requestID=\"1\" "
-    "statusCode=\"0\" statusSeverity=\"Info\" statusMessage=\"Status OK\"><InvoiceRet><TxnID>1-1</TxnID>"
+    "<?xml version=\"1.0\"?><?qbxml version=\"6.0\"?><QBXML><QBXMLMsgsRs><InvoiceAddRs "
+    "requestID=\"1\" "
+    "statusCode=\"0\" statusSeverity=\"Info\" statusMessage=\"Status "
+    "OK\"><InvoiceRet><TxnID>1-1</TxnID>"
     "<EditSequence>7</EditSequence></InvoiceRet></InvoiceAddRs></QBXMLMsgsRs></QBXML>";
 } // namespace
 
@@ -126,21 +122,18 @@ private:
     QbHostProcess* m_host = nullptr;
 };
 
-void TestQbComponents::initTestCase()
-{
-    m_host = new QbHostProcess({"Smith & Sons <Ltd>|billing@smith.example", "O'Brien \"Cafe\"",
-                                "Plain Customer"},
-                               {"Membership Dues", "Pledge"});
+void TestQbComponents::initTestCase() {
+    m_host = new QbHostProcess(
+        {"Smith & Sons <Ltd>|billing@smith.example", "O'Brien \"Cafe\"", "Plain Customer"},
+        {"Membership Dues", "Pledge"});
     QVERIFY(m_host->start());
 }
 
-void TestQbComponents::cleanupTestCase()
-{
+void TestQbComponents::cleanupTestCase() {
     delete m_host;
 }
 
-void TestQbComponents::fillInvoice(InvoiceComponent& invoice, const QString& customer)
-{
+void TestQbComponents::fillInvoice(InvoiceComponent& invoice, const QString& customer) {
     invoice.ClearInvoice();
     invoice.SetInvoiceCustomer(customer);
     invoice.SetTransactionDate(QStringLiteral("3/1/2027"));
@@ -154,8 +147,7 @@ void TestQbComponents::fillInvoice(InvoiceComponent& invoice, const QString& cus
     invoice.SetLineExtra(0, QString());
 }
 
-void TestQbComponents::addRequestElementOrder()
-{
+void TestQbComponents::addRequestElementOrder() {
     QTemporaryDir dir;
     RequestRecorder recorder(dir.filePath(QStringLiteral("rec.sock")), AddAnswer);
     recorder.startListening();
@@ -164,7 +156,8 @@ void TestQbComponents::addRequestElementOrder()
 
     fillInvoice(invoice, QStringLiteral("Smith & Sons <Ltd>"));
     invoice.SetRequestVersion(QStringLiteral("6.0"));
-    invoice.ApplyConfig(QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>"));
+    invoice.ApplyConfig(
+        QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>"));
     invoice.AddInvoice();
     QCOMPARE(invoice.AddedInvoiceId(), QStringLiteral("1-1"));
 
@@ -198,12 +191,12 @@ void TestQbComponents::addRequestElementOrder()
     QCOMPARE(version, QStringLiteral("version=\"3.0\""));
 }
 
-void TestQbComponents::clearInvoiceForgetsVersionAndConfig()
-{
+void TestQbComponents::clearInvoiceForgetsVersionAndConfig() {
     RequestProcessor processor(m_host->socketPath());
     InvoiceComponent invoice(processor);
     invoice.SetRequestVersion(QStringLiteral("6.0"));
-    invoice.ApplyConfig(QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>"));
+    invoice.ApplyConfig(
+        QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>"));
     invoice.ClearInvoice();
     QCOMPARE(invoice.RequestVersion(), QStringLiteral("3.0"));
     fillInvoice(invoice, QStringLiteral("Plain Customer"));
@@ -213,20 +206,20 @@ void TestQbComponents::clearInvoiceForgetsVersionAndConfig()
     QCOMPARE(stored.value("is_to_be_emailed").toBool(), false);
 }
 
-void TestQbComponents::unknownConfigurationFails()
-{
+void TestQbComponents::unknownConfigurationFails() {
     RequestProcessor processor(m_host->socketPath());
     InvoiceComponent invoice(processor);
-    const Failure unknown = failureOf([&] { invoice.ApplyConfig(QStringLiteral("PrependBefore:X=<a/>")); });
+    const Failure unknown =
+        failureOf([&] { invoice.ApplyConfig(QStringLiteral("PrependBefore:X=<a/>")); });
     QVERIFY(unknown.number() != 0);
     QVERIFY(unknown.description().contains(QStringLiteral("PrependBefore")));
-    const Failure broken = failureOf([&] { invoice.ApplyConfig(QStringLiteral("AppendAfter:IsToBePrinted=<a>")); });
+    const Failure broken =
+        failureOf([&] { invoice.ApplyConfig(QStringLiteral("AppendAfter:IsToBePrinted=<a>")); });
     QVERIFY(broken.number() != 0);
     QVERIFY(failureOf([&] { invoice.SetLineItem(3, QStringLiteral("x")); }).number() == 9);
 }
 
-void TestQbComponents::addedInvoiceIsStoredIntact()
-{
+void TestQbComponents::addedInvoiceIsStoredIntact() {
     RequestProcessor processor(m_host->socketPath());
     InvoiceComponent invoice(processor);
     fillInvoice(invoice, QStringLiteral("O'Brien \"Cafe\""));
@@ -239,19 +232,20 @@ void TestQbComponents::addedInvoiceIsStoredIntact()
     QCOMPARE(stored.value("due_date").toString(), QStringLiteral("2027-03-15"));
     QCOMPARE(stored.value("is_to_be_printed").toBool(), true);
     const QJsonObject line = stored.value("lines").toArray().at(0).toObject();
-    QCOMPARE(line.value("desc").toString(), QStringLiteral("Dues for Smith & Sons <Ltd> \"quoted\""));
+    QCOMPARE(line.value("desc").toString(),
+             QStringLiteral("Dues for Smith & Sons <Ltd> \"quoted\""));
     QCOMPARE(line.value("amount").toString(), QStringLiteral("21474836.47"));
     QCOMPARE(line.value("item").toString(), QStringLiteral("Membership Dues"));
     QCOMPARE(line.value("quantity").toInt(), 1);
 }
 
-void TestQbComponents::emailElementNeedsVersionSix()
-{
+void TestQbComponents::emailElementNeedsVersionSix() {
     RequestProcessor processor(m_host->socketPath());
     InvoiceComponent invoice(processor);
     const int before = m_host->invoices().size();
     fillInvoice(invoice, QStringLiteral("Plain Customer"));
-    invoice.ApplyConfig(QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>"));
+    invoice.ApplyConfig(
+        QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>"));
     const Failure f = failureOf([&] { invoice.AddInvoice(); });
     QCOMPARE(f.number(), -2147220480);
     QVERIFY(f.description().startsWith(
@@ -259,13 +253,13 @@ void TestQbComponents::emailElementNeedsVersionSix()
     QCOMPARE(m_host->invoices().size(), before);
 }
 
-void TestQbComponents::loadAndUpdate()
-{
+void TestQbComponents::loadAndUpdate() {
     RequestProcessor processor(m_host->socketPath());
     InvoiceComponent invoice(processor);
     fillInvoice(invoice, QStringLiteral("Smith & Sons <Ltd>"));
     invoice.SetRequestVersion(QStringLiteral("6.0"));
-    invoice.ApplyConfig(QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>"));
+    invoice.ApplyConfig(
+        QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>"));
     invoice.AddInvoice();
     const QString id = invoice.AddedInvoiceId();
     invoice.ClearInvoice();
@@ -283,8 +277,7 @@ void TestQbComponents::loadAndUpdate()
     QCOMPARE(missing.number(), 500);
 }
 
-void TestQbComponents::staleEditSequenceIsRefused()
-{
+void TestQbComponents::staleEditSequenceIsRefused() {
     RequestProcessor processor(m_host->socketPath());
     InvoiceComponent first(processor), second(processor);
     fillInvoice(first, QStringLiteral("Plain Customer"));
@@ -301,8 +294,7 @@ void TestQbComponents::staleEditSequenceIsRefused()
     QVERIFY(stale.description().contains(QStringLiteral("out-of-date")));
 }
 
-void TestQbComponents::referencesAndDatesChecked()
-{
+void TestQbComponents::referencesAndDatesChecked() {
     RequestProcessor processor(m_host->socketPath());
     InvoiceComponent invoice(processor);
     const int before = m_host->invoices().size();
@@ -328,8 +320,7 @@ void TestQbComponents::referencesAndDatesChecked()
     QCOMPARE(m_host->invoices().size(), before);
 }
 
-void TestQbComponents::customerLookup()
-{
+void TestQbComponents::customerLookup() {
     RequestProcessor processor(m_host->socketPath());
     CustomerComponent customer(processor);
     customer.LookupCustomer(QStringLiteral("Smith & Sons <Ltd>"));
@@ -341,8 +332,7 @@ void TestQbComponents::customerLookup()
     QCOMPARE(customer.LookupResultText(), QString());
 }
 
-void TestQbComponents::noHostIsCouldNotStart()
-{
+void TestQbComponents::noHostIsCouldNotStart() {
     QTemporaryDir dir;
     RequestProcessor processor(dir.filePath(QStringLiteral("nobody.sock")));
     CustomerComponent customer(processor);
@@ -351,8 +341,7 @@ void TestQbComponents::noHostIsCouldNotStart()
     QCOMPARE(f.description(), QStringLiteral("Could not start QuickBooks."));
 }
 
-void TestQbComponents::restartedHostIsFoundAgain()
-{
+void TestQbComponents::restartedHostIsFoundAgain() {
     QbHostProcess host({"Plain Customer|p@example.org"}, {"Pledge"});
     QVERIFY(host.start());
     RequestProcessor processor(host.socketPath());
@@ -366,8 +355,7 @@ void TestQbComponents::restartedHostIsFoundAgain()
     QCOMPARE(customer.LookupResultText(), QStringLiteral("p@example.org"));
 }
 
-void TestQbComponents::refusesSecondHostOnSameSocket()
-{
+void TestQbComponents::refusesSecondHostOnSameSocket() {
     QProcess second;
     second.start(QbHostProcess::program(), {QStringLiteral("serve"), m_host->companyFile(),
                                             QStringLiteral("--socket"), m_host->socketPath()});

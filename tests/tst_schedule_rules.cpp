@@ -15,13 +15,11 @@ const QDate March1(2027, 3, 1);
 const QDate March31(2027, 3, 31);
 
 std::optional<BillingLine> judge(const char* frequency, double amount, const QVariant& anniversary,
-                                 QDate start = March1, QDate end = March31)
-{
+                                 QDate start = March1, QDate end = March31) {
     return ScheduleRules::judge(QString::fromUtf8(frequency), amount, anniversary, start, end);
 }
 
-QVariant date(int y, int m, int d)
-{
+QVariant date(int y, int m, int d) {
     return QDate(y, m, d);
 }
 } // namespace
@@ -52,8 +50,7 @@ private slots:
     void readingDates();
 };
 
-void TestScheduleRules::quarterlyWorkedExample()
-{
+void TestScheduleRules::quarterlyWorkedExample() {
     const auto line = judge("Quarterly", 1000, date(2005, 6, 15));
     QVERIFY(line);
     QCOMPARE(line->amountToBill, QStringLiteral("250"));
@@ -63,13 +60,11 @@ void TestScheduleRules::quarterlyWorkedExample()
     QCOMPARE(line->dueDate, QStringLiteral("3/15/2027"));
 }
 
-void TestScheduleRules::quarterlyOtherMonthIsNotDue()
-{
+void TestScheduleRules::quarterlyOtherMonthIsNotDue() {
     QVERIFY(!judge("Quarterly", 1000, date(2005, 5, 15)));
 }
 
-void TestScheduleRules::semiAnnualWorkedExample()
-{
+void TestScheduleRules::semiAnnualWorkedExample() {
     const auto line = judge("Semi-Annual", 1000, date(2004, 9, 2));
     QVERIFY(line);
     QCOMPARE(line->amountToBill, QStringLiteral("500"));
@@ -77,12 +72,11 @@ void TestScheduleRules::semiAnnualWorkedExample()
     QCOMPARE(line->dueDate, QStringLiteral("3/2/2027"));
 }
 
-void TestScheduleRules::monthlyIsAlwaysDue()
-{
+void TestScheduleRules::monthlyIsAlwaysDue() {
     for (const QVariant& anniversary :
          {QVariant(), date(2005, 6, 5), date(2019, 11, 30), QVariant(QStringLiteral("6/5/2005"))}) {
-        const auto line = judge("Monthly Invoice", 1000, anniversary, QDate(2027, 3, 20),
-                                QDate(2027, 3, 10));
+        const auto line =
+            judge("Monthly Invoice", 1000, anniversary, QDate(2027, 3, 20), QDate(2027, 3, 10));
         QVERIFY(line);
         QCOMPARE(line->amountToBill, QStringLiteral("83.33"));
         QCOMPARE(line->invoiceDate, QStringLiteral("3/1/2027"));
@@ -96,8 +90,7 @@ void TestScheduleRules::monthlyIsAlwaysDue()
              QStringLiteral("ask Sue"));
 }
 
-void TestScheduleRules::anniversaryMonthRecurrence_data()
-{
+void TestScheduleRules::anniversaryMonthRecurrence_data() {
     QTest::addColumn<QString>("frequency");
     QTest::addColumn<int>("anniversaryMonth");
     QTest::addColumn<QList<int>>("dueMonths");
@@ -109,8 +102,7 @@ void TestScheduleRules::anniversaryMonthRecurrence_data()
     QTest::newRow("annual, December") << "Annual" << 12 << QList<int>{12};
 }
 
-void TestScheduleRules::anniversaryMonthRecurrence()
-{
+void TestScheduleRules::anniversaryMonthRecurrence() {
     QFETCH(QString, frequency);
     QFETCH(int, anniversaryMonth);
     QFETCH(QList<int>, dueMonths);
@@ -124,8 +116,7 @@ void TestScheduleRules::anniversaryMonthRecurrence()
     QCOMPARE(due, dueMonths);
 }
 
-void TestScheduleRules::windowDaysBoundTheAnniversary_data()
-{
+void TestScheduleRules::windowDaysBoundTheAnniversary_data() {
     QTest::addColumn<int>("day");
     QTest::addColumn<bool>("due");
     QTest::newRow("day before the start") << 9 << false;
@@ -135,18 +126,17 @@ void TestScheduleRules::windowDaysBoundTheAnniversary_data()
     QTest::newRow("day after the end") << 21 << false;
 }
 
-void TestScheduleRules::windowDaysBoundTheAnniversary()
-{
+void TestScheduleRules::windowDaysBoundTheAnniversary() {
     QFETCH(int, day);
     QFETCH(bool, due);
-    const auto line = judge("Quarterly", 1000, date(2010, 6, day), QDate(2027, 3, 10), QDate(2027, 3, 20));
+    const auto line =
+        judge("Quarterly", 1000, date(2010, 6, day), QDate(2027, 3, 10), QDate(2027, 3, 20));
     QCOMPARE(bool(line), due);
     if (line)
         QCOMPARE(line->dueDate, QStringLiteral("3/%1/2027").arg(day));
 }
 
-void TestScheduleRules::startAfterEndListsOnlyMonthly()
-{
+void TestScheduleRules::startAfterEndListsOnlyMonthly() {
     const QDate start(2027, 3, 20), end(2027, 3, 10);
     for (int day = 1; day <= 31; ++day) {
         QVERIFY(!judge("Quarterly", 1000, date(2010, 3, day), start, end));
@@ -156,8 +146,7 @@ void TestScheduleRules::startAfterEndListsOnlyMonthly()
     QVERIFY(judge("Monthly Invoice", 1000, date(2010, 3, 15), start, end));
 }
 
-void TestScheduleRules::twentyNinthOfFebruary()
-{
+void TestScheduleRules::twentyNinthOfFebruary() {
     // A 30-day month has no 31st: a quarterly anniversary on the 31st is not due in April.
     QVERIFY(!judge("Quarterly", 1000, date(2010, 1, 31), QDate(2027, 4, 1), QDate(2027, 4, 30)));
 
@@ -177,8 +166,7 @@ void TestScheduleRules::twentyNinthOfFebruary()
     QCOMPARE(common->invoiceDate, QStringLiteral("2/1/2027"));
 }
 
-void TestScheduleRules::frequencyComparedExactly()
-{
+void TestScheduleRules::frequencyComparedExactly() {
     QVERIFY(!judge("quarterly", 1000, date(2005, 6, 15)));
     QVERIFY(!judge("Quarterly ", 1000, date(2005, 6, 15)));
     QVERIFY(!judge(" Annual", 1000, date(2005, 3, 15)));
@@ -189,8 +177,7 @@ void TestScheduleRules::frequencyComparedExactly()
              ScheduleRules::Frequency::SemiAnnual);
 }
 
-void TestScheduleRules::anniversaryWithoutDate()
-{
+void TestScheduleRules::anniversaryWithoutDate() {
     for (const QVariant& none : {QVariant(), QVariant(QDate()), QVariant(QStringLiteral("")),
                                  QVariant(QStringLiteral("soon")), QVariant(42)}) {
         QVERIFY(!judge("Quarterly", 1000, none));
@@ -202,8 +189,7 @@ void TestScheduleRules::anniversaryWithoutDate()
     QVERIFY(judge("Quarterly", 1000, QStringLiteral("2005-06-15")));
 }
 
-void TestScheduleRules::amountRounding_data()
-{
+void TestScheduleRules::amountRounding_data() {
     QTest::addColumn<QString>("frequency");
     QTest::addColumn<double>("yearly");
     QTest::addColumn<QString>("amount");
@@ -219,8 +205,7 @@ void TestScheduleRules::amountRounding_data()
     QTest::newRow("large") << "Monthly Invoice" << 123456789.0 << "10288065.75";
 }
 
-void TestScheduleRules::amountRounding()
-{
+void TestScheduleRules::amountRounding() {
     QFETCH(QString, frequency);
     QFETCH(double, yearly);
     QFETCH(QString, amount);
@@ -230,8 +215,7 @@ void TestScheduleRules::amountRounding()
     QCOMPARE(line->amountToBill, amount);
 }
 
-void TestScheduleRules::yearlyAmountText()
-{
+void TestScheduleRules::yearlyAmountText() {
     QCOMPARE(judge("Annual", 1999.99, date(2010, 3, 1))->yearlyAmount, QStringLiteral("1999.99"));
     QCOMPARE(judge("Annual", 4.5, date(2010, 3, 1))->yearlyAmount, QStringLiteral("4.5"));
     QCOMPARE(judge("Annual", 1000000, date(2010, 3, 1))->yearlyAmount, QStringLiteral("1000000"));
@@ -242,12 +226,13 @@ void TestScheduleRules::yearlyAmountText()
     QCOMPARE(line->amountToBill, QStringLiteral("1200.5"));
 }
 
-void TestScheduleRules::amountThatIsNoNumberIsTypeMismatch()
-{
-    for (const QVariant& bad : {QVariant(QStringLiteral("twelve")), QVariant(QStringLiteral("1,200")),
-                                QVariant(), QVariant(QDate(2020, 1, 1))}) {
+void TestScheduleRules::amountThatIsNoNumberIsTypeMismatch() {
+    for (const QVariant& bad :
+         {QVariant(QStringLiteral("twelve")), QVariant(QStringLiteral("1,200")), QVariant(),
+          QVariant(QDate(2020, 1, 1))}) {
         try {
-            ScheduleRules::judge(QStringLiteral("Monthly Invoice"), bad, QVariant(), March1, March31);
+            ScheduleRules::judge(QStringLiteral("Monthly Invoice"), bad, QVariant(), March1,
+                                 March31);
             QFAIL(qPrintable(QStringLiteral("accepted %1").arg(bad.toString())));
         } catch (const Failure& failure) {
             QCOMPARE(failure.number(), 13);
@@ -256,8 +241,7 @@ void TestScheduleRules::amountThatIsNoNumberIsTypeMismatch()
     }
 }
 
-void TestScheduleRules::sameTextsUnderAnyLocale()
-{
+void TestScheduleRules::sameTextsUnderAnyLocale() {
     const auto texts = [] {
         QStringList all;
         for (double amount : {1999.99, 4.5, 1000.0, 1234567.89}) {
@@ -285,12 +269,12 @@ void TestScheduleRules::sameTextsUnderAnyLocale()
     QVERIFY(us.contains(QStringLiteral("308641.97")));
 }
 
-void TestScheduleRules::readingDates_data()
-{
+void TestScheduleRules::readingDates_data() {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QDate>("expected");
     QTest::newRow("date") << QVariant(QDate(2005, 6, 15)) << QDate(2005, 6, 15);
-    QTest::newRow("date-time") << QVariant(QDateTime(QDate(2005, 6, 15), QTime(13, 5))) << QDate(2005, 6, 15);
+    QTest::newRow("date-time") << QVariant(QDateTime(QDate(2005, 6, 15), QTime(13, 5)))
+                               << QDate(2005, 6, 15);
     QTest::newRow("M/D/YYYY") << QVariant("6/5/2005") << QDate(2005, 6, 5);
     QTest::newRow("MM/DD/YYYY") << QVariant("06/05/2005") << QDate(2005, 6, 5);
     QTest::newRow("ISO") << QVariant("2005-06-05") << QDate(2005, 6, 5);
@@ -303,13 +287,13 @@ void TestScheduleRules::readingDates_data()
     QTest::newRow("number") << QVariant(38500) << QDate();
 }
 
-void TestScheduleRules::readingDates()
-{
+void TestScheduleRules::readingDates() {
     QFETCH(QVariant, value);
     QFETCH(QDate, expected);
     QCOMPARE(FixedForms::dateOf(value).value_or(QDate()), expected);
     if (expected.isValid())
-        QCOMPARE(FixedForms::readDate(FixedForms::dateText(expected)), std::optional<QDate>(expected));
+        QCOMPARE(FixedForms::readDate(FixedForms::dateText(expected)),
+                 std::optional<QDate>(expected));
 }
 
 QTEST_APPLESS_MAIN(TestScheduleRules)

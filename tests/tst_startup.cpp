@@ -20,8 +20,7 @@
 using TestSupport::MessageRecorder;
 
 namespace {
-QStringList itemsOf(const QByteArray& content, int count)
-{
+QStringList itemsOf(const QByteArray& content, int count) {
     ConfigReader reader(content);
     QStringList items;
     for (int i = 0; i < count; ++i)
@@ -29,16 +28,14 @@ QStringList itemsOf(const QByteArray& content, int count)
     return items;
 }
 
-void writeFile(const QString& path, const QByteArray& content)
-{
+void writeFile(const QString& path, const QByteArray& content) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
 }
 
 // The failure that work throws; fails the test when it throws none.
-Failure failureOf(const std::function<void()>& work)
-{
+Failure failureOf(const std::function<void()>& work) {
     try {
         work();
     } catch (const Failure& failure) {
@@ -76,8 +73,7 @@ private:
     QTemporaryDir m_dir;
 };
 
-void TestStartup::configItems_data()
-{
+void TestStartup::configItems_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("items");
 
@@ -88,37 +84,30 @@ void TestStartup::configItems_data()
         << QByteArray("H\nDatabase,Driver=X;Server=a,1433;\nChamber,Dues\n")
         << QStringList{"H", "Database", "Driver=X;Server=a", "1433;", "Chamber"};
     QTest::newRow("CRLF line ends")
-        << QByteArray("H\r\nL1,V1\r\nL2,V2\r\n")
-        << QStringList{"H", "L1", "V1", "L2", "V2"};
+        << QByteArray("H\r\nL1,V1\r\nL2,V2\r\n") << QStringList{"H", "L1", "V1", "L2", "V2"};
     QTest::newRow("blank lines are skipped")
-        << QByteArray("H\n\n\nL1,V1\n   \nL2,V2")
-        << QStringList{"H", "L1", "V1", "L2", "V2"};
+        << QByteArray("H\n\n\nL1,V1\n   \nL2,V2") << QStringList{"H", "L1", "V1", "L2", "V2"};
     QTest::newRow("blanks around unquoted items dropped, inside quotes kept")
         << QByteArray("  H  \n L1 , \" V 1 \" \n\tL2\t,V2")
         << QStringList{"H", "L1", " V 1 ", "L2", "V2"};
     QTest::newRow("empty item between commas")
-        << QByteArray("a,,b\nc,\nd")
-        << QStringList{"a", "", "b", "c", ""};
+        << QByteArray("a,,b\nc,\nd") << QStringList{"a", "", "b", "c", ""};
     QTest::newRow("byte-order mark is not part of the heading")
-        << QByteArray("\xEF\xBB\xBFHeading\nL,V")
-        << QStringList{"Heading", "L", "V"};
+        << QByteArray("\xEF\xBB\xBFHeading\nL,V") << QStringList{"Heading", "L", "V"};
     QTest::newRow("text after a closing quote is dropped")
-        << QByteArray("\"quoted\"tail,next")
-        << QStringList{"quoted", "next"};
+        << QByteArray("\"quoted\"tail,next") << QStringList{"quoted", "next"};
     QTest::newRow("UTF-8 names arrive intact")
         << QByteArray("H,Cotisation \xC3\xA9l\xC3\xA8ve")
         << QStringList{"H", QString::fromUtf8("Cotisation \xC3\xA9l\xC3\xA8ve")};
 }
 
-void TestStartup::configItems()
-{
+void TestStartup::configItems() {
     QFETCH(QByteArray, content);
     QFETCH(QStringList, items);
     QCOMPARE(itemsOf(content, items.size()), items);
 }
 
-void TestStartup::configTooFewItemsIsInputPastEnd()
-{
+void TestStartup::configTooFewItemsIsInputPastEnd() {
     const Failure f = failureOf([] { itemsOf("H\nL1,V1\nL2,V2\nL3\n", 7); });
     QCOMPARE(f.number(), 62);
     QCOMPARE(f.description(), QStringLiteral("Input past end of file"));
@@ -128,8 +117,7 @@ void TestStartup::configTooFewItemsIsInputPastEnd()
     QCOMPARE(g.number(), 62);
 }
 
-void TestStartup::configMissingFileIsFileNotFound()
-{
+void TestStartup::configMissingFileIsFileNotFound() {
     const QString path = m_dir.filePath(QStringLiteral("nowhere/config.txt"));
     const Failure f = failureOf([&] { ConfigReader::readItems(path, 7); });
     QCOMPARE(f.number(), 53);
@@ -137,8 +125,7 @@ void TestStartup::configMissingFileIsFileNotFound()
     QVERIFY(f.description().contains(path));
 }
 
-void TestStartup::configReadsItemsThreeFiveSeven()
-{
+void TestStartup::configReadsItemsThreeFiveSeven() {
     const QString path = m_dir.filePath(QStringLiteral("config.txt"));
     writeFile(path, "Velloran settings\r\nContact database,\"Driver=SQLite3;Database=/x,y.db;\"\r\n"
                     "Chamber item,Membership Dues\r\nFoundation item,Pledge\r\nignored,after\r\n");
@@ -148,15 +135,14 @@ void TestStartup::configReadsItemsThreeFiveSeven()
     QCOMPARE(Module1::foundationItemName(), QStringLiteral("Pledge"));
 }
 
-void TestStartup::connectionString_data()
-{
+void TestStartup::connectionString_data() {
     QTest::addColumn<QString>("given");
     QTest::addColumn<QString>("odbc");
 
-    QTest::newRow("ODBC string unchanged")
-        << "Driver=SQLite3;Database=/srv/contacts.db;NoCreat=1;"
-        << "Driver=SQLite3;Database=/srv/contacts.db;NoCreat=1;";
-    QTest::newRow("DSN unchanged") << "DSN=Contacts;UID=a;PWD=b" << "DSN=Contacts;UID=a;PWD=b";
+    QTest::newRow("ODBC string unchanged") << "Driver=SQLite3;Database=/srv/contacts.db;NoCreat=1;"
+                                           << "Driver=SQLite3;Database=/srv/contacts.db;NoCreat=1;";
+    QTest::newRow("DSN unchanged") << "DSN=Contacts;UID=a;PWD=b"
+                                   << "DSN=Contacts;UID=a;PWD=b";
     QTest::newRow("SQLOLEDB with instance")
         << "Provider=SQLOLEDB.1;Persist Security Info=False;User ID=billing;Password=s3cret;"
            "Initial Catalog=CRM;Data Source=crmhost\\SQLEXPRESS"
@@ -169,15 +155,13 @@ void TestStartup::connectionString_data()
         << "Driver=FreeTDS;Server=localhost;Database=CRM;UID=u;PWD={a;b};";
 }
 
-void TestStartup::connectionString()
-{
+void TestStartup::connectionString() {
     QFETCH(QString, given);
     QFETCH(QString, odbc);
     QCOMPARE(ConnectionString::toOdbc(given), odbc);
 }
 
-void TestStartup::connectionStringRefusesWindowsSignIn()
-{
+void TestStartup::connectionStringRefusesWindowsSignIn() {
     const Failure f = failureOf([] {
         ConnectionString::toOdbc(QStringLiteral(
             "Provider=SQLOLEDB;Integrated Security=SSPI;Initial Catalog=CRM;Data Source=crm"));
@@ -187,8 +171,7 @@ void TestStartup::connectionStringRefusesWindowsSignIn()
     QVERIFY(f.description().contains(QStringLiteral("user name")));
 }
 
-void TestStartup::openConnectionOnRealDatabase()
-{
+void TestStartup::openConnectionOnRealDatabase() {
     const QString db = TestSupport::makeContacts(m_dir.path());
     const QString path = m_dir.filePath(QStringLiteral("config.txt"));
     writeFile(path, ("H\nDB,\"" + TestSupport::odbcString(db) + "\"\nC,Dues\nF,Pledge\n").toUtf8());
@@ -202,8 +185,7 @@ void TestStartup::openConnectionOnRealDatabase()
     connection.close();
 }
 
-void TestStartup::openConnectionFailureCarriesDriverMessage()
-{
+void TestStartup::openConnectionFailureCarriesDriverMessage() {
     DbConnection connection;
     connection.setConnectionString(
         TestSupport::odbcString(m_dir.filePath(QStringLiteral("missing.db"))));
@@ -220,8 +202,7 @@ void TestStartup::openConnectionFailureCarriesDriverMessage()
              qPrintable(g.description()));
 }
 
-void TestStartup::closeAndEndClosesConnectionFirst()
-{
+void TestStartup::closeAndEndClosesConnectionFirst() {
     const QString db = TestSupport::makeContacts(m_dir.path(), {}, QStringLiteral("end.db"));
     const QString path = m_dir.filePath(QStringLiteral("config.txt"));
     writeFile(path, ("H\nDB,\"" + TestSupport::odbcString(db) + "\"\nC,Dues\nF,Pledge\n").toUtf8());
@@ -239,8 +220,7 @@ void TestStartup::closeAndEndClosesConnectionFirst()
     QVERIFY(!openWhenEnding);
 }
 
-void TestStartup::earlierCopyIsDetected()
-{
+void TestStartup::earlierCopyIsDetected() {
     const QString lock = m_dir.filePath(QStringLiteral("first.lock"));
     SingleInstance first(lock);
     QVERIFY(!first.earlierCopyRunning());
@@ -250,22 +230,21 @@ void TestStartup::earlierCopyIsDetected()
     QVERIFY(!first.earlierCopyRunning());
 }
 
-void TestStartup::staleLockOfDeadCopyIsTakenOver()
-{
+void TestStartup::staleLockOfDeadCopyIsTakenOver() {
     // A copy that crashed leaves its lock file behind, naming a process that is gone.
     QProcess gone;
     gone.start(QStringLiteral("true"));
     QVERIFY(gone.waitForFinished());
     const qint64 deadPid = gone.processId() ? gone.processId() : 999999;
     const QString lock = m_dir.filePath(QStringLiteral("stale.lock"));
-    writeFile(lock, QByteArray::number(deadPid) + "\nvelloran\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    writeFile(lock, QByteArray::number(deadPid) + "\nvelloran\n" +
+                        QSysInfo::machineHostName().toUtf8() + "\n");
     QVERIFY(QFile::exists(lock));
     SingleInstance next(lock);
     QVERIFY(!next.earlierCopyRunning());
 }
 
-void TestStartup::mainRefusesBesideEarlierCopy()
-{
+void TestStartup::mainRefusesBesideEarlierCopy() {
     const QString db = TestSupport::makeContacts(m_dir.path(), {}, QStringLiteral("main.db"));
     const QString config = QDir(QCoreApplication::applicationDirPath()).filePath("config.txt");
     writeFile(config,
@@ -290,8 +269,7 @@ void TestStartup::mainRefusesBesideEarlierCopy()
     Module1::dbConnection().close();
 }
 
-void TestStartup::failureReportShowsNumberAndDescription()
-{
+void TestStartup::failureReportShowsNumberAndDescription() {
     MessageRecorder boxes;
     int status = -1;
     FailureReport::setTerminator([&](int s) { status = s; });
@@ -306,12 +284,12 @@ void TestStartup::failureReportShowsNumberAndDescription()
     QVERIFY(status != 0);
 }
 
-void TestStartup::guardReportsEscapingFailure()
-{
+void TestStartup::guardReportsEscapingFailure() {
     MessageRecorder boxes;
     QList<int> statuses;
     FailureReport::setTerminator([&](int s) { statuses << s; });
-    const int result = FailureReport::guard([]() -> int { throw Failure(-2147220472, "Could not start QuickBooks."); });
+    const int result = FailureReport::guard(
+        []() -> int { throw Failure(-2147220472, "Could not start QuickBooks."); });
     const int fine = FailureReport::guard([] { return 7; });
     FailureReport::setTerminator({});
 

@@ -15,14 +15,12 @@
 
 namespace {
 
-void fail(const QString& message)
-{
+void fail(const QString& message) {
     std::fprintf(stderr, "make_contacts: %s\n", qPrintable(message));
     std::exit(1);
 }
 
-QString resourceText(const QString& name)
-{
+QString resourceText(const QString& name) {
     QFile file(QStringLiteral(":/") + name);
     if (!file.open(QIODevice::ReadOnly))
         fail(QStringLiteral("missing built-in script %1").arg(name));
@@ -30,8 +28,7 @@ QString resourceText(const QString& name)
 }
 
 // Runs a script of statements separated by ";" at the ends of lines; "--" lines are comments.
-void runScript(QSqlDatabase& db, const QString& script)
-{
+void runScript(QSqlDatabase& db, const QString& script) {
     QString statement;
     const QStringList lines = script.split(u'\n');
     for (const QString& line : lines) {
@@ -47,12 +44,11 @@ void runScript(QSqlDatabase& db, const QString& script)
     }
 }
 
-void generate(QSqlDatabase& db, int contacts, unsigned seed)
-{
-    static const char* const firstNames[] = {"Ada",   "Ben",  "Chloé", "Dev",   "Ema",  "Finn",
-                                             "Gita",  "Hugo", "Iris",  "Jonah", "Kira", "Luis",
-                                             "Maya",  "Nils", "Olu",   "Pia",   "Quin", "Rhea",
-                                             "Sven",  "Tara", "Ugo",   "Vik",   "Wen",  "Yara"};
+void generate(QSqlDatabase& db, int contacts, unsigned seed) {
+    static const char* const firstNames[] = {"Ada",  "Ben",  "Chloé", "Dev",   "Ema",  "Finn",
+                                             "Gita", "Hugo", "Iris",  "Jonah", "Kira", "Luis",
+                                             "Maya", "Nils", "Olu",   "Pia",   "Quin", "Rhea",
+                                             "Sven", "Tara", "Ugo",   "Vik",   "Wen",  "Yara"};
     static const char* const lastNames[] = {"Abbott", "Baker",  "Castro", "Dunn",   "Evans",
                                             "Fox",    "Garcia", "Hale",   "Ivanov", "Jensen",
                                             "Khan",   "Lopez",  "Moreau", "Nash",   "Okafor",
@@ -83,13 +79,12 @@ void generate(QSqlDatabase& db, int contacts, unsigned seed)
                                    .arg(QLatin1String(firstNames[pick(24)]))
                                    .arg(QLatin1String(lastNames[pick(20)]))
                                    .arg(id);
-        const QString company =
-            chamber || pick(4) == 0
-                ? QStringLiteral("%1 %2 %3")
-                      .arg(QLatin1String(lastNames[pick(20)]))
-                      .arg(QString::fromUtf8(trades[pick(10)]))
-                      .arg(id / 3)
-                : QString();
+        const QString company = chamber || pick(4) == 0
+                                    ? QStringLiteral("%1 %2 %3")
+                                          .arg(QLatin1String(lastNames[pick(20)]))
+                                          .arg(QString::fromUtf8(trades[pick(10)]))
+                                          .arg(id / 3)
+                                    : QString();
         const double amount = 100.0 * (1 + pick(60));
         contact.addBindValue(id);
         contact.addBindValue(company.isEmpty() ? QVariant() : company);
@@ -115,8 +110,7 @@ void generate(QSqlDatabase& db, int contacts, unsigned seed)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty() || args.first().startsWith(QLatin1String("-")))

@@ -2,8 +2,7 @@
 
 #include <QRegularExpression>
 
-QString GeneralDate::text(const QDateTime& moment, const QLocale& locale)
-{
+QString GeneralDate::text(const QDateTime& moment, const QLocale& locale) {
     QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
     if (!dateFormat.contains(QLatin1String("yyyy")))
         dateFormat.replace(QLatin1String("yy"), QLatin1String("yyyy"));

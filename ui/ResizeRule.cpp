@@ -1,7 +1,6 @@
 #include "ui/ResizeRule.h"
 
-ResizeRule::Placement ResizeRule::compute(int outerWidth, int outerHeight)
-{
+ResizeRule::Placement ResizeRule::compute(int outerWidth, int outerHeight) {
     Placement p;
     if (outerWidth - 300 > 0)
         p.gridWidth = outerWidth - 300;

@@ -29,8 +29,7 @@ const QString FoundationName = QStringLiteral("Viderizo Ruzerevurar Arovezeruv")
 frmCreateInvoices::frmCreateInvoices(QWidget* parent)
     : QWidget(parent)
     , Invoice1(m_processor)
-    , Customer1(m_processor)
-{
+    , Customer1(m_processor) {
     setObjectName(QStringLiteral("frmCreateInvoices"));
     setWindowTitle(QStringLiteral("Velloran 1.6"));
     setWindowIcon(QIcon(QStringLiteral(":/velloran.xpm")));
@@ -39,14 +38,12 @@ frmCreateInvoices::frmCreateInvoices(QWidget* parent)
     Form_Load();
 }
 
-void frmCreateInvoices::place(QWidget* control, int left, int top, int width, int height)
-{
+void frmCreateInvoices::place(QWidget* control, int left, int top, int width, int height) {
     control->setGeometry(Twips::toPixels(left, this), Twips::toPixels(top, this),
                          Twips::toPixels(width, this), Twips::toPixels(height, this));
 }
 
-void frmCreateInvoices::createControls()
-{
+void frmCreateInvoices::createControls() {
     auto named = [](auto* control, const char* name) {
         control->setObjectName(QLatin1String(name));
         return control;
@@ -92,9 +89,9 @@ void frmCreateInvoices::createControls()
 
     // The focus runs through the controls in this order and back to the start; the labels
     // never take it. Buttons take it from the keyboard too, so Space presses them.
-    const QList<QWidget*> order{dtStartDate,   dtEndDate,     cmbCompany,   cmbPayment,
-                                btnRefresh,    vsfgList,      btnPrint,     btnSelectNone,
-                                btnSelectAll,  btnCreateInvoices, btnExit,  chkEmail};
+    const QList<QWidget*> order{dtStartDate,  dtEndDate,         cmbCompany, cmbPayment,
+                                btnRefresh,   vsfgList,          btnPrint,   btnSelectNone,
+                                btnSelectAll, btnCreateInvoices, btnExit,    chkEmail};
     for (QWidget* control : order)
         control->setFocusPolicy(Qt::StrongFocus);
     for (int i = 1; i < order.size(); ++i)
@@ -112,8 +109,7 @@ void frmCreateInvoices::createControls()
             &frmCreateInvoices::vsfgList_CellEditRequested);
 }
 
-void frmCreateInvoices::Form_Load()
-{
+void frmCreateInvoices::Form_Load() {
     vsfgList->SetRowCount(0);
     cmbCompany->addItem(BillingQuery::ChamberName);
     cmbCompany->addItem(FoundationName);
@@ -129,8 +125,7 @@ void frmCreateInvoices::Form_Load()
     dtEndDate->setDate(QDate(monthAfter.year(), monthAfter.month(), 1).addDays(-1));
 }
 
-void frmCreateInvoices::Form_Resize()
-{
+void frmCreateInvoices::Form_Resize() {
     if (isMinimized())
         return;
     const QSize outer = isVisible() ? frameGeometry().size() : size();
@@ -142,66 +137,56 @@ void frmCreateInvoices::Form_Resize()
     if (p.gridHeight)
         grid.setHeight(Twips::toPixels(*p.gridHeight, this));
     vsfgList->resize(grid);
-    QPushButton* const buttons[ResizeRule::ButtonCount] = {btnExit, btnCreateInvoices,
-                                                           btnSelectAll, btnSelectNone, btnPrint};
+    QPushButton* const buttons[ResizeRule::ButtonCount] = {btnExit, btnCreateInvoices, btnSelectAll,
+                                                           btnSelectNone, btnPrint};
     for (int b = 0; b < ResizeRule::ButtonCount; ++b)
         buttons[b]->move(Twips::toPixels(p.buttonLeft[b], this),
                          Twips::toPixels(p.buttonTop, this));
 }
 
-void frmCreateInvoices::resizeEvent(QResizeEvent* event)
-{
+void frmCreateInvoices::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     Form_Resize();
 }
 
-void frmCreateInvoices::showEvent(QShowEvent* event)
-{
+void frmCreateInvoices::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     Form_Resize();
 }
 
 // The window system may report the frame only after the first show; the layout then follows.
-void frmCreateInvoices::moveEvent(QMoveEvent* event)
-{
+void frmCreateInvoices::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     Form_Resize();
 }
 
-void frmCreateInvoices::changeEvent(QEvent* event)
-{
+void frmCreateInvoices::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         Form_Resize();
 }
 
-QString frmCreateInvoices::organisation() const
-{
+QString frmCreateInvoices::organisation() const {
     return cmbCompany->currentText();
 }
 
-QString frmCreateInvoices::billingMethod() const
-{
+QString frmCreateInvoices::billingMethod() const {
     return cmbPayment->currentText();
 }
 
-QDate frmCreateInvoices::startDate() const
-{
+QDate frmCreateInvoices::startDate() const {
     return dtStartDate->date();
 }
 
-QDate frmCreateInvoices::endDate() const
-{
+QDate frmCreateInvoices::endDate() const {
     return dtEndDate->date();
 }
 
-QString frmCreateInvoices::listOrganisation() const
-{
+QString frmCreateInvoices::listOrganisation() const {
     return m_filled ? m_filledOrganisation : cmbCompany->currentText();
 }
 
-int frmCreateInvoices::emailBoxValue() const
-{
+int frmCreateInvoices::emailBoxValue() const {
     switch (chkEmail->checkState()) {
     case Qt::Checked:
         return 1;
@@ -212,27 +197,23 @@ int frmCreateInvoices::emailBoxValue() const
     }
 }
 
-bool frmCreateInvoices::confirm(const QString& text, const QString& caption)
-{
+bool frmCreateInvoices::confirm(const QString& text, const QString& caption) {
     return MessageBoxes::show(text, caption, MessageBoxes::YesNo) == MessageBoxes::Yes;
 }
 
-void frmCreateInvoices::setBusy(bool busy)
-{
+void frmCreateInvoices::setBusy(bool busy) {
     if (busy)
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QGuiApplication::restoreOverrideCursor();
 }
 
-void frmCreateInvoices::btnCreateInvoices_Click()
-{
+void frmCreateInvoices::btnCreateInvoices_Click() {
     InvoicePosting::CreateInvoices(*this, *vsfgList, Invoice1, Customer1,
                                    {Module1::chamberItemName(), Module1::foundationItemName()});
 }
 
-void frmCreateInvoices::btnRefresh_Click()
-{
+void frmCreateInvoices::btnRefresh_Click() {
     if (dtStartDate->date().month() != dtEndDate->date().month()) {
         MessageBoxes::show(QStringLiteral("Start Date and End Date must be in the same month."),
                            QStringLiteral("Invalid Dates"), MessageBoxes::OkOnly);
@@ -252,38 +233,32 @@ void frmCreateInvoices::btnRefresh_Click()
     m_filled = true;
 }
 
-void frmCreateInvoices::setSendCells(bool checked)
-{
+void frmCreateInvoices::setSendCells(bool checked) {
     const QString text = CheckCell::text(checked);
     const int rows = vsfgList->RowCount();
     for (int row = 1; row < rows; ++row)
         vsfgList->SetCellText(row, GridColumns::Send, text);
 }
 
-void frmCreateInvoices::btnSelectAll_Click()
-{
+void frmCreateInvoices::btnSelectAll_Click() {
     setSendCells(true);
 }
 
-void frmCreateInvoices::btnSelectNone_Click()
-{
+void frmCreateInvoices::btnSelectNone_Click() {
     setSendCells(false);
 }
 
-void frmCreateInvoices::btnPrint_Click()
-{
+void frmCreateInvoices::btnPrint_Click() {
     const QString title =
         cmbCompany->currentText() + QStringLiteral(" - ") + GeneralDate::text(Clock::now());
     vsfgList->PrintWithTitle(title, true, 2, 720, 720);
 }
 
-void frmCreateInvoices::btnExit_Click()
-{
+void frmCreateInvoices::btnExit_Click() {
     Module1::CloseAndEnd();
 }
 
-void frmCreateInvoices::vsfgList_CellEditRequested(int row, int column, bool& cancel)
-{
+void frmCreateInvoices::vsfgList_CellEditRequested(int row, int column, bool& cancel) {
     Q_UNUSED(row);
     if (column != GridColumns::Send)
         cancel = true;

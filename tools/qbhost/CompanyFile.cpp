@@ -23,23 +23,21 @@ const char* const Schema[] = {
 };
 
 // Identifiers in QuickBooks' shape: a hexadecimal counter, a dash, the time of creation.
-QString newId(const QString& counter)
-{
+QString newId(const QString& counter) {
     return QStringLiteral("%1-%2")
         .arg(counter.toLongLong(), 0, 16)
         .arg(QDateTime::currentSecsSinceEpoch())
         .toUpper();
 }
 
-QString now()
-{
-    return QDateTime::currentDateTime().toOffsetFromUtc(QDateTime::currentDateTime().offsetFromUtc())
+QString now() {
+    return QDateTime::currentDateTime()
+        .toOffsetFromUtc(QDateTime::currentDateTime().offsetFromUtc())
         .toString(Qt::ISODate);
 }
 } // namespace
 
-void CompanyFile::create(const QString& path)
-{
+void CompanyFile::create(const QString& path) {
     if (QFileInfo::exists(path))
         throw std::runtime_error(qPrintable(QStringLiteral("%1 exists already").arg(path)));
     CompanyFile file(path);
@@ -48,8 +46,7 @@ void CompanyFile::create(const QString& path)
 }
 
 CompanyFile::CompanyFile(const QString& path)
-    : m_connection(QUuid::createUuid().toString())
-{
+    : m_connection(QUuid::createUuid().toString()) {
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     m_db.setDatabaseName(path);
     if (!m_db.open())
@@ -58,15 +55,13 @@ CompanyFile::CompanyFile(const QString& path)
     exec(QStringLiteral("PRAGMA synchronous = FULL"));
 }
 
-CompanyFile::~CompanyFile()
-{
+CompanyFile::~CompanyFile() {
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connection);
 }
 
-void CompanyFile::exec(const QString& statement, const QVariantList& values) const
-{
+void CompanyFile::exec(const QString& statement, const QVariantList& values) const {
     QSqlQuery query(m_db);
     query.prepare(statement);
     for (const QVariant& value : values)
@@ -75,8 +70,7 @@ void CompanyFile::exec(const QString& statement, const QVariantList& values) con
         throw std::runtime_error(qPrintable(query.lastError().text() + u' ' + statement));
 }
 
-QString CompanyFile::nextSequence(const QString& counter)
-{
+QString CompanyFile::nextSequence(const QString& counter) {
     exec(QStringLiteral("UPDATE counter SET value = value + 1 WHERE name = ?"), {counter});
     QSqlQuery query(m_db);
     query.prepare(QStringLiteral("SELECT value FROM counter WHERE name = ?"));
@@ -86,8 +80,7 @@ QString CompanyFile::nextSequence(const QString& counter)
     return query.value(0).toString();
 }
 
-void CompanyFile::addCustomer(const QString& name, const QString& email)
-{
+void CompanyFile::addCustomer(const QString& name, const QString& email) {
     m_db.transaction();
     const QString id = newId(nextSequence("list"));
     exec(QStringLiteral("INSERT INTO customer VALUES (?, ?, ?, 1, ?, ?)"),
@@ -95,36 +88,34 @@ void CompanyFile::addCustomer(const QString& name, const QString& email)
     m_db.commit();
 }
 
-void CompanyFile::addItem(const QString& name)
-{
+void CompanyFile::addItem(const QString& name) {
     m_db.transaction();
     const QString id = newId(nextSequence("list"));
     exec(QStringLiteral("INSERT INTO item VALUES (?, ?)"), {id, name});
     m_db.commit();
 }
 
-std::optional<CompanyFile::Customer> CompanyFile::customer(const QString& fullName) const
-{
+std::optional<CompanyFile::Customer> CompanyFile::customer(const QString& fullName) const {
     QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT list_id, name, email, is_active, edit_sequence, time_created "
-                                 "FROM customer WHERE name = ?"));
+    query.prepare(
+        QStringLiteral("SELECT list_id, name, email, is_active, edit_sequence, time_created "
+                       "FROM customer WHERE name = ?"));
     query.addBindValue(fullName);
     if (!query.exec() || !query.next())
         return std::nullopt;
-    return Customer{query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
-                    query.value(3).toBool(),   query.value(4).toString(), query.value(5).toString()};
+    return Customer{query.value(0).toString(), query.value(1).toString(),
+                    query.value(2).toString(), query.value(3).toBool(),
+                    query.value(4).toString(), query.value(5).toString()};
 }
 
-bool CompanyFile::hasItem(const QString& fullName) const
-{
+bool CompanyFile::hasItem(const QString& fullName) const {
     QSqlQuery query(m_db);
     query.prepare(QStringLiteral("SELECT 1 FROM item WHERE name = ?"));
     query.addBindValue(fullName);
     return query.exec() && query.next();
 }
 
-CompanyFile::Invoice CompanyFile::addInvoice(Invoice invoice)
-{
+CompanyFile::Invoice CompanyFile::addInvoice(Invoice invoice) {
     m_db.transaction();
     const QString number = nextSequence("txn");
     invoice.txnNumber = number.toLongLong();
@@ -140,15 +131,15 @@ CompanyFile::Invoice CompanyFile::addInvoice(Invoice invoice)
     for (int i = 0; i < invoice.lines.size(); ++i) {
         const Line& line = invoice.lines[i];
         exec(QStringLiteral("INSERT INTO invoice_line VALUES (?, ?, ?, ?, ?, ?, ?)"),
-             {invoice.txnId, i, line.item, line.description, line.quantity, line.amount, line.other1});
+             {invoice.txnId, i, line.item, line.description, line.quantity, line.amount,
+              line.other1});
     }
     if (!m_db.commit())
         throw std::runtime_error(qPrintable(m_db.lastError().text()));
     return invoice;
 }
 
-QList<CompanyFile::Line> CompanyFile::linesOf(const QString& txnId) const
-{
+QList<CompanyFile::Line> CompanyFile::linesOf(const QString& txnId) const {
     QSqlQuery query(m_db);
     query.prepare(QStringLiteral("SELECT item, description, quantity, amount, other1 FROM "
                                  "invoice_line WHERE txn_id = ? ORDER BY line_no"));
@@ -156,8 +147,9 @@ QList<CompanyFile::Line> CompanyFile::linesOf(const QString& txnId) const
     query.exec();
     QList<Line> lines;
     while (query.next())
-        lines.append({query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
-                      query.value(3).toString(), query.value(4).toString()});
+        lines.append({query.value(0).toString(), query.value(1).toString(),
+                      query.value(2).toString(), query.value(3).toString(),
+                      query.value(4).toString()});
     return lines;
 }
 
@@ -166,8 +158,7 @@ const QString InvoiceColumns = QStringLiteral(
     "SELECT txn_id, txn_number, edit_sequence, time_created, customer, txn_date, due_date, "
     "is_to_be_printed, is_to_be_emailed FROM invoice");
 
-CompanyFile::Invoice invoiceFrom(const QSqlQuery& query)
-{
+CompanyFile::Invoice invoiceFrom(const QSqlQuery& query) {
     CompanyFile::Invoice invoice;
     invoice.txnId = query.value(0).toString();
     invoice.txnNumber = query.value(1).toLongLong();
@@ -182,8 +173,7 @@ CompanyFile::Invoice invoiceFrom(const QSqlQuery& query)
 }
 } // namespace
 
-std::optional<CompanyFile::Invoice> CompanyFile::invoice(const QString& txnId) const
-{
+std::optional<CompanyFile::Invoice> CompanyFile::invoice(const QString& txnId) const {
     QSqlQuery query(m_db);
     query.prepare(InvoiceColumns + QStringLiteral(" WHERE txn_id = ?"));
     query.addBindValue(txnId);
@@ -194,21 +184,20 @@ std::optional<CompanyFile::Invoice> CompanyFile::invoice(const QString& txnId) c
     return found;
 }
 
-CompanyFile::Invoice CompanyFile::updateInvoice(Invoice invoice)
-{
+CompanyFile::Invoice CompanyFile::updateInvoice(Invoice invoice) {
     m_db.transaction();
     invoice.editSequence = nextSequence("edit");
-    exec(QStringLiteral("UPDATE invoice SET edit_sequence = ?, customer = ?, txn_date = ?, "
-                        "due_date = ?, is_to_be_printed = ?, is_to_be_emailed = ? WHERE txn_id = ?"),
-         {invoice.editSequence, invoice.customer, invoice.txnDate, invoice.dueDate,
-          int(invoice.toBePrinted), int(invoice.toBeEmailed), invoice.txnId});
+    exec(
+        QStringLiteral("UPDATE invoice SET edit_sequence = ?, customer = ?, txn_date = ?, "
+                       "due_date = ?, is_to_be_printed = ?, is_to_be_emailed = ? WHERE txn_id = ?"),
+        {invoice.editSequence, invoice.customer, invoice.txnDate, invoice.dueDate,
+         int(invoice.toBePrinted), int(invoice.toBeEmailed), invoice.txnId});
     if (!m_db.commit())
         throw std::runtime_error(qPrintable(m_db.lastError().text()));
     return invoice;
 }
 
-QList<CompanyFile::Invoice> CompanyFile::invoices() const
-{
+QList<CompanyFile::Invoice> CompanyFile::invoices() const {
     QSqlQuery query(m_db);
     query.exec(InvoiceColumns + QStringLiteral(" ORDER BY seq"));
     QList<Invoice> all;

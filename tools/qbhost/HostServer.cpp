@@ -9,13 +9,11 @@
 
 HostServer::HostServer(QbxmlHost& host, QObject* parent)
     : QObject(parent)
-    , m_host(host)
-{
+    , m_host(host) {
     connect(&m_server, &QLocalServer::newConnection, this, &HostServer::accept);
 }
 
-QString HostServer::listen(const QString& path)
-{
+QString HostServer::listen(const QString& path) {
     QLocalSocket probe;
     probe.connectToServer(path);
     if (probe.waitForConnected(1000))
@@ -32,8 +30,7 @@ QString HostServer::listen(const QString& path)
     return QString();
 }
 
-void HostServer::accept()
-{
+void HostServer::accept() {
     while (QLocalSocket* socket = m_server.nextPendingConnection()) {
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { serve(socket); });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
@@ -44,8 +41,7 @@ void HostServer::accept()
     }
 }
 
-void HostServer::serve(QLocalSocket* socket)
-{
+void HostServer::serve(QLocalSocket* socket) {
     QByteArray& buffer = m_buffers[socket];
     buffer += socket->readAll();
     QByteArray request;

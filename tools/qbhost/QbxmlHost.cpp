@@ -33,22 +33,19 @@ struct Node {
     QXmlStreamAttributes attributes;
     std::vector<std::unique_ptr<Node>> children;
 
-    const Node* child(const QString& childName) const
-    {
+    const Node* child(const QString& childName) const {
         for (const auto& c : children)
             if (c->name == childName)
                 return c.get();
         return nullptr;
     }
-    QString childText(const QString& childName) const
-    {
+    QString childText(const QString& childName) const {
         const Node* c = child(childName);
         return c ? c->text : QString();
     }
 };
 
-std::unique_ptr<Node> readNode(QXmlStreamReader& xml)
-{
+std::unique_ptr<Node> readNode(QXmlStreamReader& xml) {
     auto node = std::make_unique<Node>();
     node->name = xml.name().toString();
     node->attributes = xml.attributes();
@@ -71,14 +68,14 @@ struct Document {
     std::unique_ptr<Node> root;
 };
 
-Document parse(const QByteArray& request)
-{
+Document parse(const QByteArray& request) {
     Document doc;
     QXmlStreamReader xml(request);
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.isProcessingInstruction() && xml.processingInstructionTarget() == u"qbxml") {
-            static const QRegularExpression version(QStringLiteral("version\\s*=\\s*\"([0-9.]+)\""));
+            static const QRegularExpression version(
+                QStringLiteral("version\\s*=\\s*\"([0-9.]+)\""));
             const auto m = version.match(xml.processingInstructionData().toString());
             if (!m.hasMatch())
                 throw NotParsed{QStringLiteral("the qbxml instruction names no version")};
@@ -100,8 +97,7 @@ Document parse(const QByteArray& request)
 // Checks that the children of node come in the order of allowed, each at most once unless
 // repeatable, and that elements newer than the request version are absent.
 void checkOrder(const Node& node, const QStringList& allowed, const QStringList& repeatable,
-                const QStringList& fromSix, double version)
-{
+                const QStringList& fromSix, double version) {
     int last = -1;
     for (const auto& child : node.children) {
         const int at = allowed.indexOf(child->name);
@@ -115,8 +111,7 @@ void checkOrder(const Node& node, const QStringList& allowed, const QStringList&
     }
 }
 
-bool readBool(const Node* node, const QString& field)
-{
+bool readBool(const Node* node, const QString& field) {
     const QString t = node->text.toLower();
     if (t == u"true" || t == u"1")
         return true;
@@ -125,8 +120,7 @@ bool readBool(const Node* node, const QString& field)
     throw NotParsed{QStringLiteral("%1 is no Boolean: %2").arg(field, node->text)};
 }
 
-QString readDate(const Node& parent, const QString& field)
-{
+QString readDate(const Node& parent, const QString& field) {
     const Node* node = parent.child(field);
     if (!node)
         return QString();
@@ -138,15 +132,13 @@ QString readDate(const Node& parent, const QString& field)
     return node->text;
 }
 
-void checkLength(const QString& text, int limit, const QString& field)
-{
+void checkLength(const QString& text, int limit, const QString& field) {
     if (text.size() > limit)
         throw Refused{3070, QStringLiteral("The string \"%1\" in the field \"%2\" is too long.")
                                 .arg(text.left(40) + QStringLiteral("..."), field)};
 }
 
-QString fullNameOf(const Node& parent, const QString& aggregate)
-{
+QString fullNameOf(const Node& parent, const QString& aggregate) {
     const Node* ref = parent.child(aggregate);
     const Node* name = ref ? ref->child(QStringLiteral("FullName")) : nullptr;
     if (!name)
@@ -154,8 +146,7 @@ QString fullNameOf(const Node& parent, const QString& aggregate)
     return name->text;
 }
 
-void writeInvoice(QXmlStreamWriter& out, const CompanyFile::Invoice& invoice)
-{
+void writeInvoice(QXmlStreamWriter& out, const CompanyFile::Invoice& invoice) {
     out.writeStartElement(QStringLiteral("InvoiceRet"));
     out.writeTextElement(QStringLiteral("TxnID"), invoice.txnId);
     out.writeTextElement(QStringLiteral("TimeCreated"), invoice.timeCreated);
@@ -185,8 +176,7 @@ void writeInvoice(QXmlStreamWriter& out, const CompanyFile::Invoice& invoice)
     out.writeEndElement();
 }
 
-CompanyFile::Invoice invoiceToAdd(const Node& add, double version, CompanyFile& file)
-{
+CompanyFile::Invoice invoiceToAdd(const Node& add, double version, CompanyFile& file) {
     checkOrder(add,
                {"CustomerRef", "TxnDate", "RefNumber", "DueDate", "Memo", "IsToBePrinted",
                 "IsToBeEmailed", "Other", "InvoiceLineAdd"},
@@ -209,8 +199,8 @@ CompanyFile::Invoice invoiceToAdd(const Node& add, double version, CompanyFile& 
     for (const auto& child : add.children) {
         if (child->name != u"InvoiceLineAdd")
             continue;
-        checkOrder(*child, {"ItemRef", "Desc", "Quantity", "Rate", "Amount", "Other1", "Other2"}, {},
-                   {"Other1", "Other2"}, version);
+        checkOrder(*child, {"ItemRef", "Desc", "Quantity", "Rate", "Amount", "Other1", "Other2"},
+                   {}, {"Other1", "Other2"}, version);
         CompanyFile::Line line;
         line.item = fullNameOf(*child, QStringLiteral("ItemRef"));
         checkLength(line.item, 209, QStringLiteral("ItemRef FullName"));
@@ -234,8 +224,7 @@ CompanyFile::Invoice invoiceToAdd(const Node& add, double version, CompanyFile& 
     return invoice;
 }
 
-void notFound(const QString& what)
-{
+void notFound(const QString& what) {
     throw Refused{500, QStringLiteral("The query request has not been fully completed. There was "
                                       "a required element (\"%1\") that could not be found in "
                                       "QuickBooks.")
@@ -245,12 +234,9 @@ void notFound(const QString& what)
 } // namespace
 
 QbxmlHost::QbxmlHost(CompanyFile& file)
-    : m_file(file)
-{
-}
+    : m_file(file) {}
 
-QByteArray QbxmlHost::answer(const QByteArray& request)
-{
+QByteArray QbxmlHost::answer(const QByteArray& request) {
     QByteArray document;
     QXmlStreamWriter out(&document);
     try {
@@ -299,7 +285,8 @@ QByteArray QbxmlHost::answer(const QByteArray& request)
                                {"TxnID", "EditSequence", "CustomerRef", "TxnDate", "DueDate",
                                 "IsToBePrinted", "IsToBeEmailed"},
                                {}, {"IsToBeEmailed"}, doc.version);
-                    if (!mod->child(QStringLiteral("TxnID")) || !mod->child(QStringLiteral("EditSequence")))
+                    if (!mod->child(QStringLiteral("TxnID")) ||
+                        !mod->child(QStringLiteral("EditSequence")))
                         throw NotParsed{QStringLiteral("InvoiceMod needs TxnID and EditSequence")};
                     const QString id = mod->childText(QStringLiteral("TxnID"));
                     auto current = m_file.invoice(id);
@@ -340,10 +327,11 @@ QByteArray QbxmlHost::answer(const QByteArray& request)
             }
 
             out.writeStartElement(rsName);
-            out.writeAttribute(QStringLiteral("requestID"), rq->attributes.value(QLatin1String("requestID")).toString());
+            out.writeAttribute(QStringLiteral("requestID"),
+                               rq->attributes.value(QLatin1String("requestID")).toString());
             out.writeAttribute(QStringLiteral("statusCode"), QString::number(status.code));
             out.writeAttribute(QStringLiteral("statusSeverity"),
-                               status.code == 0 ? QStringLiteral("Info")
+                               status.code == 0     ? QStringLiteral("Info")
                                : status.code < 1000 ? QStringLiteral("Warn")
                                                     : QStringLiteral("Error"));
             out.writeAttribute(QStringLiteral("statusMessage"), status.message);
@@ -356,13 +344,15 @@ QByteArray QbxmlHost::answer(const QByteArray& request)
                 out.writeTextElement(QStringLiteral("EditSequence"), customerRet->editSequence);
                 out.writeTextElement(QStringLiteral("Name"), customerRet->name);
                 out.writeTextElement(QStringLiteral("FullName"), customerRet->name);
-                out.writeTextElement(QStringLiteral("IsActive"), customerRet->active ? "true" : "false");
+                out.writeTextElement(QStringLiteral("IsActive"),
+                                     customerRet->active ? "true" : "false");
                 if (!customerRet->email.isEmpty())
                     out.writeTextElement(QStringLiteral("Email"), customerRet->email);
                 out.writeEndElement();
             }
             out.writeEndElement();
-            if (status.code != 0 && messages->attributes.value(QLatin1String("onError")) != u"continueOnError")
+            if (status.code != 0 &&
+                messages->attributes.value(QLatin1String("onError")) != u"continueOnError")
                 break;
         }
         out.writeEndDocument();

@@ -25,8 +25,7 @@
 
 namespace {
 
-int usage()
-{
+int usage() {
     std::fputs("usage: qbhost init FILE\n"
                "       qbhost add-customer FILE NAME [--email ADDRESS]\n"
                "       qbhost add-item FILE NAME\n"
@@ -36,14 +35,12 @@ int usage()
     return 2;
 }
 
-int fail(const QString& message)
-{
+int fail(const QString& message) {
     std::fprintf(stderr, "qbhost: %s\n", qPrintable(message));
     return 1;
 }
 
-QString optionValue(QStringList& args, const QString& name)
-{
+QString optionValue(QStringList& args, const QString& name) {
     const int at = args.indexOf(name);
     if (at < 0 || at + 1 >= args.size())
         return QString();
@@ -54,14 +51,12 @@ QString optionValue(QStringList& args, const QString& name)
 
 int signalPipe[2];
 
-void onSignal(int)
-{
+void onSignal(int) {
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
 
-int serve(const QString& path, QStringList args)
-{
+int serve(const QString& path, QStringList args) {
     const QString socket = [&] {
         const QString given = optionValue(args, QStringLiteral("--socket"));
         return given.isEmpty() ? QbChannel::defaultSocketPath() : given;
@@ -93,35 +88,34 @@ int serve(const QString& path, QStringList args)
 }
 
 // A JSON string, escaped as JSON requires.
-QByteArray jsonText(const QString& text)
-{
+QByteArray jsonText(const QString& text) {
     const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
     return array.mid(1, array.size() - 2);
 }
 
-QByteArray jsonBool(bool value)
-{
+QByteArray jsonBool(bool value) {
     return value ? "true" : "false";
 }
 
 // One JSON object per invoice and line, keys in the documented order.
-int invoices(const QString& path)
-{
+int invoices(const QString& path) {
     const CompanyFile file(path);
     for (const CompanyFile::Invoice& invoice : file.invoices()) {
         QByteArrayList lines;
         for (const CompanyFile::Line& line : invoice.lines) {
             const QByteArray quantity = line.quantity.isEmpty() ? "null" : line.quantity.toUtf8();
-            lines << "{\"item\":" + jsonText(line.item) + ",\"desc\":" + jsonText(line.description) +
-                         ",\"quantity\":" + quantity + ",\"amount\":" + jsonText(line.amount) +
+            lines << "{\"item\":" + jsonText(line.item) +
+                         ",\"desc\":" + jsonText(line.description) + ",\"quantity\":" + quantity +
+                         ",\"amount\":" + jsonText(line.amount) +
                          ",\"other1\":" + jsonText(line.other1) + "}";
         }
-        const QByteArray object =
-            "{\"txn_id\":" + jsonText(invoice.txnId) + ",\"customer\":" + jsonText(invoice.customer) +
-            ",\"txn_date\":" + jsonText(invoice.txnDate) + ",\"due_date\":" +
-            jsonText(invoice.dueDate) + ",\"is_to_be_printed\":" + jsonBool(invoice.toBePrinted) +
-            ",\"is_to_be_emailed\":" + jsonBool(invoice.toBeEmailed) + ",\"lines\":[" +
-            lines.join(',') + "]}";
+        const QByteArray object = "{\"txn_id\":" + jsonText(invoice.txnId) +
+                                  ",\"customer\":" + jsonText(invoice.customer) +
+                                  ",\"txn_date\":" + jsonText(invoice.txnDate) +
+                                  ",\"due_date\":" + jsonText(invoice.dueDate) +
+                                  ",\"is_to_be_printed\":" + jsonBool(invoice.toBePrinted) +
+                                  ",\"is_to_be_emailed\":" + jsonBool(invoice.toBeEmailed) +
+                                  ",\"lines\":[" + lines.join(',') + "]}";
         std::printf("%s\n", object.constData());
     }
     return 0;
@@ -129,8 +123,7 @@ int invoices(const QString& path)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     if (args.size() < 2)
