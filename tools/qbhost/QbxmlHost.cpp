@@ -138,6 +138,13 @@ void checkLength(const QString& text, int limit, const QString& field) {
                                 .arg(text.left(40) + QStringLiteral("..."), field)};
 }
 
+Refused invalidReference(const QString& list, const QString& name) {
+    return Refused{3140, QStringLiteral("There is an invalid reference to QuickBooks %1 \"%2\" in "
+                                        "the Invoice. QuickBooks error message: Invalid argument. "
+                                        "The specified record does not exist in the list.")
+                             .arg(list, name)};
+}
+
 QString fullNameOf(const Node& parent, const QString& aggregate) {
     const Node* ref = parent.child(aggregate);
     const Node* name = ref ? ref->child(QStringLiteral("FullName")) : nullptr;
@@ -191,11 +198,7 @@ CompanyFile::Invoice invoiceToAdd(const Node& add, double version, CompanyFile& 
     if (const Node* e = add.child(QStringLiteral("IsToBeEmailed")))
         invoice.toBeEmailed = readBool(e, e->name);
     if (!file.customer(invoice.customer))
-        throw Refused{3140, QStringLiteral("There is an invalid reference to QuickBooks Customer "
-                                           "\"%1\" in the Invoice. QuickBooks error message: "
-                                           "Invalid argument. The specified record does not "
-                                           "exist in the list.")
-                                .arg(invoice.customer)};
+        throw invalidReference(QStringLiteral("Customer"), invoice.customer);
     for (const auto& child : add.children) {
         if (child->name != u"InvoiceLineAdd")
             continue;
@@ -214,11 +217,7 @@ CompanyFile::Invoice invoiceToAdd(const Node& add, double version, CompanyFile& 
         line.other1 = child->childText(QStringLiteral("Other1"));
         checkLength(line.other1, 29, QStringLiteral("Other1"));
         if (!file.hasItem(line.item))
-            throw Refused{3140, QStringLiteral("There is an invalid reference to QuickBooks Item "
-                                               "\"%1\" in the Invoice line. QuickBooks error "
-                                               "message: Invalid argument. The specified record "
-                                               "does not exist in the list.")
-                                    .arg(line.item)};
+            throw invalidReference(QStringLiteral("Item"), line.item);
         invoice.lines.append(line);
     }
     return invoice;
@@ -302,9 +301,7 @@ QByteArray QbxmlHost::answer(const QByteArray& request) {
                     if (mod->child(QStringLiteral("CustomerRef"))) {
                         current->customer = fullNameOf(*mod, QStringLiteral("CustomerRef"));
                         if (!m_file.customer(current->customer))
-                            throw Refused{3140, QStringLiteral("There is an invalid reference to "
-                                                               "QuickBooks Customer \"%1\".")
-                                                    .arg(current->customer)};
+                            throw invalidReference(QStringLiteral("Customer"), current->customer);
                     }
                     if (mod->child(QStringLiteral("TxnDate")))
                         current->txnDate = readDate(*mod, QStringLiteral("TxnDate"));
