@@ -68,8 +68,11 @@ bool ScheduleRules::isDue(Frequency frequency, const QVariant& anniversary, cons
 
 ScheduleRules::BillingLine ScheduleRules::lineFor(Frequency frequency, const QVariant& yearlyAmount,
                                                   const QVariant& anniversary, const QDate& start) {
+    // The statement admits only amounts above 0; anything else that comes back is a value the
+    // database could not compare as a number (text in a number column reads as 0 through some
+    // drivers), and billing it would bill nothing or a wrong sum.
     const auto amount = FixedForms::numberOf(yearlyAmount);
-    if (!amount)
+    if (!amount || !(*amount > 0))
         throw Failure::typeMismatch();
     const auto hundredths = Money::toHundredths(*amount / termsOf(frequency).divisor);
     if (!hundredths)

@@ -28,7 +28,7 @@ struct BillingLine {
 };
 
 // The texts of a due record's row. Throws Failure (Type mismatch) when the yearly amount is
-// no number, and (Overflow) when it is too large to bill.
+// no number above 0, and (Overflow) when it is too large to bill.
 BillingLine lineFor(Frequency frequency, const QVariant& yearlyAmount, const QVariant& anniversary,
                     const QDate& start);
 

@@ -5,6 +5,7 @@
 #include "posting/QbxmlAnswer.h"
 
 #include <QDeadlineTimer>
+#include <QLocale>
 
 RequestProcessor::RequestProcessor(QString socketPath)
     : m_socketPath(socketPath.isEmpty() ? QbChannel::defaultSocketPath() : std::move(socketPath)) {}
@@ -64,7 +65,7 @@ QByteArray RequestProcessor::processRequest(const QByteArray& request) {
                           QStringLiteral("QuickBooks did not answer within %1 seconds. Check in "
                                          "QuickBooks whether the request was carried out before "
                                          "trying again.")
-                              .arg(m_answerTimeoutMs / 1000));
+                              .arg(QLocale::c().toString(m_answerTimeoutMs / 1000.0, 'g', 3)));
         }
         m_socket.waitForReadyRead(
             int(qMax<qint64>(1, qMin<qint64>(deadline.remainingTime(), 1000))));

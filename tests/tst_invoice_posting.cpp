@@ -111,6 +111,7 @@ private slots:
     void failedFollowUpNeverBillsTwice();
     void noHostRunning();
     void sameInvoicesUnderFrenchLocale();
+    void longAndNonLatinCustomerNames();
 
     void createInvoicesThroughTheWindow();
 
@@ -393,6 +394,39 @@ void TestInvoicePosting::sameInvoicesUnderFrenchLocale() {
     QCOMPARE(invoice.value("due_date").toString(), QStringLiteral("2027-03-15"));
     QVERIFY(lineOf(invoice).value("desc").toString().endsWith(
         QStringLiteral("(3/15/2027 - 6/15/2027)")));
+}
+
+void TestInvoicePosting::longAndNonLatinCustomerNames() {
+    QbHostProcess host(
+        {"Ελληνική Εταιρεία", "Компания «Рога и копыта»|info@roga.example", "株式会社テスト"},
+        ItemNames);
+    QVERIFY(host.start());
+    RequestProcessor processor(host.socketPath());
+    InvoiceComponent invoice(processor);
+    CustomerComponent customer(processor);
+    const QByteArray tooLong = QByteArray(210, 'L');
+    fill(*m_grid, {{"True", "Ελληνική Εταιρεία", "Γ", "10", "06/15/2018", "Quarterly", "3/1/2027",
+                    "3/15/2027", ""},
+                   {"True", "Компания «Рога и копыта»", "И", "20", "06/15/2018", "Quarterly",
+                    "3/1/2027", "3/15/2027", ""},
+                   {"True", "株式会社テスト", "山", "30", "06/15/2018", "Quarterly", "3/1/2027",
+                    "3/15/2027", ""},
+                   {"True", tooLong.constData(), "L", "40", "06/15/2018", "Quarterly", "3/1/2027",
+                    "3/15/2027", ""}});
+    Host run;
+    run.box = 1;
+    InvoicePosting::CreateInvoices(run, *m_grid, invoice, customer, Items);
+    QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Successful"));
+    QCOMPARE(resultOf(*m_grid, 2), QStringLiteral("Successful"));
+    QCOMPARE(resultOf(*m_grid, 3), QStringLiteral("Successful"));
+    QVERIFY2(resultOf(*m_grid, 4).startsWith(QStringLiteral("Error 3070: The string ")),
+             qPrintable(resultOf(*m_grid, 4)));
+    const QList<QJsonObject> invoices = host.invoices();
+    QCOMPARE(invoices.size(), 3);
+    QCOMPARE(invoices[0].value("customer").toString(), QStringLiteral("Ελληνική Εταιρεία"));
+    QCOMPARE(invoices[1].value("customer").toString(), QStringLiteral("Компания «Рога и копыта»"));
+    QCOMPARE(invoices[1].value("is_to_be_emailed").toBool(), true);
+    QCOMPARE(invoices[2].value("customer").toString(), QStringLiteral("株式会社テスト"));
 }
 
 void TestInvoicePosting::createInvoicesThroughTheWindow() {

@@ -80,6 +80,9 @@ private slots:
     void sameRowsUnderGermanLocale();
     void textAmountColumns();
     void refusedStatementLeavesHeader();
+    void textInNumberColumnIsNotBilled();
+    void numbersInAnniversaryColumn();
+    void longAndNonLatinNames();
 
 private:
     QTemporaryDir m_dir;
@@ -228,6 +231,84 @@ void TestLoadBillingList::refusedStatementLeavesHeader() {
     }
     QCOMPARE(grid.RowCount(), 1);
     QCOMPARE(grid.CellText(0, 9), QStringLiteral("Result"));
+    connection.close();
+}
+
+void TestLoadBillingList::textInNumberColumnIsNotBilled() {
+    // Text stored in a number column passes the statement's "> 0" and reads as 0 through the
+    // driver; it must stop the fill rather than bill $0.00.
+    const QString db = TestSupport::makeContacts(m_dir.path(), {}, QStringLiteral("garbage.db"));
+    TestSupport::execSql(db, {"UPDATE contact SET annual_dues = 'call me' WHERE contact_id = 24"});
+    DbConnection connection;
+    connection.setConnectionString(TestSupport::odbcString(db));
+    connection.open();
+    BillingGrid grid;
+    Inputs inputs;
+    try {
+        LoadBillingList(inputs, grid, connection);
+        QFAIL("a yearly amount of text was billed");
+    } catch (const Failure& failure) {
+        QCOMPARE(failure.number(), 13);
+    }
+    QCOMPARE(grid.RowCount(), 2); // the header and Kevin Walsh, who comes before Lucy Abbott
+    connection.close();
+}
+
+void TestLoadBillingList::numbersInAnniversaryColumn() {
+    const QString db = TestSupport::makeContacts(m_dir.path(), {}, QStringLiteral("numbers.db"));
+    TestSupport::execSql(
+        db, {
+                "DROP VIEW VRP_CONTACT",
+                "CREATE VIEW VRP_CONTACT AS SELECT contact_id AS [CONTACT ContactID], company AS "
+                "[CONTACT Company], contact AS [CONTACT Contact], annual_dues AS [CONTACT M-Annual "
+                "Dues], "
+                "annual_rate AS [CONTACT M-Annual Rate], CAST(strftime('%Y%m%d', billing_anniv) AS "
+                "INTEGER) AS [CONTACT M-Billing Anniv-] FROM contact",
+            });
+    DbConnection connection;
+    connection.setConnectionString(TestSupport::odbcString(db));
+    connection.open();
+    BillingGrid grid;
+    Inputs inputs;
+    LoadBillingList(inputs, grid, connection);
+    // No anniversary is a date now: only the monthly members are listed, each with the
+    // field's own text.
+    QCOMPARE(grid.RowCount(), 7);
+    for (int row = 1; row < grid.RowCount(); ++row)
+        QCOMPARE(grid.CellText(row, GridColumns::BillFrequency), QStringLiteral("Monthly Invoice"));
+    QCOMPARE(grid.CellText(1, GridColumns::Contact), QStringLiteral("Kevin Walsh"));
+    QCOMPARE(grid.CellText(1, GridColumns::BillAnniv), QStringLiteral("20220131"));
+    connection.close();
+}
+
+void TestLoadBillingList::longAndNonLatinNames() {
+    const QString db = TestSupport::makeContacts(m_dir.path(), {}, QStringLiteral("names.db"));
+    const QString longName = QString(300, u'L');
+    TestSupport::execSql(
+        db,
+        {
+            QStringLiteral("UPDATE contact SET company = '%1' WHERE contact_id = 2").arg(longName),
+            QStringLiteral("UPDATE contact SET company = 'Ελληνική Εταιρεία', contact = 'Γιώργος "
+                           "Παπαδόπουλος' WHERE contact_id = 4"),
+            QStringLiteral(
+                "UPDATE contact SET company = '株式会社テスト', contact = '山田太郎' WHERE "
+                "contact_id = 16"),
+        });
+    DbConnection connection;
+    connection.setConnectionString(TestSupport::odbcString(db));
+    connection.open();
+    BillingGrid grid;
+    Inputs inputs;
+    LoadBillingList(inputs, grid, connection);
+    QStringList companies;
+    for (int row = 1; row < grid.RowCount(); ++row)
+        companies << grid.CellText(row, GridColumns::Company);
+    QVERIFY(companies.contains(longName));
+    QVERIFY(companies.contains(QStringLiteral("Ελληνική Εταιρεία")));
+    QVERIFY(companies.contains(QStringLiteral("株式会社テスト")));
+    const int greek = companies.indexOf(QStringLiteral("Ελληνική Εταιρεία")) + 1;
+    QCOMPARE(grid.CellText(greek, GridColumns::Contact), QStringLiteral("Γιώργος Παπαδόπουλος"));
+    QCOMPARE(grid.CellText(greek, GridColumns::AmountToBill), QStringLiteral("2400"));
     connection.close();
 }
 

@@ -229,7 +229,7 @@ void TestScheduleRules::yearlyAmountText() {
 void TestScheduleRules::amountThatIsNoNumberIsTypeMismatch() {
     for (const QVariant& bad :
          {QVariant(QStringLiteral("twelve")), QVariant(QStringLiteral("1,200")), QVariant(),
-          QVariant(QDate(2020, 1, 1))}) {
+          QVariant(QDate(2020, 1, 1)), QVariant(0.0), QVariant(-5)}) {
         try {
             ScheduleRules::judge(QStringLiteral("Monthly Invoice"), bad, QVariant(), March1,
                                  March31);

@@ -6,11 +6,28 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <unistd.h>
 
 HostServer::HostServer(QbxmlHost& host, QObject* parent)
     : QObject(parent)
     , m_host(host) {
     connect(&m_server, &QLocalServer::newConnection, this, &HostServer::accept);
+}
+
+bool HostServer::setFault(const QString& spec) {
+    static const QHash<QString, Fault> kinds{{"die-before-store", Fault::DieBeforeStore},
+                                             {"die-after-store", Fault::DieAfterStore},
+                                             {"garble", Fault::Garble},
+                                             {"truncate", Fault::Truncate},
+                                             {"mute", Fault::Mute}};
+    const QStringList parts = spec.split(u'@');
+    bool ok = false;
+    const int at = parts.size() == 2 ? parts[1].toInt(&ok) : 0;
+    if (!ok || at < 1 || !kinds.contains(parts[0]))
+        return false;
+    m_fault = kinds.value(parts[0]);
+    m_faultAt = at;
+    return true;
 }
 
 QString HostServer::listen(const QString& path) {
@@ -47,7 +64,29 @@ void HostServer::serve(QLocalSocket* socket) {
     QByteArray request;
     try {
         while (QbChannel::takeFrame(buffer, request)) {
-            socket->write(QbChannel::frame(m_host.answer(request)));
+            const bool faulty = request.contains("<InvoiceAddRq") && ++m_invoicesAdded == m_faultAt;
+            const Fault fault = faulty ? m_fault : Fault::None;
+            if (fault == Fault::DieBeforeStore)
+                ::_exit(3);
+            const QByteArray answer = m_host.answer(request);
+            switch (fault) {
+            case Fault::DieAfterStore:
+                ::_exit(3);
+            case Fault::Mute:
+                continue;
+            case Fault::Garble:
+                socket->write(QbChannel::frame("<QBXML><QBXMLMsgsRs><InvoiceAddRs statusCode="));
+                break;
+            case Fault::Truncate: {
+                const QByteArray whole = QbChannel::frame(answer);
+                socket->write(whole.left(whole.size() / 2));
+                socket->flush();
+                socket->disconnectFromServer();
+                return;
+            }
+            default:
+                socket->write(QbChannel::frame(answer));
+            }
             socket->flush();
         }
     } catch (...) {

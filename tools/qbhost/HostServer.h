@@ -13,7 +13,15 @@ class QLocalSocket;
 class HostServer : public QObject {
     Q_OBJECT
 public:
+    // Failures to rehearse at the Nth invoice that is added: the host ends before storing it,
+    // or after storing it but before answering; or it answers with a document that is no XML,
+    // with half a frame, or not at all.
+    enum class Fault { None, DieBeforeStore, DieAfterStore, Garble, Truncate, Mute };
+
     explicit HostServer(QbxmlHost& host, QObject* parent = nullptr);
+
+    // "die-before-store@3" and the like; false for a text that names no fault.
+    bool setFault(const QString& spec);
 
     // Refuses when another host answers on path; a socket file left by a host that died is
     // taken over. Returns an error text, empty on success.
@@ -26,4 +34,7 @@ private:
     QbxmlHost& m_host;
     QLocalServer m_server;
     QHash<QLocalSocket*, QByteArray> m_buffers;
+    Fault m_fault = Fault::None;
+    int m_faultAt = 0;
+    int m_invoicesAdded = 0;
 };

@@ -4,7 +4,7 @@
 //   qbhost init FILE
 //   qbhost add-customer FILE NAME [--email ADDRESS]
 //   qbhost add-item FILE NAME
-//   qbhost serve FILE [--socket PATH] [--refuse REQUEST]...
+//   qbhost serve FILE [--socket PATH] [--refuse REQUEST]... [--fault KIND@N]
 //   qbhost invoices FILE
 
 #include "CompanyFile.h"
@@ -29,7 +29,8 @@ int usage() {
     std::fputs("usage: qbhost init FILE\n"
                "       qbhost add-customer FILE NAME [--email ADDRESS]\n"
                "       qbhost add-item FILE NAME\n"
-               "       qbhost serve FILE [--socket PATH] [--refuse REQUEST]...\n"
+               "       qbhost serve FILE [--socket PATH] [--refuse REQUEST]... [--fault KIND@N]\n"
+               "         KIND: die-before-store, die-after-store, garble, truncate, mute\n"
                "       qbhost invoices FILE\n",
                stderr);
     return 2;
@@ -66,10 +67,13 @@ int serve(const QString& path, QStringList args) {
     for (QString kind = optionValue(args, QStringLiteral("--refuse")); !kind.isEmpty();
          kind = optionValue(args, QStringLiteral("--refuse")))
         host.refuse(kind);
+    HostServer server(host);
+    const QString fault = optionValue(args, QStringLiteral("--fault"));
+    if (!fault.isEmpty() && !server.setFault(fault))
+        return fail(QStringLiteral("unknown fault %1").arg(fault));
     if (!args.isEmpty())
         return usage();
 
-    HostServer server(host);
     const QString error = server.listen(socket);
     if (!error.isEmpty())
         return fail(error);

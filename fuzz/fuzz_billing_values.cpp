@@ -1,0 +1,38 @@
+// The readers of dates, amounts and check cells, and the rules that use them, on any text.
+#include "app/Failure.h"
+#include "app/FixedForms.h"
+#include "app/Money.h"
+#include "billing/ScheduleRules.h"
+#include "grid/CheckCell.h"
+#include "grid/MoneyFormat.h"
+#include "posting/PeriodText.h"
+
+#include <QStringList>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), int(size));
+    const QStringList parts = text.split(u'|');
+    const QString a = parts.value(0), b = parts.value(1), c = parts.value(2);
+
+    if (const auto date = FixedForms::readDate(a)) {
+        // A date read back from its own text is the same date.
+        if (FixedForms::readDate(FixedForms::dateText(*date)) != date)
+            __builtin_trap();
+    }
+    if (const auto number = FixedForms::readNumber(a)) {
+        if (const auto hundredths = Money::toHundredths(*number))
+            Money::hundredthsText(*hundredths);
+    }
+    CheckCell::read(a);
+    MoneyFormat::display(a);
+    try {
+        ScheduleRules::judge(a, b, c, QDate(2027, 3, 1), QDate(2027, 3, 31));
+    } catch (const Failure&) {
+    }
+    try {
+        PeriodText::of(a, b, c);
+    } catch (const Failure&) {
+    }
+    return 0;
+}

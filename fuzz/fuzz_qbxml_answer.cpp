@@ -1,0 +1,23 @@
+// The components' reader of QuickBooks' answers, and the channel's framing.
+#include "app/Failure.h"
+#include "posting/QbChannel.h"
+#include "posting/QbxmlAnswer.h"
+
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
+    for (const char* name : {"InvoiceAddRs", "CustomerQueryRs"}) {
+        try {
+            QbxmlAnswer::read(bytes, QLatin1String(name));
+        } catch (const Failure&) {
+        }
+    }
+    QByteArray buffer = bytes, frame;
+    try {
+        while (QbChannel::takeFrame(buffer, frame)) {
+        }
+    } catch (const Failure&) {
+    }
+    return 0;
+}
