@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that Velloran needs to build, run and test, where missing.
+# Installs the Debian packages that Velloran needs to build, run and test (clang for the
+# sanitizer and fuzzing build), where missing.
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,7 @@ packages=(
     libqt6sql6-odbc libqt6sql6-sqlite
     unixodbc libsqliteodbc sqlite3 tdsodbc
     fonts-dejavu-core poppler-utils xvfb xauth
+    clang libclang-rt-14-dev
 )
 
 missing=()

@@ -224,7 +224,6 @@ void TestFaultInjection::lockedDatabaseIsReported() {
         TestSupport::MessageRecorder boxes;
         QList<int> ends;
         FailureReport::setTerminator([&](int status) { ends << status; });
-        // The click goes through the application's event handling, which reports the failure.
         QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
         FailureReport::setTerminator({});
 

@@ -1,6 +1,7 @@
 #include "ui/frmCreateInvoices.h"
 
 #include "app/Clock.h"
+#include "app/FailureReport.h"
 #include "app/MessageBoxes.h"
 #include "app/Module1.h"
 #include "billing/BillingQuery.h"
@@ -98,13 +99,17 @@ void frmCreateInvoices::createControls() {
         setTabOrder(order[i - 1], order[i]);
     dtStartDate->setFocus();
 
-    connect(btnRefresh, &QPushButton::clicked, this, &frmCreateInvoices::btnRefresh_Click);
-    connect(btnSelectAll, &QPushButton::clicked, this, &frmCreateInvoices::btnSelectAll_Click);
-    connect(btnSelectNone, &QPushButton::clicked, this, &frmCreateInvoices::btnSelectNone_Click);
-    connect(btnPrint, &QPushButton::clicked, this, &frmCreateInvoices::btnPrint_Click);
-    connect(btnExit, &QPushButton::clicked, this, &frmCreateInvoices::btnExit_Click);
-    connect(btnCreateInvoices, &QPushButton::clicked, this,
-            &frmCreateInvoices::btnCreateInvoices_Click);
+    // Each command reports its own failures, so none unwinds through the event delivery.
+    const auto command = [this](QPushButton* button, void (frmCreateInvoices::*handler)()) {
+        connect(button, &QPushButton::clicked, this,
+                FailureReport::reporting([this, handler] { (this->*handler)(); }));
+    };
+    command(btnRefresh, &frmCreateInvoices::btnRefresh_Click);
+    command(btnSelectAll, &frmCreateInvoices::btnSelectAll_Click);
+    command(btnSelectNone, &frmCreateInvoices::btnSelectNone_Click);
+    command(btnPrint, &frmCreateInvoices::btnPrint_Click);
+    command(btnExit, &frmCreateInvoices::btnExit_Click);
+    command(btnCreateInvoices, &frmCreateInvoices::btnCreateInvoices_Click);
     connect(vsfgList, &BillingGrid::CellEditRequested, this,
             &frmCreateInvoices::vsfgList_CellEditRequested);
 }
