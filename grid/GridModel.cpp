@@ -95,7 +95,7 @@ void GridModel::setColumnType(int column, int typeCode) {
     if (column >= 0 && column < m_columnCount) {
         m_columnTypes[column] = typeCode;
         publish();
-        if (m_publishedRows > 0)
+        if (rowCount() > 0)
             emit dataChanged(index(0, column), index(rowCount() - 1, column));
     }
 }

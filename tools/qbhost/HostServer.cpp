@@ -14,13 +14,13 @@ HostServer::HostServer(QbxmlHost& host, QObject* parent)
     connect(&m_server, &QLocalServer::newConnection, this, &HostServer::accept);
 }
 
-bool HostServer::setFault(const QString& spec) {
+bool HostServer::setFault(const QString& fault) {
     static const QHash<QString, Fault> kinds{{"die-before-store", Fault::DieBeforeStore},
                                              {"die-after-store", Fault::DieAfterStore},
                                              {"garble", Fault::Garble},
                                              {"truncate", Fault::Truncate},
                                              {"mute", Fault::Mute}};
-    const QStringList parts = spec.split(u'@');
+    const QStringList parts = fault.split(u'@');
     bool ok = false;
     const int at = parts.size() == 2 ? parts[1].toInt(&ok) : 0;
     if (!ok || at < 1 || !kinds.contains(parts[0]))

@@ -21,7 +21,7 @@ public:
     explicit HostServer(QbxmlHost& host, QObject* parent = nullptr);
 
     // "die-before-store@3" and the like; false for a text that names no fault.
-    bool setFault(const QString& spec);
+    bool setFault(const QString& fault);
 
     // Refuses when another host answers on path; a socket file left by a host that died is
     // taken over. Returns an error text, empty on success.
