@@ -1,7 +1,10 @@
 #include "TestSupport.h"
 
+#include "app/DbConnection.h"
 #include "app/MessageBoxes.h"
+#include "app/Module1.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -21,6 +24,30 @@ QString TestSupport::makeContacts(const QString& dir, const QStringList& extraAr
 
 QString TestSupport::odbcString(const QString& databasePath) {
     return QStringLiteral("Driver=SQLite3;Database=%1;NoCreat=1;").arg(databasePath);
+}
+
+void TestSupport::open(DbConnection& connection, const QString& databasePath) {
+    connection.setConnectionString(odbcString(databasePath));
+    connection.setConnectionTimeout(10);
+    connection.open();
+    connection.setCursorLocation(DbConnection::UseClient);
+}
+
+void TestSupport::writeConfig(const QString& path, const QString& databasePath,
+                              const QString& extra) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(("Velloran settings\nContact database,\"" + odbcString(databasePath) + extra +
+                "\"\nChamber item,Membership Dues\nFoundation item,Pledge\n")
+                   .toUtf8());
+}
+
+void TestSupport::startOn(const QString& dir, const QString& databasePath, const QString& extra) {
+    const QString config = dir + QStringLiteral("/config.txt");
+    writeConfig(config, databasePath, extra);
+    Module1::ReadConfig(config);
+    Module1::OpenConnection();
 }
 
 void TestSupport::execSql(const QString& databasePath, const QStringList& statements) {

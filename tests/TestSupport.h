@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class DbConnection;
+
 // Helpers shared by the tests: real contact databases made by make_contacts, and a recorder
 // that answers the program's message boxes.
 namespace TestSupport {
@@ -15,6 +17,16 @@ QString makeContacts(const QString& dir, const QStringList& extraArgs = {},
 
 // The ODBC connection string of a SQLite file.
 QString odbcString(const QString& databasePath);
+
+// Opens connection on a SQLite file through the ODBC driver manager, as start-up does.
+void open(DbConnection& connection, const QString& databasePath);
+
+// Writes a config.txt at path naming the database (extra appended to its connection string)
+// and the items "Membership Dues" and "Pledge".
+void writeConfig(const QString& path, const QString& databasePath, const QString& extra = {});
+
+// Writes config.txt in dir and has start-up read it and open the connection.
+void startOn(const QString& dir, const QString& databasePath, const QString& extra = {});
 
 // Runs statements on a SQLite file directly, to shape test data.
 void execSql(const QString& databasePath, const QStringList& statements);

@@ -67,10 +67,7 @@ private:
 
 void TestBillingQuery::initTestCase() {
     m_db = TestSupport::makeContacts(m_dir.path());
-    m_connection.setConnectionString(TestSupport::odbcString(m_db));
-    m_connection.setConnectionTimeout(10);
-    m_connection.open();
-    m_connection.setCursorLocation(DbConnection::UseClient);
+    TestSupport::open(m_connection, m_db);
 }
 
 void TestBillingQuery::statementText_data() {

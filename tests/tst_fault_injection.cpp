@@ -194,15 +194,8 @@ void TestFaultInjection::hostThatNeverAnswers() {
 void TestFaultInjection::lockedDatabaseIsReported() {
     QTemporaryDir dir;
     const QString db = TestSupport::makeContacts(dir.path());
-    const QString config = dir.filePath(QStringLiteral("config.txt"));
-    QFile file(config);
-    QVERIFY(file.open(QIODevice::WriteOnly));
     // The driver waits a second for a lock before it gives up.
-    file.write(("V\nDB,\"" + TestSupport::odbcString(db) + "Timeout=1000;\"\nC,Dues\nF,Pledge\n")
-                   .toUtf8());
-    file.close();
-    Module1::ReadConfig(config);
-    Module1::OpenConnection();
+    TestSupport::startOn(dir.path(), db, QStringLiteral("Timeout=1000;"));
 
     frmCreateInvoices w;
     w.cmbCompany->setCurrentIndex(0);

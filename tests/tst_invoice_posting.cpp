@@ -433,15 +433,7 @@ void TestInvoicePosting::createInvoicesThroughTheWindow() {
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
     const QString db = TestSupport::makeContacts(runtime.path());
-    const QString config = runtime.filePath(QStringLiteral("config.txt"));
-    QFile file(config);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(("V\nDB,\"" + TestSupport::odbcString(db) +
-                "\"\nChamber item,Membership Dues\nFoundation item,Pledge\n")
-                   .toUtf8());
-    file.close();
-    Module1::ReadConfig(config);
-    Module1::OpenConnection();
+    TestSupport::startOn(runtime.path(), db);
 
     // The demo's chamber members billed by invoice, all but Quayside Fish Co.
     QbHostProcess host(

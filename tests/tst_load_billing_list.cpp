@@ -91,9 +91,7 @@ private:
 
 void TestLoadBillingList::initTestCase() {
     const QString db = TestSupport::makeContacts(m_dir.path());
-    m_connection.setConnectionString(TestSupport::odbcString(db));
-    m_connection.open();
-    m_connection.setCursorLocation(DbConnection::UseClient);
+    TestSupport::open(m_connection, db);
 }
 
 void TestLoadBillingList::chamberMarchRowsInOrder() {
@@ -191,8 +189,7 @@ void TestLoadBillingList::textAmountColumns() {
                 "M-Billing Anniv-] FROM contact",
             });
     DbConnection connection;
-    connection.setConnectionString(TestSupport::odbcString(db));
-    connection.open();
+    TestSupport::open(connection, db);
     BillingGrid grid;
     Inputs inputs;
     LoadBillingList(inputs, grid, connection);
@@ -211,15 +208,13 @@ void TestLoadBillingList::textAmountColumns() {
     QCOMPARE(grid.CellText(0, 0), QStringLiteral("Send"));
     QCOMPARE(grid.CellText(2, GridColumns::Contact), QStringLiteral("Lucy Abbott"));
     QCOMPARE(grid.RowCount(), 3);
-    connection.close();
 }
 
 void TestLoadBillingList::refusedStatementLeavesHeader() {
     const QString db = TestSupport::makeContacts(m_dir.path(), {}, QStringLiteral("broken.db"));
     TestSupport::execSql(db, {"DROP VIEW VRP_CUSTOM_TABLE_0"});
     DbConnection connection;
-    connection.setConnectionString(TestSupport::odbcString(db));
-    connection.open();
+    TestSupport::open(connection, db);
     BillingGrid grid;
     Inputs inputs;
     try {
@@ -231,7 +226,6 @@ void TestLoadBillingList::refusedStatementLeavesHeader() {
     }
     QCOMPARE(grid.RowCount(), 1);
     QCOMPARE(grid.CellText(0, 9), QStringLiteral("Result"));
-    connection.close();
 }
 
 void TestLoadBillingList::textInNumberColumnIsNotBilled() {
@@ -240,8 +234,7 @@ void TestLoadBillingList::textInNumberColumnIsNotBilled() {
     const QString db = TestSupport::makeContacts(m_dir.path(), {}, QStringLiteral("garbage.db"));
     TestSupport::execSql(db, {"UPDATE contact SET annual_dues = 'call me' WHERE contact_id = 24"});
     DbConnection connection;
-    connection.setConnectionString(TestSupport::odbcString(db));
-    connection.open();
+    TestSupport::open(connection, db);
     BillingGrid grid;
     Inputs inputs;
     try {
@@ -251,7 +244,6 @@ void TestLoadBillingList::textInNumberColumnIsNotBilled() {
         QCOMPARE(failure.number(), 13);
     }
     QCOMPARE(grid.RowCount(), 2); // the header and Kevin Walsh, who comes before Lucy Abbott
-    connection.close();
 }
 
 void TestLoadBillingList::numbersInAnniversaryColumn() {
@@ -266,8 +258,7 @@ void TestLoadBillingList::numbersInAnniversaryColumn() {
                 "INTEGER) AS [CONTACT M-Billing Anniv-] FROM contact",
             });
     DbConnection connection;
-    connection.setConnectionString(TestSupport::odbcString(db));
-    connection.open();
+    TestSupport::open(connection, db);
     BillingGrid grid;
     Inputs inputs;
     LoadBillingList(inputs, grid, connection);
@@ -278,7 +269,6 @@ void TestLoadBillingList::numbersInAnniversaryColumn() {
         QCOMPARE(grid.CellText(row, GridColumns::BillFrequency), QStringLiteral("Monthly Invoice"));
     QCOMPARE(grid.CellText(1, GridColumns::Contact), QStringLiteral("Kevin Walsh"));
     QCOMPARE(grid.CellText(1, GridColumns::BillAnniv), QStringLiteral("20220131"));
-    connection.close();
 }
 
 void TestLoadBillingList::longAndNonLatinNames() {
@@ -295,8 +285,7 @@ void TestLoadBillingList::longAndNonLatinNames() {
                 "contact_id = 16"),
         });
     DbConnection connection;
-    connection.setConnectionString(TestSupport::odbcString(db));
-    connection.open();
+    TestSupport::open(connection, db);
     BillingGrid grid;
     Inputs inputs;
     LoadBillingList(inputs, grid, connection);
@@ -309,7 +298,6 @@ void TestLoadBillingList::longAndNonLatinNames() {
     const int greek = companies.indexOf(QStringLiteral("Ελληνική Εταιρεία")) + 1;
     QCOMPARE(grid.CellText(greek, GridColumns::Contact), QStringLiteral("Γιώργος Παπαδόπουλος"));
     QCOMPARE(grid.CellText(greek, GridColumns::AmountToBill), QStringLiteral("2400"));
-    connection.close();
 }
 
 QTEST_MAIN(TestLoadBillingList)

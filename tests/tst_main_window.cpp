@@ -95,15 +95,7 @@ private:
 
 void TestMainWindow::initTestCase() {
     const QString db = TestSupport::makeContacts(m_dir.path());
-    const QString config = m_dir.filePath(QStringLiteral("config.txt"));
-    QFile file(config);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(
-        ("Velloran\nDB,\"" + TestSupport::odbcString(db) + "\"\nChamber,Dues\nFoundation,Pledge\n")
-            .toUtf8());
-    file.close();
-    Module1::ReadConfig(config);
-    Module1::OpenConnection();
+    TestSupport::startOn(m_dir.path(), db);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 

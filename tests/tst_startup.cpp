@@ -174,7 +174,7 @@ void TestStartup::connectionStringRefusesWindowsSignIn() {
 void TestStartup::openConnectionOnRealDatabase() {
     const QString db = TestSupport::makeContacts(m_dir.path());
     const QString path = m_dir.filePath(QStringLiteral("config.txt"));
-    writeFile(path, ("H\nDB,\"" + TestSupport::odbcString(db) + "\"\nC,Dues\nF,Pledge\n").toUtf8());
+    TestSupport::writeConfig(path, db);
     Module1::ReadConfig(path);
     Module1::OpenConnection();
     DbConnection& connection = Module1::dbConnection();
@@ -205,7 +205,7 @@ void TestStartup::openConnectionFailureCarriesDriverMessage() {
 void TestStartup::closeAndEndClosesConnectionFirst() {
     const QString db = TestSupport::makeContacts(m_dir.path(), {}, QStringLiteral("end.db"));
     const QString path = m_dir.filePath(QStringLiteral("config.txt"));
-    writeFile(path, ("H\nDB,\"" + TestSupport::odbcString(db) + "\"\nC,Dues\nF,Pledge\n").toUtf8());
+    TestSupport::writeConfig(path, db);
     Module1::ReadConfig(path);
     Module1::OpenConnection();
     bool openWhenEnding = true;
@@ -247,8 +247,7 @@ void TestStartup::staleLockOfDeadCopyIsTakenOver() {
 void TestStartup::mainRefusesBesideEarlierCopy() {
     const QString db = TestSupport::makeContacts(m_dir.path(), {}, QStringLiteral("main.db"));
     const QString config = QDir(QCoreApplication::applicationDirPath()).filePath("config.txt");
-    writeFile(config,
-              ("H\nDB,\"" + TestSupport::odbcString(db) + "\"\nC,Dues\nF,Pledge\n").toUtf8());
+    TestSupport::writeConfig(config, db);
     const QString lock = m_dir.filePath(QStringLiteral("main.lock"));
     SingleInstance first(lock);
     QVERIFY(!first.earlierCopyRunning());
