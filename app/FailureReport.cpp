@@ -3,6 +3,7 @@
 #include "app/MessageBoxes.h"
 
 #include <QDebug>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -18,10 +19,14 @@ void FailureReport::report(const Failure& failure) {
                            .arg(failure.number())
                            .arg(failure.description()),
                        QStringLiteral("Velloran"), MessageBoxes::OkOnly);
-    if (terminator())
+    if (terminator()) {
         terminator()(ExitStatus);
-    else
-        std::exit(ExitStatus);
+        return;
+    }
+    // The failure may have struck in the middle of anything; end without running destructors
+    // over a half-done state. The report has been shown and nothing else is to be kept.
+    std::fflush(nullptr);
+    std::_Exit(ExitStatus);
 }
 
 int FailureReport::guard(const std::function<int()>& work) {
