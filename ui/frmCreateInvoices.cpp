@@ -188,7 +188,7 @@ QDate frmCreateInvoices::endDate() const {
 }
 
 QString frmCreateInvoices::listOrganisation() const {
-    return m_filled ? m_filledOrganisation : cmbCompany->currentText();
+    return m_filledOrganisation.value_or(cmbCompany->currentText());
 }
 
 int frmCreateInvoices::emailBoxValue() const {
@@ -235,7 +235,6 @@ void frmCreateInvoices::btnRefresh_Click() {
         return;
     }
     m_filledOrganisation = LoadBillingList(*this, *vsfgList, Module1::dbConnection());
-    m_filled = true;
 }
 
 void frmCreateInvoices::setSendCells(bool checked) {

@@ -7,6 +7,7 @@
 #include "posting/RequestProcessor.h"
 
 #include <QWidget>
+#include <optional>
 
 class BillingGrid;
 class QCheckBox;
@@ -84,6 +85,6 @@ private:
     void place(QWidget* control, int left, int top, int width, int height);
     void setSendCells(bool checked);
 
-    QString m_filledOrganisation;
-    bool m_filled = false;
+    // The organisation the last fill was made for; none before the first fill.
+    std::optional<QString> m_filledOrganisation;
 };
