@@ -17,9 +17,7 @@ int guard(const std::function<int()>& work);
 
 // Wraps an event handler so that a failure in it is reported before it can unwind through the
 // toolkit's event delivery: connect(button, &QPushButton::clicked, this, reporting([this] {...})).
-template <typename Handler>
-auto reporting(Handler handler)
-{
+template <typename Handler> auto reporting(Handler handler) {
     return [handler](auto&&...) {
         guard([&] {
             handler();
