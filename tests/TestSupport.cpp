@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "app/DbConnection.h"
+#include "app/Failure.h"
 #include "app/MessageBoxes.h"
 #include "app/Module1.h"
 
@@ -64,6 +65,15 @@ void TestSupport::execSql(const QString& databasePath, const QStringList& statem
         }
     }
     QSqlDatabase::removeDatabase(name);
+}
+
+Failure TestSupport::failureOf(const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const Failure& failure) {
+        return failure;
+    }
+    return Failure(0, QString());
 }
 
 TestSupport::MessageRecorder::MessageRecorder(int answer_)

@@ -3,8 +3,10 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class DbConnection;
+class Failure;
 
 // Helpers shared by the tests: real contact databases made by make_contacts, and a recorder
 // that answers the program's message boxes.
@@ -30,6 +32,9 @@ void startOn(const QString& dir, const QString& databasePath, const QString& ext
 
 // Runs statements on a SQLite file directly, to shape test data.
 void execSql(const QString& databasePath, const QStringList& statements);
+
+// The Failure that work throws, or one with number 0 and no description when it throws none.
+Failure failureOf(const std::function<void()>& work);
 
 struct ShownBox {
     QString text;

@@ -18,16 +18,9 @@
 #include <QThread>
 #include <QXmlStreamReader>
 
+using TestSupport::failureOf;
+
 namespace {
-// The failure work throws, or number 0 when it throws none.
-Failure failureOf(const std::function<void()>& work) {
-    try {
-        work();
-    } catch (const Failure& failure) {
-        return failure;
-    }
-    return Failure(0, QString());
-}
 
 // A listener that records each request and answers it with a canned document, so that the
 // exact text a component writes can be read back.

@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using TestSupport::failureOf;
 using TestSupport::MessageRecorder;
 
 namespace {
@@ -34,15 +35,6 @@ void writeFile(const QString& path, const QByteArray& content) {
     file.write(content);
 }
 
-// The failure that work throws; fails the test when it throws none.
-Failure failureOf(const std::function<void()>& work) {
-    try {
-        work();
-    } catch (const Failure& failure) {
-        return failure;
-    }
-    return Failure(0, QStringLiteral("no failure"));
-}
 } // namespace
 
 class TestStartup : public QObject {
