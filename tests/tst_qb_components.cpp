@@ -2,6 +2,7 @@
 // they write, element by element.
 
 #include "QbHostProcess.h"
+#include "TestSupport.h"
 
 #include "app/Failure.h"
 #include "posting/CustomerComponent.h"
