@@ -1,4 +1,5 @@
-// The components' reader of QuickBooks' answers, and the channel's framing.
+// The components' reader of QuickBooks' answers (message-set status included), and the
+// channel's framing.
 #include "app/Failure.h"
 #include "posting/QbChannel.h"
 #include "posting/QbxmlAnswer.h"
@@ -7,11 +8,15 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
-    for (const char* name : {"InvoiceAddRs", "CustomerQueryRs"}) {
+    for (const char* name : {"InvoiceAddRs", "CustomerQueryRs", "InvoiceQueryRs"}) {
         try {
-            QbxmlAnswer::read(bytes, QLatin1String(name));
+            QbxmlAnswer::read(bytes, QLatin1String(name), name[7] == 'Q');
         } catch (const Failure&) {
         }
+    }
+    try {
+        QbxmlAnswer::messageSetStatus(bytes);
+    } catch (const Failure&) {
     }
     QByteArray buffer = bytes, frame;
     try {

@@ -7,6 +7,7 @@
 #include "posting/QbxmlRequest.h"
 #include "posting/RequestProcessor.h"
 
+#include <QSet>
 #include <QXmlStreamReader>
 
 const QString InvoiceComponent::DefaultVersion = QStringLiteral("3.0");
@@ -35,6 +36,7 @@ void InvoiceComponent::ClearInvoice() {
     m_loadedEditSequence.clear();
     m_changed = 0;
     m_linesChanged = false;
+    m_messageSetId.clear();
 }
 
 void InvoiceComponent::SetInvoiceCustomer(const QString& fullName) {
@@ -147,7 +149,7 @@ void InvoiceComponent::writeInsertions(QbxmlRequest& request, const QString& aft
 }
 
 QByteArray InvoiceComponent::addRequest() const {
-    QbxmlRequest request(m_version, QStringLiteral("InvoiceAddRq"));
+    QbxmlRequest request(m_version, QStringLiteral("InvoiceAddRq"), m_messageSetId);
     QXmlStreamWriter& xml = request.xml();
     xml.writeStartElement(QStringLiteral("InvoiceAdd"));
     const auto element = [&](const QString& name, const QString& text) {
@@ -181,8 +183,12 @@ QByteArray InvoiceComponent::addRequest() const {
 }
 
 void InvoiceComponent::AddInvoice() {
-    const QbxmlAnswer answer =
-        QbxmlAnswer::read(m_processor.processRequest(addRequest()), QStringLiteral("InvoiceAddRs"));
+    ReadAddAnswer(m_processor.processRequest(addRequest()));
+}
+
+void InvoiceComponent::ReadAddAnswer(const QByteArray& document) {
+    m_addedId.clear();
+    const QbxmlAnswer answer = QbxmlAnswer::read(document, QStringLiteral("InvoiceAddRs"));
     m_addedId = answer.field(QStringLiteral("InvoiceRet/TxnID"));
     if (m_addedId.isEmpty())
         throw Failure(QbError::BadAnswer,
@@ -214,7 +220,7 @@ void InvoiceComponent::LoadInvoice(const QString& txnId) {
 }
 
 QByteArray InvoiceComponent::modRequest() const {
-    QbxmlRequest request(m_version, QStringLiteral("InvoiceModRq"));
+    QbxmlRequest request(m_version, QStringLiteral("InvoiceModRq"), m_messageSetId);
     request.xml().writeStartElement(QStringLiteral("InvoiceMod"));
     request.field(QStringLiteral("TxnID"), m_loadedId);
     request.field(QStringLiteral("EditSequence"), m_loadedEditSequence);
@@ -240,8 +246,71 @@ void InvoiceComponent::UpdateInvoice() {
     if (m_linesChanged)
         throw Failure(ErrorNumber::Unspecified,
                       QStringLiteral("The lines of a loaded invoice cannot be changed here."));
-    const QbxmlAnswer answer =
-        QbxmlAnswer::read(m_processor.processRequest(modRequest()), QStringLiteral("InvoiceModRs"));
+    ReadUpdateAnswer(m_processor.processRequest(modRequest()));
+}
+
+void InvoiceComponent::ReadUpdateAnswer(const QByteArray& document) {
+    const QbxmlAnswer answer = QbxmlAnswer::read(document, QStringLiteral("InvoiceModRs"));
     m_loadedEditSequence = answer.field(QStringLiteral("InvoiceRet/EditSequence"));
     m_changed = 0;
+}
+
+void InvoiceComponent::SetMessageSetId(const QString& id) {
+    m_messageSetId = id;
+}
+
+std::optional<QByteArray> InvoiceComponent::StoredAnswer(const QString& id) {
+    const QByteArray answer =
+        m_processor.processRequest(QbxmlRequest::emptyMessageSet(m_version, id, id));
+    const qint32 status = QbxmlAnswer::messageSetStatus(answer);
+    if (status == MessageSetStatus::Unknown || status == MessageSetStatus::NothingStored)
+        return std::nullopt;
+    if (status != 0)
+        throw Failure(status, MessageSetStatus::describe(status));
+    return answer;
+}
+
+void InvoiceComponent::ForgetMessageSet(const QString& id) {
+    const QByteArray answer =
+        m_processor.processRequest(QbxmlRequest::emptyMessageSet(m_version, id, QString()));
+    const qint32 status = QbxmlAnswer::messageSetStatus(answer);
+    if (status != 0 && status != MessageSetStatus::Unknown)
+        throw Failure(status, MessageSetStatus::describe(status));
+}
+
+QList<InvoiceComponent::Existing> InvoiceComponent::FindInvoices(const QString& customer,
+                                                                 const QString& monthDayYear) {
+    QbxmlRequest request(m_version, QStringLiteral("InvoiceQueryRq"));
+    QXmlStreamWriter& xml = request.xml();
+    xml.writeStartElement(QStringLiteral("TxnDateRangeFilter"));
+    request.field(QStringLiteral("FromTxnDate"), qbDate(monthDayYear));
+    request.field(QStringLiteral("ToTxnDate"), qbDate(monthDayYear));
+    xml.writeEndElement();
+    xml.writeStartElement(QStringLiteral("EntityFilter"));
+    request.field(QStringLiteral("FullName"), customer);
+    xml.writeEndElement();
+    request.field(QStringLiteral("IncludeLineItems"), QStringLiteral("true"));
+    const QbxmlAnswer answer = QbxmlAnswer::read(m_processor.processRequest(request.finish()),
+                                                 QStringLiteral("InvoiceQueryRs"), true);
+    QList<Existing> found;
+    const QString lineRet = QStringLiteral("InvoiceRet/InvoiceLineRet");
+    for (const QbxmlAnswer::Record& record : answer.records) {
+        Existing invoice;
+        invoice.txnId = record.value(QStringLiteral("InvoiceRet/TxnID"));
+        if (invoice.txnId.isEmpty())
+            continue;
+        // Every line and line group, each counted once by its own element.
+        QSet<QStringView> lines;
+        for (auto key = record.keyBegin(); key != record.keyEnd(); ++key) {
+            const QStringView path(*key);
+            if (path.startsWith(u"InvoiceRet/InvoiceLine"))
+                lines.insert(path.left(path.indexOf(u'/', 11)));
+        }
+        invoice.lineCount = int(lines.size());
+        invoice.item = record.value(lineRet + QStringLiteral("/ItemRef/FullName"));
+        invoice.description = record.value(lineRet + QStringLiteral("/Desc"));
+        invoice.amount = record.value(lineRet + QStringLiteral("/Amount"));
+        found.append(invoice);
+    }
+    return found;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QVector>
 #include <optional>
@@ -37,6 +38,31 @@ public:
     void LoadInvoice(const QString& txnId);
     void UpdateInvoice();
 
+    // Error recovery. The next AddInvoice or UpdateInvoice goes as message set id (at most 24
+    // characters), whose answer QuickBooks keeps; ClearInvoice forgets the ID.
+    void SetMessageSetId(const QString& id);
+    // Asks for the stored answer of message set id: none when QuickBooks holds none (600,
+    // 9002). Throws Failure when the question itself fails or QuickBooks answers otherwise.
+    std::optional<QByteArray> StoredAnswer(const QString& id);
+    // Tells QuickBooks to forget the stored answer of message set id.
+    void ForgetMessageSet(const QString& id);
+    // Takes a stored answer as if it had just arrived for AddInvoice or UpdateInvoice.
+    void ReadAddAnswer(const QByteArray& answer);
+    void ReadUpdateAnswer(const QByteArray& answer);
+
+    // An invoice QuickBooks already holds: its identifier, its number of lines (line groups
+    // included) and its first line.
+    struct Existing {
+        QString txnId;
+        int lineCount = 0;
+        QString item;
+        QString description;
+        QString amount; // "83.33"
+    };
+    // The customer's invoices of one date (month/day/year), with their lines; none when
+    // QuickBooks finds none or does not know the customer.
+    QList<Existing> FindInvoices(const QString& customer, const QString& monthDayYear);
+
     static const QString DefaultVersion;
 
 private:
@@ -67,6 +93,7 @@ private:
     QVector<Insertion> m_insertions;
     QVector<Line> m_lines;
     QString m_addedId;
+    QString m_messageSetId;
     // The loaded invoice and what changed since it was loaded.
     QString m_loadedId;
     QString m_loadedEditSequence;

@@ -10,16 +10,27 @@
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
 #include "posting/PeriodText.h"
+#include "posting/PostingJournal.h"
+#include "posting/QbxmlAnswer.h"
 
+#include <QHash>
+#include <QSet>
 #include <limits>
+#include <optional>
 
 namespace {
 const QString Successful = QStringLiteral("Successful");
+const QString AlreadyThere = QStringLiteral("Successful, already in QuickBooks: not added again");
+// Said of a write whose answer was lost.
+const QString AskedNextRun =
+    QStringLiteral(" Create Invoices again to finish this row: QuickBooks is asked first "
+                   "whether the invoice was made, and it is never made twice.");
 const QString EmailConfig =
     QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>");
 
 QString errorText(const Failure& failure) {
-    return QStringLiteral("Error %1: %2").arg(failure.number()).arg(failure.description());
+    return QStringLiteral("Error %1: %2").arg(failure.number()).arg(failure.description()) +
+           (QbError::answerLost(failure.number()) ? AskedNextRun : QString());
 }
 
 // The line amount: the cell's number in hundredths, an exact half going to the even one.
@@ -40,50 +51,235 @@ struct FollowUpFailed {
     Failure failure;
 };
 
-void postRow(PostingHost& host, GridOperations& grid, int row, InvoiceComponent& invoice,
-             CustomerComponent& customer, const PostingItems& items) {
-    using namespace GridColumns;
-    invoice.ClearInvoice();
-    const QString company = grid.CellText(row, Company);
-    invoice.SetInvoiceCustomer(company.isEmpty() ? grid.CellText(row, Contact) : company);
-    invoice.SetTransactionDate(grid.CellText(row, InvoiceDate));
-    invoice.SetDueDate(grid.CellText(row, DueDate));
-    invoice.SetToBePrinted(true);
+// What a row's invoice is, as the run makes it.
+struct RowInvoice {
+    QString customer;
+    QString txnDate;
+    QString dueDate;
+    QString item;
+    QString description;
+    qint32 hundredths = 0;
+};
 
-    const int emailBox = host.emailBoxValue();
-    const bool qualifies =
-        InvoicePosting::CustomerQualifiesForEmail(customer, invoice.InvoiceCustomer());
-    const bool email = emailBox == 1 && qualifies;
-    if (email) {
-        invoice.SetRequestVersion(QStringLiteral("6.0"));
-        invoice.ApplyConfig(EmailConfig);
-    }
+// One Create Invoices: the rows whose answers were lost are settled first, then the checked
+// rows are walked from the top. Each invoice of QuickBooks that a row of this list owns is
+// matched to that row alone, so two members billed alike each get their own invoice.
+class Run {
+public:
+    Run(PostingHost& host, GridOperations& grid, InvoiceComponent& invoice,
+        CustomerComponent& customer, const PostingItems& items, PostingJournal& journal)
+        : m_host(host)
+        , m_grid(grid)
+        , m_invoice(invoice)
+        , m_customer(customer)
+        , m_items(items)
+        , m_journal(journal)
+        , m_owned(journal.invoices()) {}
 
-    invoice.SetLineCount(1);
-    invoice.SetLineItem(0, BillingQuery::isChamber(host.listOrganisation()) ? items.chamberItem
-                                                                            : items.foundationItem);
-    const QString period =
-        PeriodText::of(grid.CellText(row, DueDate), grid.CellText(row, BillAnniv),
-                       grid.CellText(row, BillFrequency));
-    invoice.SetLineDescription(0, host.listOrganisation() + QStringLiteral(" Membership Dues ") +
-                                      period);
-    invoice.SetLineQuantity(0, 1);
-    invoice.SetLineAmount(0, hundredthsOf(grid.CellText(row, AmountToBill)));
-    invoice.SetLineExtra(0, QString());
-    invoice.AddInvoice();
-    const QString id = invoice.AddedInvoiceId();
+    // Asks QuickBooks for the stored answer of every write whose answer was lost, before any
+    // other request; throws Failure, with m_row set, when a question fails.
+    void askForLostAnswers();
+    void post(int row, bool selected);
 
-    if (email) {
-        try {
-            invoice.ClearInvoice();
-            invoice.LoadInvoice(id);
-            invoice.SetToBePrinted(false);
-            invoice.UpdateInvoice();
-        } catch (const Failure& failure) {
-            throw FollowUpFailed{failure};
+    int m_row = 0;
+
+private:
+    RowInvoice describe(int row) const;
+    std::optional<QString> alreadyInQuickBooks(const RowInvoice& wanted);
+    void add(int row, const RowInvoice& wanted, const QString& messageSetId);
+    void added(int row, const QString& txnId, bool email);
+    void markForEmail(int row, const QString& txnId, const QString& messageSetId);
+    void recover(int row, const PostingJournal::Unanswered& lost, bool selected);
+    void forget(const QString& messageSetId);
+
+    PostingHost& m_host;
+    GridOperations& m_grid;
+    InvoiceComponent& m_invoice;
+    CustomerComponent& m_customer;
+    const PostingItems& m_items;
+    PostingJournal& m_journal;
+    QSet<QString> m_owned;
+    QHash<int, QByteArray> m_stored;
+};
+
+void Run::askForLostAnswers() {
+    for (const int row : m_journal.unansweredRows()) {
+        m_row = row;
+        const PostingJournal::Unanswered& lost = *m_journal.unanswered(row);
+        const auto stored = m_invoice.StoredAnswer(lost.messageSetId);
+        if (!stored)
+            continue;
+        m_stored.insert(row, *stored);
+        if (lost.stage == PostingJournal::Unanswered::Add) {
+            try {
+                m_invoice.ReadAddAnswer(*stored);
+                m_owned.insert(m_invoice.AddedInvoiceId());
+            } catch (const Failure&) {
+                // A refused add owns no invoice; its row says so when the walk reaches it.
+            }
         }
     }
-    grid.SetCellText(row, Result, Successful);
+}
+
+RowInvoice Run::describe(int row) const {
+    using namespace GridColumns;
+    RowInvoice wanted;
+    const QString company = m_grid.CellText(row, Company);
+    wanted.customer = company.isEmpty() ? m_grid.CellText(row, Contact) : company;
+    wanted.txnDate = m_grid.CellText(row, InvoiceDate);
+    wanted.dueDate = m_grid.CellText(row, DueDate);
+    const QString organisation = m_host.listOrganisation();
+    wanted.item =
+        BillingQuery::isChamber(organisation) ? m_items.chamberItem : m_items.foundationItem;
+    wanted.description = organisation + QStringLiteral(" Membership Dues ") +
+                         PeriodText::of(wanted.dueDate, m_grid.CellText(row, BillAnniv),
+                                        m_grid.CellText(row, BillFrequency));
+    wanted.hundredths = hundredthsOf(m_grid.CellText(row, AmountToBill));
+    return wanted;
+}
+
+// An invoice of the customer and date with the row's one line that no row of this list owns
+// yet: the row's invoice, made by an earlier run or an earlier list of the same month.
+std::optional<QString> Run::alreadyInQuickBooks(const RowInvoice& wanted) {
+    for (const auto& existing : m_invoice.FindInvoices(wanted.customer, wanted.txnDate)) {
+        if (m_owned.contains(existing.txnId) || existing.lineCount != 1)
+            continue;
+        const auto amount = FixedForms::readNumber(existing.amount);
+        const auto hundredths = amount ? Money::toHundredths(*amount) : std::nullopt;
+        // Item names are unique in QuickBooks whatever their letter case.
+        if (existing.item.compare(wanted.item, Qt::CaseInsensitive) == 0 &&
+            existing.description == wanted.description && hundredths == wanted.hundredths)
+            return existing.txnId;
+    }
+    return std::nullopt;
+}
+
+void Run::add(int row, const RowInvoice& wanted, const QString& messageSetId) {
+    m_invoice.ClearInvoice();
+    m_invoice.SetInvoiceCustomer(wanted.customer);
+    m_invoice.SetTransactionDate(wanted.txnDate);
+    m_invoice.SetDueDate(wanted.dueDate);
+    m_invoice.SetToBePrinted(true);
+
+    const int emailBox = m_host.emailBoxValue();
+    const bool qualifies =
+        InvoicePosting::CustomerQualifiesForEmail(m_customer, m_invoice.InvoiceCustomer());
+    const bool email = emailBox == 1 && qualifies;
+    if (email) {
+        m_invoice.SetRequestVersion(QStringLiteral("6.0"));
+        m_invoice.ApplyConfig(EmailConfig);
+    }
+    m_invoice.SetLineCount(1);
+    m_invoice.SetLineItem(0, wanted.item);
+    m_invoice.SetLineDescription(0, wanted.description);
+    m_invoice.SetLineQuantity(0, 1);
+    m_invoice.SetLineAmount(0, wanted.hundredths);
+    m_invoice.SetLineExtra(0, QString());
+    m_invoice.SetMessageSetId(messageSetId);
+    try {
+        m_invoice.AddInvoice();
+    } catch (const Failure& failure) {
+        if (QbError::answerLost(failure.number()))
+            m_journal.setUnanswered(row,
+                                    {messageSetId, PostingJournal::Unanswered::Add, {}, email});
+        else
+            m_journal.answered(row);
+        throw;
+    }
+    m_journal.answered(row);
+    added(row, m_invoice.AddedInvoiceId(), email);
+}
+
+void Run::added(int row, const QString& txnId, bool email) {
+    m_owned.insert(txnId);
+    m_journal.setInvoice(row, txnId);
+    if (email)
+        markForEmail(row, txnId, PostingJournal::newMessageSetId());
+    m_grid.SetCellText(row, GridColumns::Result, Successful);
+}
+
+void Run::markForEmail(int row, const QString& txnId, const QString& messageSetId) {
+    try {
+        m_invoice.ClearInvoice();
+        m_invoice.LoadInvoice(txnId);
+        m_invoice.SetToBePrinted(false);
+        m_invoice.SetMessageSetId(messageSetId);
+        try {
+            m_invoice.UpdateInvoice();
+        } catch (const Failure& failure) {
+            if (QbError::answerLost(failure.number()))
+                m_journal.setUnanswered(
+                    row, {messageSetId, PostingJournal::Unanswered::EmailFollowUp, txnId, true});
+            throw;
+        }
+    } catch (const Failure& failure) {
+        throw FollowUpFailed{failure};
+    }
+    m_journal.answered(row);
+}
+
+void Run::forget(const QString& messageSetId) {
+    try {
+        m_invoice.ForgetMessageSet(messageSetId);
+    } catch (const Failure&) {
+        // The row's outcome is known and written; a stored answer left behind harms nobody.
+    }
+}
+
+void Run::recover(int row, const PostingJournal::Unanswered& lostWrite, bool selected) {
+    const PostingJournal::Unanswered lost = lostWrite; // the journal entry changes below
+    const auto stored = m_stored.constFind(row);
+    if (stored == m_stored.constEnd()) {
+        // Nothing was carried out: the write goes again under the same ID, if still wanted.
+        if (lost.stage == PostingJournal::Unanswered::EmailFollowUp) {
+            markForEmail(row, lost.txnId, lost.messageSetId);
+            m_grid.SetCellText(row, GridColumns::Result, Successful);
+        } else if (selected) {
+            add(row, describe(row), lost.messageSetId);
+        } else {
+            m_journal.answered(row);
+        }
+        return;
+    }
+    // The answer QuickBooks kept is taken as if it had just arrived.
+    m_journal.answered(row);
+    if (lost.stage == PostingJournal::Unanswered::EmailFollowUp) {
+        try {
+            m_invoice.ReadUpdateAnswer(*stored);
+        } catch (const Failure& failure) {
+            forget(lost.messageSetId);
+            throw FollowUpFailed{failure};
+        }
+        forget(lost.messageSetId);
+        m_grid.SetCellText(row, GridColumns::Result, Successful);
+        return;
+    }
+    try {
+        m_invoice.ReadAddAnswer(*stored);
+    } catch (const Failure&) {
+        forget(lost.messageSetId);
+        throw;
+    }
+    const QString txnId = m_invoice.AddedInvoiceId();
+    m_journal.setInvoice(row, txnId);
+    forget(lost.messageSetId);
+    added(row, txnId, lost.email);
+}
+
+void Run::post(int row, bool selected) {
+    m_row = row;
+    if (const PostingJournal::Unanswered* lost = m_journal.unanswered(row)) {
+        recover(row, *lost, selected);
+        return;
+    }
+    const RowInvoice wanted = describe(row);
+    if (const auto existing = alreadyInQuickBooks(wanted)) {
+        m_owned.insert(*existing);
+        m_journal.setInvoice(row, *existing);
+        m_grid.SetCellText(row, GridColumns::Result, AlreadyThere);
+        return;
+    }
+    add(row, wanted, PostingJournal::newMessageSetId());
 }
 } // namespace
 
@@ -102,7 +298,7 @@ bool InvoicePosting::CustomerQualifiesForEmail(CustomerComponent& customer, cons
 
 void InvoicePosting::CreateInvoices(PostingHost& host, GridOperations& grid,
                                     InvoiceComponent& invoice, CustomerComponent& customer,
-                                    const PostingItems& items) {
+                                    const PostingItems& items, PostingJournal& journal) {
     const QString organisation = host.listOrganisation();
     if (!host.confirm(QStringLiteral("Please make sure you have the Quickbooks file open for %1 "
                                      "and logged in as Admin. Continue?")
@@ -111,24 +307,26 @@ void InvoicePosting::CreateInvoices(PostingHost& host, GridOperations& grid,
         return;
     host.setBusy(true);
 
-    int row = 0;
+    Run run(host, grid, invoice, customer, items, journal);
     try {
+        run.askForLostAnswers();
         const int rows = grid.RowCount();
-        for (row = 1; row < rows; ++row) {
+        for (int row = 1; row < rows; ++row) {
+            run.m_row = row;
             const QString result = grid.CellText(row, GridColumns::Result);
             const auto send = CheckCell::read(grid.CellText(row, GridColumns::Send));
             if (!send)
                 throw Failure::typeMismatch();
-            if (isPosted(result) || !*send)
-                continue;
-            postRow(host, grid, row, invoice, customer, items);
+            const bool selected = !isPosted(result) && *send;
+            if (selected || journal.unanswered(row))
+                run.post(row, selected);
         }
     } catch (const FollowUpFailed& followUp) {
-        grid.SetCellText(row, GridColumns::Result,
+        grid.SetCellText(run.m_row, GridColumns::Result,
                          Successful + QStringLiteral(", not marked to e-mail: ") +
                              errorText(followUp.failure));
     } catch (const Failure& failure) {
-        grid.SetCellText(row, GridColumns::Result, errorText(failure));
+        grid.SetCellText(run.m_row, GridColumns::Result, errorText(failure));
     }
 
     grid.FitColumns(0, grid.ColumnCount() - 1);

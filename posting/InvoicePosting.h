@@ -5,6 +5,7 @@
 class CustomerComponent;
 class GridOperations;
 class InvoiceComponent;
+class PostingJournal;
 
 // What an invoice run needs of the window it runs in.
 class PostingHost {
@@ -36,8 +37,12 @@ bool isPosted(const QString& result);
 bool CustomerQualifiesForEmail(CustomerComponent& customer, const QString& name);
 
 // Turns every checked row that has no invoice yet into one invoice, writing "Successful" or
-// the error into its "Result", and stops at the first failure.
+// the error into its "Result", and stops at the first failure. Before adding, QuickBooks is
+// asked for the row's invoice, which an earlier list of the month may have made; a row whose
+// answer was lost in an earlier run of the list (the journal keeps it) is settled from the
+// answer QuickBooks kept, so that no member is billed twice.
 void CreateInvoices(PostingHost& host, GridOperations& grid, InvoiceComponent& invoice,
-                    CustomerComponent& customer, const PostingItems& items);
+                    CustomerComponent& customer, const PostingItems& items,
+                    PostingJournal& journal);
 
 } // namespace InvoicePosting

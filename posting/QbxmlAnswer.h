@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 
 // Failure numbers of the request processor, written as signed 32-bit decimals.
@@ -13,20 +14,46 @@ constexpr qint32 CouldNotStart = -2147220472; // 0x80040408
 constexpr qint32 ConnectionLost = -2147220447; // 0x80040421
 constexpr qint32 NoAnswer = -2147220446;       // 0x80040422
 constexpr qint32 BadAnswer = -2147220445;      // 0x80040423
+
+// True for the failures after which nobody knows whether QuickBooks carried the request out.
+inline bool answerLost(qint32 number) {
+    return number == ConnectionLost || number == NoAnswer || number == BadAnswer;
+}
 } // namespace QbError
 
-// The one answer of a qbXML response document: its status and the fields of its record
-// (InvoiceRet, CustomerRet), keyed by path ("InvoiceRet/TxnID").
+// Message-set status codes: what QuickBooks says of a message set as a whole.
+namespace MessageSetStatus {
+constexpr qint32 Unknown = 600;        // the old ID matches nothing stored
+constexpr qint32 OtherContent = 9001;  // the ID was used for other requests
+constexpr qint32 NothingStored = 9002; // no stored answer was found
+constexpr qint32 IdTooLong = 9004;     // more than 24 characters
+constexpr qint32 NotStored = 9005;     // the answer could not be stored
+constexpr int MaxIdLength = 24;
+QString describe(qint32 code);
+} // namespace MessageSetStatus
+
+// The one answer of a qbXML response document: its status and the fields of its records
+// (InvoiceRet, CustomerRet), keyed by path ("InvoiceRet/TxnID"). A repeated element gets its
+// position after the first ("InvoiceRet/InvoiceLineRet#2/Amount").
 struct QbxmlAnswer {
+    using Record = QHash<QString, QString>;
+
     QString responseName;
     qint32 statusCode = 0;
     QString statusSeverity;
     QString statusMessage;
-    QHash<QString, QString> fields;
+    QList<Record> records;
 
-    QString field(const QString& path) const { return fields.value(path); }
+    // The first record's field.
+    QString field(const QString& path) const { return records.value(0).value(path); }
 
     // Reads the answer named responseName ("InvoiceAddRs"). Throws Failure for a processor
-    // error, an answer that cannot be read, or a status other than 0.
-    static QbxmlAnswer read(const QByteArray& document, const QString& responseName);
+    // error, an answer that cannot be read, a message set that was not carried out, or a
+    // status other than 0 (with warnings accepted: a status of severity Error).
+    static QbxmlAnswer read(const QByteArray& document, const QString& responseName,
+                            bool acceptWarnings = false);
+
+    // The message set's own status code (0 where the answer carries none). Throws Failure
+    // for a processor error or an answer that cannot be read.
+    static qint32 messageSetStatus(const QByteArray& document);
 };

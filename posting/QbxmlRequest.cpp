@@ -1,13 +1,22 @@
 #include "posting/QbxmlRequest.h"
 
-QbxmlRequest::QbxmlRequest(const QString& version, const QString& requestName)
+namespace {
+void writeEnvelope(QXmlStreamWriter& xml, const QString& version) {
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeProcessingInstruction(QStringLiteral("qbxml"),
+                                   QStringLiteral("version=\"%1\"").arg(version));
+    xml.writeStartElement(QStringLiteral("QBXML"));
+    xml.writeStartElement(QStringLiteral("QBXMLMsgsRq"));
+}
+} // namespace
+
+QbxmlRequest::QbxmlRequest(const QString& version, const QString& requestName,
+                           const QString& messageSetId)
     : m_xml(&m_document) {
-    m_xml.setAutoFormatting(true);
-    m_xml.writeStartDocument();
-    m_xml.writeProcessingInstruction(QStringLiteral("qbxml"),
-                                     QStringLiteral("version=\"%1\"").arg(version));
-    m_xml.writeStartElement(QStringLiteral("QBXML"));
-    m_xml.writeStartElement(QStringLiteral("QBXMLMsgsRq"));
+    writeEnvelope(m_xml, version);
+    if (!messageSetId.isEmpty())
+        m_xml.writeAttribute(QStringLiteral("newMessageSetID"), messageSetId);
     m_xml.writeAttribute(QStringLiteral("onError"), QStringLiteral("stopOnError"));
     m_xml.writeStartElement(requestName);
     m_xml.writeAttribute(QStringLiteral("requestID"), QStringLiteral("1"));
@@ -22,4 +31,17 @@ void QbxmlRequest::reference(const QString& aggregate, const QString& fullName) 
 QByteArray QbxmlRequest::finish() {
     m_xml.writeEndDocument();
     return m_document;
+}
+
+QByteArray QbxmlRequest::emptyMessageSet(const QString& version, const QString& oldId,
+                                         const QString& newId) {
+    QByteArray document;
+    QXmlStreamWriter xml(&document);
+    writeEnvelope(xml, version);
+    xml.writeAttribute(QStringLiteral("oldMessageSetID"), oldId);
+    if (!newId.isEmpty())
+        xml.writeAttribute(QStringLiteral("newMessageSetID"), newId);
+    xml.writeAttribute(QStringLiteral("onError"), QStringLiteral("stopOnError"));
+    xml.writeEndDocument();
+    return document;
 }

@@ -5,10 +5,13 @@
 #include <QXmlStreamWriter>
 
 // Writes one qbXML request document: the envelope of the given version around one request
-// element ("InvoiceAddRq"), whose content the caller writes in between.
+// element ("InvoiceAddRq"), whose content the caller writes in between. A message-set ID makes
+// QuickBooks keep the answer under that ID, so that a lost answer can be asked for again
+// instead of the request being sent twice.
 class QbxmlRequest {
 public:
-    QbxmlRequest(const QString& version, const QString& requestName);
+    QbxmlRequest(const QString& version, const QString& requestName,
+                 const QString& messageSetId = QString());
 
     QXmlStreamWriter& xml() { return m_xml; }
     // Writes <name>text</name>.
@@ -17,6 +20,11 @@ public:
     void reference(const QString& aggregate, const QString& fullName);
 
     QByteArray finish();
+
+    // A message set without requests: with newId equal to oldId it asks for the stored answer
+    // of message set oldId; with newId empty it tells QuickBooks to forget that answer.
+    static QByteArray emptyMessageSet(const QString& version, const QString& oldId,
+                                      const QString& newId);
 
 private:
     QByteArray m_document;

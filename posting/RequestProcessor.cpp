@@ -55,16 +55,13 @@ QByteArray RequestProcessor::processRequest(const QByteArray& request) {
             m_buffer.clear();
             throw Failure(QbError::ConnectionLost,
                           QStringLiteral("The connection to QuickBooks was lost before it "
-                                         "answered. Check in QuickBooks whether the request "
-                                         "was carried out before trying again."));
+                                         "answered."));
         }
         if (deadline.hasExpired()) {
             m_socket.abort();
             m_buffer.clear();
             throw Failure(QbError::NoAnswer,
-                          QStringLiteral("QuickBooks did not answer within %1 seconds. Check in "
-                                         "QuickBooks whether the request was carried out before "
-                                         "trying again.")
+                          QStringLiteral("QuickBooks did not answer within %1 seconds.")
                               .arg(QLocale::c().toString(m_answerTimeoutMs / 1000.0, 'g', 3)));
         }
         m_socket.waitForReadyRead(

@@ -2,6 +2,7 @@
 // host: what is posted, what each row says afterwards, and what the company file holds.
 
 #include "QbHostProcess.h"
+#include "RequestRecorder.h"
 #include "TestSupport.h"
 
 #include "app/Module1.h"
@@ -10,7 +11,9 @@
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
 #include "posting/InvoicePosting.h"
+#include "posting/PostingJournal.h"
 #include "posting/QbChannel.h"
+#include "posting/QbxmlAnswer.h"
 #include "posting/RequestProcessor.h"
 #include "ui/frmCreateInvoices.h"
 
@@ -114,6 +117,8 @@ private slots:
     void longAndNonLatinCustomerNames();
 
     void createInvoicesThroughTheWindow();
+    void oddAnswersNeverAddAnInvoice_data();
+    void oddAnswersNeverAddAnInvoice();
 
 private:
     void run(Host& host);
@@ -123,6 +128,7 @@ private:
     InvoiceComponent* m_invoice = nullptr;
     CountingCustomer* m_customer = nullptr;
     BillingGrid* m_grid = nullptr;
+    PostingJournal m_journal;
 };
 
 void TestInvoicePosting::init() {
@@ -132,6 +138,7 @@ void TestInvoicePosting::init() {
     m_invoice = new InvoiceComponent(*m_processor);
     m_customer = new CountingCustomer(*m_processor);
     m_grid = new BillingGrid;
+    m_journal.clear();
 }
 
 void TestInvoicePosting::cleanup() {
@@ -143,7 +150,7 @@ void TestInvoicePosting::cleanup() {
 }
 
 void TestInvoicePosting::run(Host& host) {
-    InvoicePosting::CreateInvoices(host, *m_grid, *m_invoice, *m_customer, Items);
+    InvoicePosting::CreateInvoices(host, *m_grid, *m_invoice, *m_customer, Items, m_journal);
 }
 
 void TestInvoicePosting::answeredNoDoesNothing() {
@@ -351,7 +358,7 @@ void TestInvoicePosting::failedFollowUpNeverBillsTwice() {
                     "3/15/2027", ""}});
     Host host;
     host.box = 1;
-    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, Items);
+    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, Items, m_journal);
     QVERIFY2(resultOf(*m_grid, 1)
                  .startsWith(QStringLiteral("Successful, not marked to e-mail: Error 3170: ")),
              qPrintable(resultOf(*m_grid, 1)));
@@ -361,7 +368,7 @@ void TestInvoicePosting::failedFollowUpNeverBillsTwice() {
     QCOMPARE(invoices[0].value("is_to_be_printed").toBool(), true);
 
     // The next run skips the row whose invoice exists and goes on with the rest.
-    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, Items);
+    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, Items, m_journal);
     QCOMPARE(resultOf(*m_grid, 2), QStringLiteral("Successful"));
     invoices = refusing.invoices();
     QCOMPARE(invoices.size(), 2);
@@ -415,7 +422,7 @@ void TestInvoicePosting::longAndNonLatinCustomerNames() {
                     "3/15/2027", ""}});
     Host run;
     run.box = 1;
-    InvoicePosting::CreateInvoices(run, *m_grid, invoice, customer, Items);
+    InvoicePosting::CreateInvoices(run, *m_grid, invoice, customer, Items, m_journal);
     QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Successful"));
     QCOMPARE(resultOf(*m_grid, 2), QStringLiteral("Successful"));
     QCOMPARE(resultOf(*m_grid, 3), QStringLiteral("Successful"));
@@ -484,6 +491,52 @@ void TestInvoicePosting::createInvoicesThroughTheWindow() {
     QCOMPARE(host.invoices().size(), 13);
     Module1::dbConnection().close();
     qunsetenv("XDG_RUNTIME_DIR");
+}
+
+// Answers that make no sense stop the row with an error, and no invoice is asked for.
+void TestInvoicePosting::oddAnswersNeverAddAnInvoice_data() {
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("lostBefore");
+    QTest::addColumn<qint32>("number");
+    const QByteArray envelope = "<?xml version=\"1.0\"?><?qbxml version=\"3.0\"?><QBXML>";
+    QTest::newRow("status check without the stored requests")
+        << envelope + "<QBXMLMsgsRs messageSetStatusCode=\"0\"/></QBXML>" << true
+        << QbError::BadAnswer;
+    QTest::newRow("status check: other requests under the ID")
+        << envelope + "<QBXMLMsgsRs messageSetStatusCode=\"9001\"/></QBXML>" << true
+        << MessageSetStatus::OtherContent;
+    QTest::newRow("status check: answer not stored")
+        << envelope + "<QBXMLMsgsRs messageSetStatusCode=\"9005\"/></QBXML>" << true
+        << MessageSetStatus::NotStored;
+    QTest::newRow("query answer that does not parse")
+        << envelope + "<QBXMLMsgsRs><InvoiceQueryRs statusCode=" << false << QbError::BadAnswer;
+    QTest::newRow("query refused by the processor")
+        << QByteArray("<ProcessorError code=\"-2147220480\" message=\"x\"/>") << false
+        << QbError::ParseError;
+}
+
+void TestInvoicePosting::oddAnswersNeverAddAnInvoice() {
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, lostBefore);
+    QFETCH(qint32, number);
+    QTemporaryDir dir;
+    RequestRecorder recorder(dir.filePath(QStringLiteral("rec.sock")), answer);
+    recorder.startListening();
+    RequestProcessor processor(dir.filePath(QStringLiteral("rec.sock")));
+    InvoiceComponent invoice(processor);
+    CustomerComponent customer(processor);
+    fill(*m_grid, {{"True", "Birchwood Bakery", "B", "250", "06/15/2018", "Quarterly", "3/1/2027",
+                    "3/15/2027", ""}});
+    if (lostBefore)
+        m_journal.setUnanswered(1, {PostingJournal::newMessageSetId(),
+                                    PostingJournal::Unanswered::Add, QString(), false});
+    Host host;
+    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, Items, m_journal);
+    recorder.wait(10000);
+    const QString result = resultOf(*m_grid, 1);
+    QVERIFY2(result.startsWith(QStringLiteral("Error %1: ").arg(number)), qPrintable(result));
+    for (const QByteArray& request : recorder.requests)
+        QVERIFY2(!request.contains("<InvoiceAddRq"), request.constData());
 }
 
 QTEST_MAIN(TestInvoicePosting)

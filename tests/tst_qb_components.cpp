@@ -2,67 +2,24 @@
 // they write, element by element.
 
 #include "QbHostProcess.h"
+#include "RequestRecorder.h"
 #include "TestSupport.h"
 
 #include "app/Failure.h"
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
+#include "posting/PostingJournal.h"
 #include "posting/QbChannel.h"
 #include "posting/QbxmlAnswer.h"
 #include "posting/RequestProcessor.h"
 
 #include <QJsonArray>
-#include <QLocalServer>
-#include <QLocalSocket>
-#include <QSemaphore>
 #include <QTest>
-#include <QThread>
 #include <QXmlStreamReader>
 
 using TestSupport::failureOf;
 
 namespace {
-
-// A listener that records each request and answers it with a canned document, so that the
-// exact text a component writes can be read back.
-class RequestRecorder : public QThread {
-public:
-    RequestRecorder(const QString& path, QByteArray answer)
-        : m_path(path)
-        , m_answer(std::move(answer)) {}
-    QList<QByteArray> requests;
-
-protected:
-    void run() override {
-        QLocalServer server;
-        QLocalServer::removeServer(m_path);
-        server.listen(m_path);
-        m_ready.release();
-        if (!server.waitForNewConnection(10000))
-            return;
-        QLocalSocket* socket = server.nextPendingConnection();
-        QByteArray buffer, request;
-        while (socket->state() == QLocalSocket::ConnectedState && socket->waitForReadyRead(3000)) {
-            buffer += socket->readAll();
-            while (QbChannel::takeFrame(buffer, request)) {
-                requests << request;
-                socket->write(QbChannel::frame(m_answer));
-                socket->waitForBytesWritten(3000);
-            }
-        }
-    }
-
-public:
-    void startListening() {
-        start();
-        m_ready.acquire();
-    }
-
-private:
-    QString m_path;
-    QByteArray m_answer;
-    QSemaphore m_ready;
-};
 
 // The element names of a request's InvoiceAdd (or InvoiceMod), depth-first, and its version.
 QStringList elementsOf(const QByteArray& request, QString* version) {
@@ -110,6 +67,10 @@ private slots:
     void noHostIsCouldNotStart();
     void restartedHostIsFoundAgain();
     void refusesSecondHostOnSameSocket();
+
+    void hostKeepsMessageSetAnswers();
+    void hostFindsInvoicesByCustomerAndDate_data();
+    void hostFindsInvoicesByCustomerAndDate();
 
 private:
     void fillInvoice(InvoiceComponent& invoice, const QString& customer);
@@ -367,6 +328,83 @@ void TestQbComponents::refusesSecondHostOnSameSocket() {
     host.kill();
     QVERIFY(QFile::exists(host.socketPath()));
     QVERIFY(host.start());
+}
+
+// The host keeps the answer of every message set with its changes: a repeated set is answered
+// from the store, never carried out again; a status check reads the store; forgetting empties
+// it; an ID used for other requests, or too long, is refused for the whole set.
+void TestQbComponents::hostKeepsMessageSetAnswers() {
+    RequestProcessor processor(m_host->socketPath());
+    InvoiceComponent invoice(processor);
+    const int before = m_host->invoices().size();
+    const QString id = PostingJournal::newMessageSetId();
+    QCOMPARE(id.size(), 24);
+    QVERIFY(id != PostingJournal::newMessageSetId());
+    QVERIFY(!invoice.StoredAnswer(id)); // 9002: nothing stored yet
+
+    fillInvoice(invoice, QStringLiteral("Plain Customer"));
+    invoice.SetMessageSetId(id);
+    invoice.AddInvoice();
+    const QString added = invoice.AddedInvoiceId();
+    invoice.AddInvoice(); // the same set again: the stored answer, no second invoice
+    QCOMPARE(invoice.AddedInvoiceId(), added);
+    QCOMPARE(m_host->invoices().size(), before + 1);
+
+    const auto stored = invoice.StoredAnswer(id);
+    QVERIFY(stored);
+    invoice.ReadAddAnswer(*stored);
+    QCOMPARE(invoice.AddedInvoiceId(), added);
+
+    invoice.SetLineAmount(0, 1); // other requests under the same ID
+    QCOMPARE(failureOf([&] { invoice.AddInvoice(); }).number(), MessageSetStatus::OtherContent);
+    invoice.SetMessageSetId(QString(25, u'x'));
+    QCOMPARE(failureOf([&] { invoice.AddInvoice(); }).number(), MessageSetStatus::IdTooLong);
+    QCOMPARE(m_host->invoices().size(), before + 1);
+
+    invoice.ForgetMessageSet(id);
+    QVERIFY(!invoice.StoredAnswer(id));
+    invoice.ForgetMessageSet(id); // 600 for an ID that is not stored is no failure
+}
+
+void TestQbComponents::hostFindsInvoicesByCustomerAndDate_data() {
+    QTest::addColumn<QString>("customer");
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<int>("found");
+    QTest::newRow("two of the day") << "O'Brien \"Cafe\""
+                                    << "7/4/2031" << 2;
+    QTest::newRow("letter case of the name") << "o'brien \"cafe\""
+                                             << "7/4/2031" << 2;
+    QTest::newRow("another day") << "O'Brien \"Cafe\""
+                                 << "7/5/2031" << 0;
+    QTest::newRow("another customer") << "Plain Customer"
+                                      << "7/4/2031" << 0;
+    QTest::newRow("unknown customer (500)") << "Nobody Ltd"
+                                            << "7/4/2031" << 0;
+}
+
+void TestQbComponents::hostFindsInvoicesByCustomerAndDate() {
+    QFETCH(QString, customer);
+    QFETCH(QString, date);
+    QFETCH(int, found);
+    QbHostProcess host({"O'Brien \"Cafe\"", "Plain Customer"}, {"Membership Dues"});
+    QVERIFY(host.start());
+    RequestProcessor processor(host.socketPath());
+    InvoiceComponent invoice(processor);
+    for (int amount : {8333, 100}) {
+        fillInvoice(invoice, QStringLiteral("O'Brien \"Cafe\""));
+        invoice.SetTransactionDate(QStringLiteral("7/4/2031"));
+        invoice.SetLineAmount(0, amount);
+        invoice.AddInvoice();
+    }
+    const auto invoices = invoice.FindInvoices(customer, date);
+    QCOMPARE(invoices.size(), found);
+    if (found) {
+        QCOMPARE(invoices[0].lineCount, 1);
+        QCOMPARE(invoices[0].item, QStringLiteral("Membership Dues"));
+        QCOMPARE(invoices[0].description, QStringLiteral("Dues (3/5/2027 - 4/5/2027)"));
+        QCOMPARE(invoices[0].amount, QStringLiteral("83.33"));
+        QCOMPARE(invoices[1].amount, QStringLiteral("1.00"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestQbComponents)

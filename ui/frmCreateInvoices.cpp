@@ -215,7 +215,8 @@ void frmCreateInvoices::setBusy(bool busy) {
 
 void frmCreateInvoices::btnCreateInvoices_Click() {
     InvoicePosting::CreateInvoices(*this, *vsfgList, Invoice1, Customer1,
-                                   {Module1::chamberItemName(), Module1::foundationItemName()});
+                                   {Module1::chamberItemName(), Module1::foundationItemName()},
+                                   m_journal);
 }
 
 void frmCreateInvoices::btnRefresh_Click() {
@@ -234,6 +235,7 @@ void frmCreateInvoices::btnRefresh_Click() {
                            QStringLiteral("No Payment Selected"), MessageBoxes::OkOnly);
         return;
     }
+    m_journal.clear();
     m_filledOrganisation = LoadBillingList(*this, *vsfgList, Module1::dbConnection());
 }
 

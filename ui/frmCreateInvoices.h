@@ -4,6 +4,7 @@
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
 #include "posting/InvoicePosting.h"
+#include "posting/PostingJournal.h"
 #include "posting/RequestProcessor.h"
 
 #include <QWidget>
@@ -87,4 +88,6 @@ private:
 
     // The organisation the last fill was made for; none before the first fill.
     std::optional<QString> m_filledOrganisation;
+    // What the invoice runs of the list on screen know beyond the grid; a fill starts anew.
+    PostingJournal m_journal;
 };

@@ -22,6 +22,11 @@ const char* const Schema[] = {
     " description TEXT, quantity TEXT, amount TEXT, other1 TEXT)",
 };
 
+// Files made before answers were kept gain the table when they are opened.
+const char* const MessageSetTable =
+    "CREATE TABLE IF NOT EXISTS message_set (id TEXT PRIMARY KEY, checksum BLOB NOT NULL,"
+    " answer BLOB NOT NULL)";
+
 // Identifiers in QuickBooks' shape: a hexadecimal counter, a dash, the time of creation.
 QString newId(const QString& counter) {
     return QStringLiteral("%1-%2")
@@ -31,9 +36,12 @@ QString newId(const QString& counter) {
 }
 
 QString now() {
-    return QDateTime::currentDateTime()
-        .toOffsetFromUtc(QDateTime::currentDateTime().offsetFromUtc())
-        .toString(Qt::ISODate);
+    return QDateTime::currentDateTime().toString(Qt::ISODate);
+}
+
+// A line's identifier: the invoice's counter part, a dash, the line's number from 1.
+QString lineId(const QString& txnId, int lineNo) {
+    return QStringLiteral("%1-%2").arg(txnId.section(u'-', 0, 0)).arg(lineNo + 1);
 }
 } // namespace
 
@@ -43,6 +51,7 @@ void CompanyFile::create(const QString& path) {
     CompanyFile file(path);
     for (const char* statement : Schema)
         file.exec(QString::fromLatin1(statement));
+    file.exec(QString::fromLatin1(MessageSetTable));
 }
 
 CompanyFile::CompanyFile(const QString& path)
@@ -55,6 +64,8 @@ CompanyFile::CompanyFile(const QString& path)
     // per commit instead of several, and lets `qbhost invoices` read while the host serves.
     exec(QStringLiteral("PRAGMA journal_mode = WAL"));
     exec(QStringLiteral("PRAGMA synchronous = FULL"));
+    if (m_db.tables().contains(QStringLiteral("invoice")))
+        exec(QString::fromLatin1(MessageSetTable));
 }
 
 CompanyFile::~CompanyFile() {
@@ -82,19 +93,36 @@ QString CompanyFile::nextSequence(const QString& counter) {
     return query.value(0).toString();
 }
 
+void CompanyFile::begin() {
+    if (m_depth++ == 0)
+        exec(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+void CompanyFile::commit() {
+    if (--m_depth == 0)
+        exec(QStringLiteral("COMMIT"));
+}
+
+void CompanyFile::rollback() {
+    if (m_depth == 0)
+        return;
+    m_depth = 0;
+    exec(QStringLiteral("ROLLBACK"));
+}
+
 void CompanyFile::addCustomer(const QString& name, const QString& email) {
-    m_db.transaction();
+    begin();
     const QString id = newId(nextSequence("list"));
     exec(QStringLiteral("INSERT INTO customer VALUES (?, ?, ?, 1, ?, ?)"),
          {id, name, email.isEmpty() ? QVariant() : email, nextSequence("edit"), now()});
-    m_db.commit();
+    commit();
 }
 
 void CompanyFile::addItem(const QString& name) {
-    m_db.transaction();
+    begin();
     const QString id = newId(nextSequence("list"));
     exec(QStringLiteral("INSERT INTO item VALUES (?, ?)"), {id, name});
-    m_db.commit();
+    commit();
 }
 
 std::optional<CompanyFile::Customer> CompanyFile::customer(const QString& fullName) const {
@@ -118,7 +146,7 @@ bool CompanyFile::hasItem(const QString& fullName) const {
 }
 
 CompanyFile::Invoice CompanyFile::addInvoice(Invoice invoice) {
-    m_db.transaction();
+    begin();
     const QString number = nextSequence("txn");
     invoice.txnNumber = number.toLongLong();
     invoice.txnId = newId(number);
@@ -131,27 +159,27 @@ CompanyFile::Invoice CompanyFile::addInvoice(Invoice invoice) {
           invoice.customer, invoice.txnDate, invoice.dueDate, int(invoice.toBePrinted),
           int(invoice.toBeEmailed)});
     for (int i = 0; i < invoice.lines.size(); ++i) {
-        const Line& line = invoice.lines[i];
+        Line& line = invoice.lines[i];
+        line.txnLineId = lineId(invoice.txnId, i);
         exec(QStringLiteral("INSERT INTO invoice_line VALUES (?, ?, ?, ?, ?, ?, ?)"),
              {invoice.txnId, i, line.item, line.description, line.quantity, line.amount,
               line.other1});
     }
-    if (!m_db.commit())
-        throw std::runtime_error(qPrintable(m_db.lastError().text()));
+    commit();
     return invoice;
 }
 
 QList<CompanyFile::Line> CompanyFile::linesOf(const QString& txnId) const {
     QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT item, description, quantity, amount, other1 FROM "
-                                 "invoice_line WHERE txn_id = ? ORDER BY line_no"));
+    query.prepare(QStringLiteral("SELECT line_no, item, description, quantity, amount, other1 "
+                                 "FROM invoice_line WHERE txn_id = ? ORDER BY line_no"));
     query.addBindValue(txnId);
     query.exec();
     QList<Line> lines;
     while (query.next())
-        lines.append({query.value(0).toString(), query.value(1).toString(),
+        lines.append({lineId(txnId, query.value(0).toInt()), query.value(1).toString(),
                       query.value(2).toString(), query.value(3).toString(),
-                      query.value(4).toString()});
+                      query.value(4).toString(), query.value(5).toString()});
     return lines;
 }
 
@@ -187,15 +215,14 @@ std::optional<CompanyFile::Invoice> CompanyFile::invoice(const QString& txnId) c
 }
 
 CompanyFile::Invoice CompanyFile::updateInvoice(Invoice invoice) {
-    m_db.transaction();
+    begin();
     invoice.editSequence = nextSequence("edit");
     exec(
         QStringLiteral("UPDATE invoice SET edit_sequence = ?, customer = ?, txn_date = ?, "
                        "due_date = ?, is_to_be_printed = ?, is_to_be_emailed = ? WHERE txn_id = ?"),
         {invoice.editSequence, invoice.customer, invoice.txnDate, invoice.dueDate,
          int(invoice.toBePrinted), int(invoice.toBeEmailed), invoice.txnId});
-    if (!m_db.commit())
-        throw std::runtime_error(qPrintable(m_db.lastError().text()));
+    commit();
     return invoice;
 }
 
@@ -208,4 +235,48 @@ QList<CompanyFile::Invoice> CompanyFile::invoices() const {
     for (Invoice& invoice : all)
         invoice.lines = linesOf(invoice.txnId);
     return all;
+}
+
+QList<CompanyFile::Invoice> CompanyFile::invoicesOf(const QString& customer, const QString& from,
+                                                    const QString& to, int maxReturned) const {
+    QSqlQuery query(m_db);
+    query.prepare(InvoiceColumns +
+                  QStringLiteral(" WHERE customer = ? COLLATE NOCASE AND (? = '' OR txn_date >= ?)"
+                                 " AND (? = '' OR txn_date <= ?) ORDER BY seq LIMIT ?"));
+    for (const QVariant& value : {QVariant(customer), QVariant(from), QVariant(from), QVariant(to),
+                                  QVariant(to), QVariant(maxReturned > 0 ? maxReturned : -1)})
+        query.addBindValue(value);
+    if (!query.exec())
+        throw std::runtime_error(qPrintable(query.lastError().text()));
+    QList<Invoice> found;
+    while (query.next())
+        found.append(invoiceFrom(query));
+    for (Invoice& invoice : found)
+        invoice.lines = linesOf(invoice.txnId);
+    return found;
+}
+
+std::optional<CompanyFile::StoredAnswer>
+CompanyFile::storedAnswer(const QString& messageSetId) const {
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT checksum, answer FROM message_set WHERE id = ?"));
+    query.addBindValue(messageSetId);
+    if (!query.exec() || !query.next())
+        return std::nullopt;
+    return StoredAnswer{query.value(0).toByteArray(), query.value(1).toByteArray()};
+}
+
+void CompanyFile::storeAnswer(const QString& messageSetId, const StoredAnswer& stored) {
+    begin();
+    exec(QStringLiteral("INSERT OR REPLACE INTO message_set VALUES (?, ?, ?)"),
+         {messageSetId, stored.checksum, stored.answer});
+    commit();
+}
+
+bool CompanyFile::forgetAnswer(const QString& messageSetId) {
+    const bool known = storedAnswer(messageSetId).has_value();
+    begin();
+    exec(QStringLiteral("DELETE FROM message_set WHERE id = ?"), {messageSetId});
+    commit();
+    return known;
 }

@@ -5,8 +5,9 @@
 #include <QStringList>
 #include <optional>
 
-// A company file: customers, items and invoices in a SQLite file. Every change is committed
-// before the call that made it returns.
+// A company file: customers, items, invoices and the stored answers of message sets in a
+// SQLite file. Every change is committed before the call that made it returns, or with the
+// outermost transaction that encloses it.
 class CompanyFile {
 public:
     struct Customer {
@@ -18,6 +19,7 @@ public:
         QString timeCreated;
     };
     struct Line {
+        QString txnLineId;
         QString item;
         QString description;
         QString quantity;
@@ -54,6 +56,25 @@ public:
     // Stores the invoice's new header and a new edit sequence.
     Invoice updateInvoice(Invoice invoice);
     QList<Invoice> invoices() const;
+    // The invoices of a customer (any letter case) dated from..to (YYYY-MM-DD; empty for no
+    // bound), in creation order, at most maxReturned of them (0 for all).
+    QList<Invoice> invoicesOf(const QString& customer, const QString& from, const QString& to,
+                              int maxReturned) const;
+
+    // The answer kept for a message set, with the checksum of its requests.
+    struct StoredAnswer {
+        QByteArray checksum;
+        QByteArray answer;
+    };
+    std::optional<StoredAnswer> storedAnswer(const QString& messageSetId) const;
+    void storeAnswer(const QString& messageSetId, const StoredAnswer& stored);
+    // False when nothing was stored under the ID.
+    bool forgetAnswer(const QString& messageSetId);
+
+    // Changes between begin and commit are stored together or not at all; they nest.
+    void begin();
+    void commit();
+    void rollback();
 
 private:
     void exec(const QString& statement, const QVariantList& values = {}) const;
@@ -62,4 +83,5 @@ private:
 
     QString m_connection;
     QSqlDatabase m_db;
+    int m_depth = 0;
 };

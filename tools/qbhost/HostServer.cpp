@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QRegularExpression>
 #include <unistd.h>
 
 HostServer::HostServer(QbxmlHost& host, QObject* parent)
@@ -20,13 +21,16 @@ bool HostServer::setFault(const QString& fault) {
                                              {"garble", Fault::Garble},
                                              {"truncate", Fault::Truncate},
                                              {"mute", Fault::Mute}};
-    const QStringList parts = fault.split(u'@');
-    bool ok = false;
-    const int at = parts.size() == 2 ? parts[1].toInt(&ok) : 0;
-    if (!ok || at < 1 || !kinds.contains(parts[0]))
+    static const QRegularExpression form(QStringLiteral("^([a-z-]+)@([0-9]+)(?::([A-Za-z]+))?$"));
+    const auto match = form.match(fault);
+    const int at = match.captured(2).toInt();
+    const QString request =
+        match.captured(3).isEmpty() ? QStringLiteral("InvoiceAdd") : match.captured(3);
+    if (!match.hasMatch() || at < 1 || !kinds.contains(match.captured(1)))
         return false;
-    m_fault = kinds.value(parts[0]);
+    m_fault = kinds.value(match.captured(1));
     m_faultAt = at;
+    m_faultRequest = QByteArray("<") + request.toLatin1() + "Rq";
     return true;
 }
 
@@ -64,7 +68,8 @@ void HostServer::serve(QLocalSocket* socket) {
     QByteArray request;
     try {
         while (QbChannel::takeFrame(buffer, request)) {
-            const bool faulty = request.contains("<InvoiceAddRq") && ++m_invoicesAdded == m_faultAt;
+            const bool faulty = m_fault != Fault::None && request.contains(m_faultRequest) &&
+                                ++m_faultCount == m_faultAt;
             const Fault fault = faulty ? m_fault : Fault::None;
             if (fault == Fault::DieBeforeStore)
                 ::_exit(3);

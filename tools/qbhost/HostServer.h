@@ -13,14 +13,15 @@ class QLocalSocket;
 class HostServer : public QObject {
     Q_OBJECT
 public:
-    // Failures to rehearse at the Nth invoice that is added: the host ends before storing it,
-    // or after storing it but before answering; or it answers with a document that is no XML,
-    // with half a frame, or not at all.
+    // Failures to rehearse at the Nth request of a kind (InvoiceAdd unless named): the host
+    // ends before carrying it out, or after storing it but before answering; or it answers
+    // with a document that is no XML, with half a frame, or not at all.
     enum class Fault { None, DieBeforeStore, DieAfterStore, Garble, Truncate, Mute };
 
     explicit HostServer(QbxmlHost& host, QObject* parent = nullptr);
 
-    // "die-before-store@3" and the like; false for a text that names no fault.
+    // "die-before-store@3", "mute@2:InvoiceMod" and the like; false for a text that names no
+    // fault.
     bool setFault(const QString& fault);
 
     // Refuses when another host answers on path; a socket file left by a host that died is
@@ -36,5 +37,6 @@ private:
     QHash<QLocalSocket*, QByteArray> m_buffers;
     Fault m_fault = Fault::None;
     int m_faultAt = 0;
-    int m_invoicesAdded = 0;
+    QByteArray m_faultRequest;
+    int m_faultCount = 0;
 };

@@ -2,7 +2,9 @@
 
 #include "CompanyFile.h"
 
+#include <QCryptographicHash>
 #include <QDate>
+#include <QDateTime>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -10,24 +12,8 @@
 #include <stdexcept>
 #include <vector>
 
-namespace {
-
-constexpr qint32 ParseError = -2147220480;
-const QString ParseMessage =
-    QStringLiteral("QuickBooks found an error when parsing the provided XML text stream.");
-
-// A request that does not parse: the processor refuses the whole document.
-struct NotParsed {
-    QString detail;
-};
-
-// A request that parses but cannot be carried out: its answer carries the status.
-struct Refused {
-    qint32 code;
-    QString message;
-};
-
-struct Node {
+// One element of a request, with its children.
+struct QbxmlHost::Node {
     QString name;
     QString text;
     QXmlStreamAttributes attributes;
@@ -43,6 +29,24 @@ struct Node {
         const Node* c = child(childName);
         return c ? c->text : QString();
     }
+};
+
+namespace {
+using Node = QbxmlHost::Node;
+
+constexpr qint32 ParseError = -2147220480;
+const QString ParseMessage =
+    QStringLiteral("QuickBooks found an error when parsing the provided XML text stream.");
+
+// A request that does not parse: the processor refuses the whole document.
+struct NotParsed {
+    QString detail;
+};
+
+// A request that parses but cannot be carried out: its answer carries the status.
+struct Refused {
+    qint32 code;
+    QString message;
 };
 
 std::unique_ptr<Node> readNode(QXmlStreamReader& xml) {
@@ -153,33 +157,87 @@ QString fullNameOf(const Node& parent, const QString& aggregate) {
     return name->text;
 }
 
-void writeInvoice(QXmlStreamWriter& out, const CompanyFile::Invoice& invoice) {
+// A date-time as QuickBooks writes it: local time with its offset from UTC.
+QString qbDateTime(const QString& stored) {
+    QDateTime time = QDateTime::fromString(stored, Qt::ISODate);
+    if (!time.isValid())
+        return stored;
+    time = time.toLocalTime();
+    const int offset = time.offsetFromUtc();
+    const int minutes = qAbs(offset) / 60;
+    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+           QStringLiteral("%1%2:%3")
+               .arg(offset < 0 ? u'-' : u'+')
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+// An amount as QuickBooks writes it: two decimals.
+QString qbAmount(const QString& stored) {
+    const int point = stored.indexOf(u'.');
+    if (stored.isEmpty())
+        return stored;
+    if (point < 0)
+        return stored + QStringLiteral(".00");
+    return stored.leftJustified(point + 3, u'0');
+}
+
+void writeRef(QXmlStreamWriter& out, const QString& aggregate, const QString& fullName) {
+    out.writeStartElement(aggregate);
+    out.writeTextElement(QStringLiteral("FullName"), fullName);
+    out.writeEndElement();
+}
+
+const char* boolText(bool value) {
+    return value ? "true" : "false";
+}
+
+// An InvoiceRet in the format's element order; lines where the request asked for them.
+void writeInvoice(QXmlStreamWriter& out, const CompanyFile::Invoice& invoice, bool withLines) {
     out.writeStartElement(QStringLiteral("InvoiceRet"));
     out.writeTextElement(QStringLiteral("TxnID"), invoice.txnId);
-    out.writeTextElement(QStringLiteral("TimeCreated"), invoice.timeCreated);
+    out.writeTextElement(QStringLiteral("TimeCreated"), qbDateTime(invoice.timeCreated));
+    out.writeTextElement(QStringLiteral("TimeModified"), qbDateTime(invoice.timeCreated));
     out.writeTextElement(QStringLiteral("EditSequence"), invoice.editSequence);
     out.writeTextElement(QStringLiteral("TxnNumber"), QString::number(invoice.txnNumber));
-    out.writeStartElement(QStringLiteral("CustomerRef"));
-    out.writeTextElement(QStringLiteral("FullName"), invoice.customer);
-    out.writeEndElement();
+    writeRef(out, QStringLiteral("CustomerRef"), invoice.customer);
     if (!invoice.txnDate.isEmpty())
         out.writeTextElement(QStringLiteral("TxnDate"), invoice.txnDate);
     if (!invoice.dueDate.isEmpty())
         out.writeTextElement(QStringLiteral("DueDate"), invoice.dueDate);
-    out.writeTextElement(QStringLiteral("IsToBePrinted"), invoice.toBePrinted ? "true" : "false");
-    out.writeTextElement(QStringLiteral("IsToBeEmailed"), invoice.toBeEmailed ? "true" : "false");
+    out.writeTextElement(QStringLiteral("IsToBePrinted"), boolText(invoice.toBePrinted));
+    out.writeTextElement(QStringLiteral("IsToBeEmailed"), boolText(invoice.toBeEmailed));
     for (const auto& line : invoice.lines) {
+        if (!withLines)
+            break;
         out.writeStartElement(QStringLiteral("InvoiceLineRet"));
-        out.writeStartElement(QStringLiteral("ItemRef"));
-        out.writeTextElement(QStringLiteral("FullName"), line.item);
-        out.writeEndElement();
-        out.writeTextElement(QStringLiteral("Desc"), line.description);
-        out.writeTextElement(QStringLiteral("Quantity"), line.quantity);
-        out.writeTextElement(QStringLiteral("Amount"), line.amount);
+        out.writeTextElement(QStringLiteral("TxnLineID"), line.txnLineId);
+        writeRef(out, QStringLiteral("ItemRef"), line.item);
+        if (!line.description.isEmpty())
+            out.writeTextElement(QStringLiteral("Desc"), line.description);
+        if (!line.quantity.isEmpty())
+            out.writeTextElement(QStringLiteral("Quantity"), line.quantity);
+        if (!line.amount.isEmpty())
+            out.writeTextElement(QStringLiteral("Amount"), qbAmount(line.amount));
         if (!line.other1.isEmpty())
             out.writeTextElement(QStringLiteral("Other1"), line.other1);
         out.writeEndElement();
     }
+    out.writeEndElement();
+}
+
+void writeCustomer(QXmlStreamWriter& out, const CompanyFile::Customer& customer) {
+    out.writeStartElement(QStringLiteral("CustomerRet"));
+    out.writeTextElement(QStringLiteral("ListID"), customer.listId);
+    out.writeTextElement(QStringLiteral("TimeCreated"), qbDateTime(customer.timeCreated));
+    out.writeTextElement(QStringLiteral("TimeModified"), qbDateTime(customer.timeCreated));
+    out.writeTextElement(QStringLiteral("EditSequence"), customer.editSequence);
+    out.writeTextElement(QStringLiteral("Name"), customer.name);
+    out.writeTextElement(QStringLiteral("FullName"), customer.name);
+    out.writeTextElement(QStringLiteral("IsActive"), boolText(customer.active));
+    out.writeTextElement(QStringLiteral("Sublevel"), QStringLiteral("0"));
+    if (!customer.email.isEmpty())
+        out.writeTextElement(QStringLiteral("Email"), customer.email);
     out.writeEndElement();
 }
 
@@ -230,14 +288,60 @@ void notFound(const QString& what) {
                            .arg(what)};
 }
 
+// A stable text of a message set's requests, whose checksum tells a repeated message set from
+// another one sent under the same ID.
+void canonical(const Node& node, QByteArray& out) {
+    out += node.name.toUtf8() + '\x1f';
+    QStringList attributes;
+    for (const auto& attribute : node.attributes)
+        attributes << attribute.qualifiedName().toString() + u'=' + attribute.value().toString();
+    attributes.sort();
+    out += attributes.join(u'\x1e').toUtf8() + '\x1f' + node.text.toUtf8() + '\x1f';
+    for (const auto& child : node.children)
+        canonical(*child, out);
+    out += '\x1d';
+}
+
+QByteArray checksumOf(const Node& messages) {
+    QByteArray text;
+    for (const auto& request : messages.children)
+        canonical(*request, text);
+    return QCryptographicHash::hash(text, QCryptographicHash::Sha256);
+}
+
+void startAnswer(QXmlStreamWriter& out, const QString& version) {
+    out.setAutoFormatting(true);
+    out.writeStartDocument();
+    out.writeProcessingInstruction(QStringLiteral("qbxml"),
+                                   QStringLiteral("version=\"%1\"").arg(version));
+    out.writeStartElement(QStringLiteral("QBXML"));
+    out.writeStartElement(QStringLiteral("QBXMLMsgsRs"));
+}
+
+// An answer about the message set as a whole, without answers of requests.
+QByteArray messageSetAnswer(const QString& version, const QString& newId, qint32 status) {
+    QByteArray document;
+    QXmlStreamWriter out(&document);
+    startAnswer(out, version);
+    if (!newId.isEmpty())
+        out.writeAttribute(QStringLiteral("newMessageSetID"), newId);
+    out.writeAttribute(QStringLiteral("messageSetStatusCode"), QString::number(status));
+    out.writeEndDocument();
+    return document;
+}
+
+QString severityOf(qint32 code) {
+    if (code == 0 || code == 1)
+        return QStringLiteral("Info");
+    return code < 1000 ? QStringLiteral("Warn") : QStringLiteral("Error");
+}
+
 } // namespace
 
 QbxmlHost::QbxmlHost(CompanyFile& file)
     : m_file(file) {}
 
 QByteArray QbxmlHost::answer(const QByteArray& request) {
-    QByteArray document;
-    QXmlStreamWriter out(&document);
     try {
         const Document doc = parse(request);
         const Node* messages = doc.root->child(QStringLiteral("QBXMLMsgsRq"));
@@ -246,121 +350,216 @@ QByteArray QbxmlHost::answer(const QByteArray& request) {
         for (const auto& rq : messages->children)
             if (!known.contains(rq->name))
                 throw NotParsed{QStringLiteral("unknown request %1").arg(rq->name)};
-
-        out.setAutoFormatting(true);
-        out.writeStartDocument();
-        out.writeProcessingInstruction(QStringLiteral("qbxml"),
-                                       QStringLiteral("version=\"%1\"").arg(doc.versionText));
-        out.writeStartElement(QStringLiteral("QBXML"));
-        out.writeStartElement(QStringLiteral("QBXMLMsgsRs"));
-        for (const auto& rq : messages->children) {
-            const QString kind = rq->name.chopped(2); // "InvoiceAdd"
-            const QString rsName = kind + QStringLiteral("Rs");
-            // Checked and carried out before anything of its answer is written.
-            std::optional<CompanyFile::Invoice> invoiceRet;
-            std::optional<CompanyFile::Customer> customerRet;
-            Refused status{0, QStringLiteral("Status OK")};
-            try {
-                if (m_refused.contains(kind))
-                    throw Refused{3170, QStringLiteral("There was an error when saving the %1 "
-                                                       "request. The company file refused it.")
-                                            .arg(kind)};
-                if (kind == u"InvoiceAdd") {
-                    const Node* add = rq->child(QStringLiteral("InvoiceAdd"));
-                    if (!add || rq->children.size() != 1)
-                        throw NotParsed{QStringLiteral("InvoiceAddRq holds one InvoiceAdd")};
-                    invoiceRet = m_file.addInvoice(invoiceToAdd(*add, doc.version, m_file));
-                } else if (kind == u"InvoiceQuery") {
-                    checkOrder(*rq, {"TxnID"}, {}, {}, doc.version);
-                    const QString id = rq->childText(QStringLiteral("TxnID"));
-                    invoiceRet = m_file.invoice(id);
-                    if (!invoiceRet)
-                        notFound(id);
-                } else if (kind == u"InvoiceMod") {
-                    const Node* mod = rq->child(QStringLiteral("InvoiceMod"));
-                    if (!mod)
-                        throw NotParsed{QStringLiteral("InvoiceModRq holds one InvoiceMod")};
-                    checkOrder(*mod,
-                               {"TxnID", "EditSequence", "CustomerRef", "TxnDate", "DueDate",
-                                "IsToBePrinted", "IsToBeEmailed"},
-                               {}, {"IsToBeEmailed"}, doc.version);
-                    if (!mod->child(QStringLiteral("TxnID")) ||
-                        !mod->child(QStringLiteral("EditSequence")))
-                        throw NotParsed{QStringLiteral("InvoiceMod needs TxnID and EditSequence")};
-                    const QString id = mod->childText(QStringLiteral("TxnID"));
-                    auto current = m_file.invoice(id);
-                    if (!current)
-                        throw Refused{3120, QStringLiteral("Object \"%1\" specified in the request "
-                                                           "cannot be found.")
-                                                .arg(id)};
-                    const QString sequence = mod->childText(QStringLiteral("EditSequence"));
-                    if (sequence != current->editSequence)
-                        throw Refused{3200, QStringLiteral("The provided edit sequence \"%1\" is "
-                                                           "out-of-date.")
-                                                .arg(sequence)};
-                    if (mod->child(QStringLiteral("CustomerRef"))) {
-                        current->customer = fullNameOf(*mod, QStringLiteral("CustomerRef"));
-                        if (!m_file.customer(current->customer))
-                            throw invalidReference(QStringLiteral("Customer"), current->customer);
-                    }
-                    if (mod->child(QStringLiteral("TxnDate")))
-                        current->txnDate = readDate(*mod, QStringLiteral("TxnDate"));
-                    if (mod->child(QStringLiteral("DueDate")))
-                        current->dueDate = readDate(*mod, QStringLiteral("DueDate"));
-                    if (const Node* p = mod->child(QStringLiteral("IsToBePrinted")))
-                        current->toBePrinted = readBool(p, p->name);
-                    if (const Node* e = mod->child(QStringLiteral("IsToBeEmailed")))
-                        current->toBeEmailed = readBool(e, e->name);
-                    invoiceRet = m_file.updateInvoice(*current);
-                } else {
-                    checkOrder(*rq, {"FullName"}, {}, {}, doc.version);
-                    const QString name = rq->childText(QStringLiteral("FullName"));
-                    customerRet = m_file.customer(name);
-                    if (!customerRet)
-                        notFound(name);
-                }
-            } catch (const Refused& refused) {
-                status = refused;
-            }
-
-            out.writeStartElement(rsName);
-            out.writeAttribute(QStringLiteral("requestID"),
-                               rq->attributes.value(QLatin1String("requestID")).toString());
-            out.writeAttribute(QStringLiteral("statusCode"), QString::number(status.code));
-            out.writeAttribute(QStringLiteral("statusSeverity"),
-                               status.code == 0     ? QStringLiteral("Info")
-                               : status.code < 1000 ? QStringLiteral("Warn")
-                                                    : QStringLiteral("Error"));
-            out.writeAttribute(QStringLiteral("statusMessage"), status.message);
-            if (invoiceRet)
-                writeInvoice(out, *invoiceRet);
-            if (customerRet) {
-                out.writeStartElement(QStringLiteral("CustomerRet"));
-                out.writeTextElement(QStringLiteral("ListID"), customerRet->listId);
-                out.writeTextElement(QStringLiteral("TimeCreated"), customerRet->timeCreated);
-                out.writeTextElement(QStringLiteral("EditSequence"), customerRet->editSequence);
-                out.writeTextElement(QStringLiteral("Name"), customerRet->name);
-                out.writeTextElement(QStringLiteral("FullName"), customerRet->name);
-                out.writeTextElement(QStringLiteral("IsActive"),
-                                     customerRet->active ? "true" : "false");
-                if (!customerRet->email.isEmpty())
-                    out.writeTextElement(QStringLiteral("Email"), customerRet->email);
-                out.writeEndElement();
-            }
-            out.writeEndElement();
-            if (status.code != 0 &&
-                messages->attributes.value(QLatin1String("onError")) != u"continueOnError")
-                break;
+        const QString newId =
+            messages->attributes.value(QLatin1String("newMessageSetID")).toString();
+        const QString oldId =
+            messages->attributes.value(QLatin1String("oldMessageSetID")).toString();
+        if (!oldId.isEmpty()) {
+            if (!messages->children.empty())
+                throw NotParsed{
+                    QStringLiteral("a message set with oldMessageSetID holds no requests")};
+            if (newId.isEmpty()) // forget the stored answer
+                return messageSetAnswer(doc.versionText, QString(),
+                                        m_file.forgetAnswer(oldId) ? 0 : 600);
+            if (newId != oldId)
+                throw NotParsed{QStringLiteral("a status check names one message set")};
+            const auto stored = m_file.storedAnswer(oldId);
+            return stored ? stored->answer : messageSetAnswer(doc.versionText, newId, 9002);
         }
-        out.writeEndDocument();
+        QByteArray checksum;
+        if (!newId.isEmpty()) {
+            if (newId.size() > 24)
+                return messageSetAnswer(doc.versionText, newId, 9004);
+            checksum = checksumOf(*messages);
+            if (const auto stored = m_file.storedAnswer(newId))
+                return stored->checksum == checksum
+                           ? stored->answer
+                           : messageSetAnswer(doc.versionText, newId, 9001);
+        }
+        // A message set is carried out whole or not at all, and its answer is stored in the
+        // same transaction as the changes it reports, so that a host that dies after the
+        // commit still knows it.
+        m_file.begin();
+        try {
+            const QByteArray answer = carryOut(doc.versionText, doc.version, *messages, newId);
+            if (!newId.isEmpty())
+                m_file.storeAnswer(newId, {checksum, answer});
+            m_file.commit();
+            return answer;
+        } catch (...) {
+            m_file.rollback();
+            throw;
+        }
     } catch (const NotParsed& notParsed) {
-        document.clear();
+        m_file.rollback();
+        QByteArray document;
         QXmlStreamWriter error(&document);
         error.writeStartDocument();
         error.writeEmptyElement(QStringLiteral("ProcessorError"));
         error.writeAttribute(QStringLiteral("code"), QString::number(ParseError));
         error.writeAttribute(QStringLiteral("message"), ParseMessage + u' ' + notParsed.detail);
         error.writeEndDocument();
+        return document;
     }
+}
+
+QList<CompanyFile::Invoice> QbxmlHost::queryInvoices(const Node& rq, double version,
+                                                     bool& withLines) {
+    checkOrder(rq,
+               {"TxnID", "RefNumber", "MaxReturned", "ModifiedDateRangeFilter",
+                "TxnDateRangeFilter", "EntityFilter", "AccountFilter", "RefNumberFilter",
+                "RefNumberRangeFilter", "CurrencyFilter", "PaidStatus", "IncludeLineItems",
+                "IncludeLinkedTxns", "IncludeRetElement", "OwnerID"},
+               {"TxnID", "RefNumber", "IncludeRetElement", "OwnerID"}, {}, version);
+    for (const char* unserved : {"RefNumber", "ModifiedDateRangeFilter", "AccountFilter",
+                                 "RefNumberFilter", "RefNumberRangeFilter", "CurrencyFilter",
+                                 "PaidStatus", "IncludeLinkedTxns", "IncludeRetElement", "OwnerID"})
+        if (rq.child(QLatin1String(unserved)))
+            throw NotParsed{QStringLiteral("qbhost does not serve %1").arg(unserved)};
+    const Node* lines = rq.child(QStringLiteral("IncludeLineItems"));
+    withLines = lines && readBool(lines, lines->name);
+
+    QList<CompanyFile::Invoice> found;
+    if (rq.child(QStringLiteral("TxnID"))) {
+        if (rq.children.front()->name != u"TxnID" || rq.child(QStringLiteral("MaxReturned")) ||
+            rq.child(QStringLiteral("TxnDateRangeFilter")) ||
+            rq.child(QStringLiteral("EntityFilter")))
+            throw NotParsed{QStringLiteral("TxnID cannot be combined with filters")};
+        for (const auto& child : rq.children) {
+            if (child->name != u"TxnID")
+                continue;
+            const auto invoice = m_file.invoice(child->text);
+            if (!invoice)
+                notFound(child->text);
+            found.append(*invoice);
+        }
+        return found;
+    }
+    int maxReturned = 0;
+    if (const Node* max = rq.child(QStringLiteral("MaxReturned"))) {
+        bool ok = false;
+        maxReturned = max->text.toInt(&ok);
+        if (!ok || maxReturned < 1)
+            throw NotParsed{QStringLiteral("MaxReturned is no positive number: %1").arg(max->text)};
+    }
+    QString from, to;
+    if (const Node* range = rq.child(QStringLiteral("TxnDateRangeFilter"))) {
+        checkOrder(*range, {"FromTxnDate", "ToTxnDate"}, {}, {}, version);
+        from = readDate(*range, QStringLiteral("FromTxnDate"));
+        to = readDate(*range, QStringLiteral("ToTxnDate"));
+    }
+    const Node* entity = rq.child(QStringLiteral("EntityFilter"));
+    if (!entity)
+        throw NotParsed{QStringLiteral("qbhost serves invoice queries by TxnID or EntityFilter")};
+    checkOrder(*entity, {"FullName"}, {"FullName"}, {}, version);
+    if (entity->children.empty())
+        throw NotParsed{QStringLiteral("EntityFilter names no FullName")};
+    for (const auto& name : entity->children) {
+        if (!m_file.customer(name->text))
+            notFound(name->text);
+        found += m_file.invoicesOf(name->text, from, to, maxReturned);
+    }
+    if (found.isEmpty())
+        throw Refused{1, QStringLiteral("A query request did not find a matching object in "
+                                        "QuickBooks")};
+    return found;
+}
+
+QByteArray QbxmlHost::carryOut(const QString& versionText, double version, const Node& messages,
+                               const QString& messageSetId) {
+    QByteArray document;
+    QXmlStreamWriter out(&document);
+    startAnswer(out, versionText);
+    if (!messageSetId.isEmpty()) {
+        out.writeAttribute(QStringLiteral("newMessageSetID"), messageSetId);
+        out.writeAttribute(QStringLiteral("messageSetStatusCode"), QStringLiteral("0"));
+    }
+    for (const auto& rq : messages.children) {
+        const QString kind = rq->name.chopped(2); // "InvoiceAdd"
+        // Checked and carried out before anything of its answer is written.
+        QList<CompanyFile::Invoice> invoiceRets;
+        bool withLines = true;
+        std::optional<CompanyFile::Customer> customerRet;
+        Refused status{0, QStringLiteral("Status OK")};
+        try {
+            if (m_refused.contains(kind))
+                throw Refused{3170, QStringLiteral("There was an error when saving the %1 "
+                                                   "request. The company file refused it.")
+                                        .arg(kind)};
+            if (kind == u"InvoiceAdd") {
+                const Node* add = rq->child(QStringLiteral("InvoiceAdd"));
+                if (!add || rq->children.size() != 1)
+                    throw NotParsed{QStringLiteral("InvoiceAddRq holds one InvoiceAdd")};
+                invoiceRets << m_file.addInvoice(invoiceToAdd(*add, version, m_file));
+            } else if (kind == u"InvoiceQuery") {
+                invoiceRets = queryInvoices(*rq, version, withLines);
+            } else if (kind == u"InvoiceMod") {
+                invoiceRets << modifyInvoice(*rq, version);
+            } else {
+                checkOrder(*rq, {"FullName"}, {}, {}, version);
+                const QString name = rq->childText(QStringLiteral("FullName"));
+                customerRet = m_file.customer(name);
+                if (!customerRet)
+                    notFound(name);
+            }
+        } catch (const Refused& refused) {
+            status = refused;
+            invoiceRets.clear();
+        }
+
+        out.writeStartElement(kind + QStringLiteral("Rs"));
+        const QString requestId = rq->attributes.value(QLatin1String("requestID")).toString();
+        if (!requestId.isEmpty())
+            out.writeAttribute(QStringLiteral("requestID"), requestId);
+        out.writeAttribute(QStringLiteral("statusCode"), QString::number(status.code));
+        out.writeAttribute(QStringLiteral("statusSeverity"), severityOf(status.code));
+        out.writeAttribute(QStringLiteral("statusMessage"), status.message);
+        for (const auto& invoice : invoiceRets)
+            writeInvoice(out, invoice, withLines);
+        if (customerRet)
+            writeCustomer(out, *customerRet);
+        out.writeEndElement();
+        if (status.code != 0 && status.code != 1 &&
+            messages.attributes.value(QLatin1String("onError")) != u"continueOnError")
+            break;
+    }
+    out.writeEndDocument();
     return document;
+}
+
+CompanyFile::Invoice QbxmlHost::modifyInvoice(const Node& rq, double version) {
+    const Node* mod = rq.child(QStringLiteral("InvoiceMod"));
+    if (!mod)
+        throw NotParsed{QStringLiteral("InvoiceModRq holds one InvoiceMod")};
+    checkOrder(*mod,
+               {"TxnID", "EditSequence", "CustomerRef", "TxnDate", "DueDate", "IsToBePrinted",
+                "IsToBeEmailed"},
+               {}, {"IsToBeEmailed"}, version);
+    if (!mod->child(QStringLiteral("TxnID")) || !mod->child(QStringLiteral("EditSequence")))
+        throw NotParsed{QStringLiteral("InvoiceMod needs TxnID and EditSequence")};
+    const QString id = mod->childText(QStringLiteral("TxnID"));
+    auto current = m_file.invoice(id);
+    if (!current)
+        throw Refused{
+            3120,
+            QStringLiteral("Object \"%1\" specified in the request cannot be found.").arg(id)};
+    const QString sequence = mod->childText(QStringLiteral("EditSequence"));
+    if (sequence != current->editSequence)
+        throw Refused{
+            3200,
+            QStringLiteral("The provided edit sequence \"%1\" is out-of-date.").arg(sequence)};
+    if (mod->child(QStringLiteral("CustomerRef"))) {
+        current->customer = fullNameOf(*mod, QStringLiteral("CustomerRef"));
+        if (!m_file.customer(current->customer))
+            throw invalidReference(QStringLiteral("Customer"), current->customer);
+    }
+    if (mod->child(QStringLiteral("TxnDate")))
+        current->txnDate = readDate(*mod, QStringLiteral("TxnDate"));
+    if (mod->child(QStringLiteral("DueDate")))
+        current->dueDate = readDate(*mod, QStringLiteral("DueDate"));
+    if (const Node* p = mod->child(QStringLiteral("IsToBePrinted")))
+        current->toBePrinted = readBool(p, p->name);
+    if (const Node* e = mod->child(QStringLiteral("IsToBeEmailed")))
+        current->toBeEmailed = readBool(e, e->name);
+    return m_file.updateInvoice(*current);
 }

@@ -30,6 +30,7 @@ int usage() {
                "       qbhost add-customer FILE NAME [--email ADDRESS]\n"
                "       qbhost add-item FILE NAME\n"
                "       qbhost serve FILE [--socket PATH] [--refuse REQUEST]... [--fault KIND@N]\n"
+               "         KIND@N[:REQUEST]: at the Nth request of that kind (InvoiceAdd)\n"
                "         KIND: die-before-store, die-after-store, garble, truncate, mute\n"
                "       qbhost invoices FILE\n",
                stderr);

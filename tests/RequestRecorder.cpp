@@ -1,0 +1,34 @@
+#include "RequestRecorder.h"
+
+#include "posting/QbChannel.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+
+RequestRecorder::RequestRecorder(const QString& path, QByteArray answer)
+    : m_path(path)
+    , m_answer(std::move(answer)) {}
+
+void RequestRecorder::startListening() {
+    start();
+    m_ready.acquire();
+}
+
+void RequestRecorder::run() {
+    QLocalServer server;
+    QLocalServer::removeServer(m_path);
+    server.listen(m_path);
+    m_ready.release();
+    if (!server.waitForNewConnection(10000))
+        return;
+    QLocalSocket* socket = server.nextPendingConnection();
+    QByteArray buffer, request;
+    while (socket->state() == QLocalSocket::ConnectedState && socket->waitForReadyRead(1000)) {
+        buffer += socket->readAll();
+        while (QbChannel::takeFrame(buffer, request)) {
+            requests << request;
+            socket->write(QbChannel::frame(m_answer));
+            socket->waitForBytesWritten(3000);
+        }
+    }
+}
