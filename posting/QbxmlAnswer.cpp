@@ -125,8 +125,11 @@ QbxmlAnswer QbxmlAnswer::read(const QByteArray& document, const QString& respons
         throw badAnswer(xml.errorString());
     if (!found)
         throw badAnswer(QStringLiteral("no %1 in it").arg(responseName));
+    // A warning that comes with records (QuickBooks' way of saying "done, but note this") is
+    // read like an OK; one without records is the failure it reports, unless the caller takes
+    // "nothing found" as an answer.
     const bool warning = answer.statusSeverity == u"Info" || answer.statusSeverity == u"Warn";
-    if (answer.statusCode != 0 && !(acceptWarnings && warning))
+    if (answer.statusCode != 0 && !(warning && (acceptWarnings || !answer.records.isEmpty())))
         throw Failure(answer.statusCode, answer.statusMessage);
     return answer;
 }

@@ -49,7 +49,8 @@ struct QbxmlAnswer {
 
     // Reads the answer named responseName ("InvoiceAddRs"). Throws Failure for a processor
     // error, an answer that cannot be read, a message set that was not carried out, or a
-    // status other than 0 (with warnings accepted: a status of severity Error).
+    // status other than 0, except a warning that comes with records, and any warning (no
+    // records found) where acceptWarnings is set.
     static QbxmlAnswer read(const QByteArray& document, const QString& responseName,
                             bool acceptWarnings = false);
 

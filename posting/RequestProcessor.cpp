@@ -40,6 +40,7 @@ bool RequestProcessor::takeAnswer(QByteArray& answer) {
 
 QByteArray RequestProcessor::processRequest(const QByteArray& request) {
     connectIfNeeded();
+    ++m_requestsSent;
     m_socket.write(QbChannel::frame(request));
     if (!m_socket.waitForBytesWritten(m_answerTimeoutMs) && m_socket.bytesToWrite() > 0) {
         m_socket.abort();

@@ -16,6 +16,8 @@ public:
     QByteArray processRequest(const QByteArray& request);
 
     void setAnswerTimeoutMs(int ms) { m_answerTimeoutMs = ms; }
+    // How many requests were handed over so far.
+    qint64 requestsSent() const { return m_requestsSent; }
     const QString& socketPath() const { return m_socketPath; }
 
 private:
@@ -26,4 +28,5 @@ private:
     QLocalSocket m_socket;
     QByteArray m_buffer;
     int m_answerTimeoutMs = 60000;
+    qint64 m_requestsSent = 0;
 };

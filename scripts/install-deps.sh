@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libqt6sql6-odbc libqt6sql6-sqlite
     unixodbc libsqliteodbc sqlite3 tdsodbc
-    fonts-dejavu-core poppler-utils xvfb xauth
+    fonts-dejavu-core poppler-utils xvfb xauth libxml2-utils
     clang libclang-rt-14-dev
 )
 

@@ -167,7 +167,7 @@ QString qbDateTime(const QString& stored) {
     const int minutes = qAbs(offset) / 60;
     return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
            QStringLiteral("%1%2:%3")
-               .arg(offset < 0 ? u'-' : u'+')
+               .arg(offset < 0 ? QStringLiteral("-") : QStringLiteral("+"))
                .arg(minutes / 60, 2, 10, QLatin1Char('0'))
                .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
