@@ -46,12 +46,15 @@ bool QbHostProcess::start(const QStringList& extra) {
     return m_process.readLine().startsWith("qbhost: serving");
 }
 
-void QbHostProcess::stop() {
+bool QbHostProcess::stop() {
     if (m_process.state() == QProcess::NotRunning)
-        return;
+        return false;
     m_process.terminate();
-    if (!m_process.waitForFinished(10000))
+    if (!m_process.waitForFinished(10000)) {
         kill();
+        return false;
+    }
+    return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
 }
 
 void QbHostProcess::kill() {

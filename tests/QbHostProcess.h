@@ -15,13 +15,17 @@ public:
 
     // Starts serving; extra arguments such as {"--refuse", "InvoiceMod"}.
     bool start(const QStringList& extra = {});
-    void stop();
+    // Ends the host with SIGTERM; true when it then ended by itself with status 0.
+    bool stop();
     void kill();
 
     QString socketPath() const {
         return m_socketPath.isEmpty() ? m_dir.filePath(QStringLiteral("qb.sock")) : m_socketPath;
     }
     void setSocketPath(const QString& path) { m_socketPath = path; }
+    void setEnvironment(const QProcessEnvironment& environment) {
+        m_process.setProcessEnvironment(environment);
+    }
     QString companyFile() const { return m_dir.filePath(QStringLiteral("company.qbw")); }
     // The invoices of the company file, as qbhost invoices prints them.
     QList<QJsonObject> invoices() const;

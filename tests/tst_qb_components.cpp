@@ -13,7 +13,12 @@
 #include "posting/QbxmlAnswer.h"
 #include "posting/RequestProcessor.h"
 
+#include <QDir>
 #include <QJsonArray>
+#include <QLocalSocket>
+#include <QProcessEnvironment>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 #include <QXmlStreamReader>
 
@@ -69,6 +74,7 @@ private slots:
     void refusesSecondHostOnSameSocket();
 
     void hostKeepsMessageSetAnswers();
+    void hostStopsCleanlyWithClientsConnected();
     void hostFindsInvoicesByCustomerAndDate_data();
     void hostFindsInvoicesByCustomerAndDate();
 
@@ -405,6 +411,70 @@ void TestQbComponents::hostFindsInvoicesByCustomerAndDate() {
         QCOMPARE(invoices[0].amount, QStringLiteral("83.33"));
         QCOMPARE(invoices[1].amount, QStringLiteral("1.00"));
     }
+}
+
+// SIGTERM while clients are connected, one idle, one halfway through sending a request, one
+// whose request is in hand: the host answers what it took, commits, removes its socket file,
+// ends with status 0, and the sanitizers (in the sanitizer build) report nothing.
+void TestQbComponents::hostStopsCleanlyWithClientsConnected() {
+    QTemporaryDir reports;
+    QbHostProcess host({"Plain Customer"}, {"Membership Dues"});
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                       QStringLiteral("detect_leaks=1:log_path=") + reports.filePath("asan"));
+    environment.insert(QStringLiteral("UBSAN_OPTIONS"),
+                       QStringLiteral("print_stacktrace=1:log_path=") + reports.filePath("ubsan"));
+    host.setEnvironment(environment);
+    QVERIFY(host.start());
+
+    RequestProcessor idleProcessor(host.socketPath());
+    CustomerComponent idle(idleProcessor);
+    idle.LookupCustomer(QStringLiteral("Plain Customer"));
+    RequestProcessor recorded(host.socketPath());
+    InvoiceComponent answered(recorded);
+    fillInvoice(answered, QStringLiteral("Plain Customer"));
+    answered.AddInvoice();
+
+    QLocalSocket half, busy;
+    for (QLocalSocket* client : {&half, &busy}) {
+        client->connectToServer(host.socketPath());
+        QVERIFY(client->waitForConnected(5000));
+    }
+    const QByteArray add = QbChannel::frame(
+        "<?xml version=\"1.0\"?><?qbxml version=\"3.0\"?><QBXML><QBXMLMsgsRq "
+        "onError=\"stopOnError\"><InvoiceAddRq><InvoiceAdd><CustomerRef><FullName>Plain "
+        "Customer</FullName></CustomerRef><InvoiceLineAdd><ItemRef><FullName>Membership Dues"
+        "</FullName></ItemRef><Amount>1.00</Amount></InvoiceLineAdd></InvoiceAdd></InvoiceAddRq>"
+        "</QBXMLMsgsRq></QBXML>");
+    half.write(add.left(add.size() / 2));
+    busy.write(add);
+    QVERIFY(half.waitForBytesWritten(5000) && busy.waitForBytesWritten(5000));
+
+    QVERIFY(host.stop());
+    QVERIFY(!QFile::exists(host.socketPath()));
+    // The request in hand was answered before the end, or not started.
+    QByteArray buffer, answer;
+    while (busy.waitForReadyRead(1000))
+        buffer += busy.readAll();
+    buffer += busy.readAll();
+    QStringList expected{answered.AddedInvoiceId()};
+    if (QbChannel::takeFrame(buffer, answer))
+        expected << QbxmlAnswer::read(answer, QStringLiteral("InvoiceAddRs"))
+                        .field(QStringLiteral("InvoiceRet/TxnID"));
+    QStringList stored;
+    for (const QJsonObject& invoice : host.invoices())
+        stored << invoice.value("txn_id").toString();
+    QCOMPARE(stored, expected);
+    {
+        QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "check");
+        file.setDatabaseName(host.companyFile());
+        QVERIFY(file.open());
+        QSqlQuery check(QStringLiteral("PRAGMA integrity_check"), file);
+        QVERIFY(check.next());
+        QCOMPARE(check.value(0).toString(), QStringLiteral("ok"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    QCOMPARE(QDir(reports.path()).entryList(QDir::Files), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestQbComponents)

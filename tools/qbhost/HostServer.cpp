@@ -15,6 +15,19 @@ HostServer::HostServer(QbxmlHost& host, QObject* parent)
     connect(&m_server, &QLocalServer::newConnection, this, &HostServer::accept);
 }
 
+HostServer::~HostServer() {
+    // The connections are the server's children and each says "disconnected" as it goes; they
+    // go first, cut off from their handlers, while everything those handlers touch exists.
+    // An answer still on its way is handed over first.
+    for (QLocalSocket* socket : m_server.findChildren<QLocalSocket*>()) {
+        socket->disconnect(this);
+        if (socket->bytesToWrite() > 0)
+            socket->waitForBytesWritten(2000);
+        delete socket;
+    }
+    m_server.close();
+}
+
 bool HostServer::setFault(const QString& fault) {
     static const QHash<QString, Fault> kinds{{"die-before-store", Fault::DieBeforeStore},
                                              {"die-after-store", Fault::DieAfterStore},

@@ -19,6 +19,8 @@ public:
     enum class Fault { None, DieBeforeStore, DieAfterStore, Garble, Truncate, Mute };
 
     explicit HostServer(QbxmlHost& host, QObject* parent = nullptr);
+    // Closes every connection, then the socket, whose file it removes.
+    ~HostServer() override;
 
     // "die-before-store@3", "mute@2:InvoiceMod" and the like; false for a text that names no
     // fault.
