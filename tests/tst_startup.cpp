@@ -1,6 +1,7 @@
 // Start-up: config.txt, the connection string, the connection, the previous-instance test and
 // the one place that reports failures.
 
+#include "QbHostProcess.h"
 #include "TestSupport.h"
 
 #include "app/ConfigReader.h"
@@ -16,6 +17,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using TestSupport::failureOf;
 using TestSupport::MessageRecorder;
@@ -57,6 +60,9 @@ private slots:
     void earlierCopyIsDetected();
     void staleLockOfDeadCopyIsTakenOver();
     void mainRefusesBesideEarlierCopy();
+
+    void runtimeFolderMustBeTheUsersOwn_data();
+    void runtimeFolderMustBeTheUsersOwn();
 
     void failureReportShowsNumberAndDescription();
     void guardReportsEscapingFailure();
@@ -293,4 +299,78 @@ void TestStartup::guardReportsEscapingFailure() {
 }
 
 QTEST_MAIN(TestStartup)
+// The folder of the socket and the lock is used only when it is a real folder of the user's
+// own that nobody else can read or change; the program (its lock), qbhost and the channel all
+// refuse any other in plain words.
+void TestStartup::runtimeFolderMustBeTheUsersOwn_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("missing: made private") << "missing" << QString();
+    QTest::newRow("the user's own") << "0700" << QString();
+    QTest::newRow("group may write") << "0770"
+                                     << "other accounts can use it (mode 0770)";
+    QTest::newRow("others may read") << "0704"
+                                     << "other accounts can use it (mode 0704)";
+    QTest::newRow("a link to a private folder") << "link"
+                                                << "it is a link to another place";
+    QTest::newRow("another account's") << "chown"
+                                       << "it belongs to another account";
+    QTest::newRow("XDG_RUNTIME_DIR open to the group") << "xdg0750"
+                                                       << "mode 0750";
+    QTest::newRow("XDG_RUNTIME_DIR of the user") << "xdg0700" << QString();
+}
+
+void TestStartup::runtimeFolderMustBeTheUsersOwn() {
+    QFETCH(QString, setup);
+    QFETCH(QString, problem);
+    QTemporaryDir tmp;
+    const QString folder = tmp.filePath(QStringLiteral("velloran-%1").arg(getuid()));
+    const QString mode = setup.startsWith(u"xdg") ? setup.mid(3) : setup;
+    const QString made = setup.startsWith(u"xdg") ? tmp.filePath(QStringLiteral("xdg")) : folder;
+    if (mode == u"link") {
+        QVERIFY(QDir().mkdir(tmp.filePath(QStringLiteral("elsewhere"))));
+        QVERIFY(QFile::link(tmp.filePath(QStringLiteral("elsewhere")), folder));
+    } else if (mode == u"chown") {
+        if (getuid() != 0)
+            QSKIP("handing a folder to another account needs root");
+        QVERIFY(QDir().mkdir(folder));
+        QCOMPARE(::chown(QFile::encodeName(folder).constData(), 54321, 54321), 0);
+    } else if (mode != u"missing") {
+        QVERIFY(QDir().mkdir(made));
+        QCOMPARE(::chmod(QFile::encodeName(made).constData(), mode.toUInt(nullptr, 8)), 0);
+    }
+    const QByteArray oldTmp = qgetenv("TMPDIR"), oldXdg = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", tmp.path().toUtf8());
+    if (setup.startsWith(u"xdg"))
+        qputenv("XDG_RUNTIME_DIR", made.toUtf8());
+    else
+        qunsetenv("XDG_RUNTIME_DIR");
+    const Failure lock = failureOf([] { SingleInstance::defaultLockPath(); });
+    const QString company = tmp.filePath(QStringLiteral("company.qbw"));
+    QCOMPARE(QbHostProcess::run({QStringLiteral("init"), company}), 0);
+    QProcess host; // serves where the folder is good, so it is asked only where it is not
+    if (!problem.isEmpty())
+        host.start(QbHostProcess::program(), {QStringLiteral("serve"), company});
+    qputenv("TMPDIR", oldTmp);
+    if (oldXdg.isEmpty())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", oldXdg);
+    if (problem.isEmpty()) {
+        QCOMPARE(lock.number(), 0);
+        QFileInfo used(made);
+        QVERIFY(used.isDir() && !used.isSymLink());
+        QCOMPARE(int(used.permissions() & 0x0077), 0); // nothing for group and others
+        return;
+    }
+    QVERIFY(host.waitForFinished(10000));
+    const QString hostSaid = QString::fromUtf8(host.readAllStandardError());
+    QCOMPARE(lock.number(), 70);
+    QVERIFY2(lock.description().contains(made) && lock.description().contains(problem) &&
+                 lock.description().contains(QStringLiteral("XDG_RUNTIME_DIR")),
+             qPrintable(lock.description()));
+    QVERIFY(host.exitCode() != 0);
+    QVERIFY2(hostSaid.contains(made) && hostSaid.contains(problem), qPrintable(hostSaid));
+}
+
 #include "tst_startup.moc"

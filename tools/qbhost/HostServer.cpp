@@ -54,9 +54,10 @@ QString HostServer::listen(const QString& path) {
         return QStringLiteral("another company-file host already serves %1").arg(path);
     probe.abort();
 
+    // A folder made here is private; one that exists is left as its owner set it.
     const QString dir = QFileInfo(path).absolutePath();
-    QDir().mkpath(dir);
-    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!QFileInfo::exists(dir) && QDir().mkpath(dir))
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QLocalServer::removeServer(path); // a socket file left by a host that was killed
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server.listen(path))
