@@ -9,7 +9,7 @@ packages=(
     libqt6sql6-odbc libqt6sql6-sqlite
     unixodbc libsqliteodbc sqlite3 tdsodbc
     fonts-dejavu-core poppler-utils xvfb xauth libxml2-utils
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev qt6-httpserver-dev qt6-websockets-dev openssl
 )
 
 missing=()

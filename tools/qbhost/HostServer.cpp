@@ -1,10 +1,10 @@
 #include "HostServer.h"
 
+#include "LocalEndpoint.h"
+
 #include "QbxmlHost.h"
 #include "posting/QbChannel.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QLocalSocket>
 #include <QRegularExpression>
 #include <unistd.h>
@@ -48,21 +48,7 @@ bool HostServer::setFault(const QString& fault) {
 }
 
 QString HostServer::listen(const QString& path) {
-    QLocalSocket probe;
-    probe.connectToServer(path);
-    if (probe.waitForConnected(1000))
-        return QStringLiteral("another company-file host already serves %1").arg(path);
-    probe.abort();
-
-    // A folder made here is private; one that exists is left as its owner set it.
-    const QString dir = QFileInfo(path).absolutePath();
-    if (!QFileInfo::exists(dir) && QDir().mkpath(dir))
-        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QLocalServer::removeServer(path); // a socket file left by a host that was killed
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server.listen(path))
-        return m_server.errorString();
-    return QString();
+    return LocalEndpoint::listen(m_server, path);
 }
 
 void HostServer::accept() {

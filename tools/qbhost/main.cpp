@@ -6,21 +6,25 @@
 //   qbhost add-item FILE NAME
 //   qbhost serve FILE [--socket PATH] [--refuse REQUEST]... [--fault KIND@N]
 //   qbhost invoices FILE
+//   qbhost webconnector FILE --url URL --user NAME --password-file FILE [--every SECONDS]
+//                       [--ca FILE] [--fault KIND@N]
 
+#include "CommandLine.h"
 #include "CompanyFile.h"
 #include "HostServer.h"
+#include "LocalEndpoint.h"
 #include "QbxmlHost.h"
+#include "WebConnectorClient.h"
 #include "posting/QbChannel.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSocketNotifier>
-#include <csignal>
+#include <QThread>
 #include <cstdio>
 #include <stdexcept>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -32,7 +36,10 @@ int usage() {
                "       qbhost serve FILE [--socket PATH] [--refuse REQUEST]... [--fault KIND@N]\n"
                "         KIND@N[:REQUEST]: at the Nth request of that kind (InvoiceAdd)\n"
                "         KIND: die-before-store, die-after-store, garble, truncate, mute\n"
-               "       qbhost invoices FILE\n",
+               "       qbhost invoices FILE\n"
+               "       qbhost webconnector FILE --url URL --user NAME --password-file FILE\n"
+               "                           [--every SECONDS] [--ca FILE] [--fault KIND@N]\n"
+               "         KIND: die-before-store, die-after-store, hresult\n",
                stderr);
     return 2;
 }
@@ -42,34 +49,18 @@ int fail(const QString& message) {
     return 1;
 }
 
-QString optionValue(QStringList& args, const QString& name) {
-    const int at = args.indexOf(name);
-    if (at < 0 || at + 1 >= args.size())
-        return QString();
-    const QString value = args.at(at + 1);
-    args.remove(at, 2);
-    return value;
-}
-
-int signalPipe[2];
-
-void onSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
-
 int serve(const QString& path, QStringList args) {
     const QString socket = [&] {
-        const QString given = optionValue(args, QStringLiteral("--socket"));
+        const QString given = CommandLine::takeOption(args, QStringLiteral("--socket"));
         return given.isEmpty() ? QbChannel::defaultSocketPath() : given;
     }();
     CompanyFile file(path);
     QbxmlHost host(file);
-    for (QString kind = optionValue(args, QStringLiteral("--refuse")); !kind.isEmpty();
-         kind = optionValue(args, QStringLiteral("--refuse")))
+    for (QString kind = CommandLine::takeOption(args, QStringLiteral("--refuse")); !kind.isEmpty();
+         kind = CommandLine::takeOption(args, QStringLiteral("--refuse")))
         host.refuse(kind);
     HostServer server(host);
-    const QString fault = optionValue(args, QStringLiteral("--fault"));
+    const QString fault = CommandLine::takeOption(args, QStringLiteral("--fault"));
     if (!fault.isEmpty() && !server.setFault(fault))
         return fail(QStringLiteral("unknown fault %1").arg(fault));
     if (!args.isEmpty())
@@ -80,16 +71,47 @@ int serve(const QString& path, QStringList args) {
         return fail(error);
 
     // SIGINT and SIGTERM end the host between two requests.
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+    if (!LocalEndpoint::quitOnSignals())
         return fail(QStringLiteral("cannot watch for signals"));
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-    QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, qApp, &QCoreApplication::quit);
-
     std::printf("qbhost: serving %s on %s\n", qPrintable(path), qPrintable(socket));
     std::fflush(stdout);
     return QCoreApplication::exec();
+}
+
+// Plays the QuickBooks Web Connector against the service at --url with the company file: one
+// session, or one every --every seconds until stopped.
+int webconnector(const QString& path, QStringList args) {
+    WebConnectorClient::Options options;
+    options.url = CommandLine::takeOption(args, QStringLiteral("--url"));
+    options.user = CommandLine::takeOption(args, QStringLiteral("--user"));
+    const QString passwordFile = CommandLine::takeOption(args, QStringLiteral("--password-file"));
+    const QString every = CommandLine::takeOption(args, QStringLiteral("--every"));
+    options.caFile = CommandLine::takeOption(args, QStringLiteral("--ca"));
+    const QString fault = CommandLine::takeOption(args, QStringLiteral("--fault"));
+    if (!args.isEmpty() || options.url.isEmpty() || options.user.isEmpty() ||
+        passwordFile.isEmpty())
+        return usage();
+    if (!fault.isEmpty() && !WebConnectorClient::parseFault(fault, options))
+        return fail(QStringLiteral("unknown fault %1").arg(fault));
+    QFile password(passwordFile);
+    if (!password.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("cannot read %1").arg(passwordFile));
+    options.password = QString::fromUtf8(password.readLine()).remove(u'\n').remove(u'\r');
+    const int seconds = every.toInt();
+    if (!every.isEmpty() && seconds < 1)
+        return fail(QStringLiteral("--every takes a number of seconds"));
+
+    CompanyFile file(path);
+    QbxmlHost host(file);
+    WebConnectorClient connector(options, host);
+    for (;;) {
+        const QString error = connector.runSession();
+        if (!error.isEmpty())
+            std::fprintf(stderr, "qbhost: webconnector: %s\n", qPrintable(error));
+        if (seconds == 0)
+            return error.isEmpty() ? 0 : 1;
+        QThread::sleep(seconds);
+    }
 }
 
 // A JSON string, escaped as JSON requires.
@@ -144,7 +166,7 @@ int main(int argc, char** argv) {
             return fail(QStringLiteral("no company file %1").arg(path));
         if (command == u"add-customer" && !args.isEmpty()) {
             const QString name = args.takeFirst();
-            const QString email = optionValue(args, QStringLiteral("--email"));
+            const QString email = CommandLine::takeOption(args, QStringLiteral("--email"));
             CompanyFile(path).addCustomer(name, email);
             return 0;
         }
@@ -159,6 +181,8 @@ int main(int argc, char** argv) {
         }
         if (command == u"invoices")
             return invoices(path);
+        if (command == u"webconnector")
+            return webconnector(path, args);
     } catch (const std::exception& e) {
         return fail(QString::fromLocal8Bit(e.what()));
     }

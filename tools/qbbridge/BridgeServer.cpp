@@ -1,0 +1,109 @@
+#include "BridgeServer.h"
+
+#include "LocalEndpoint.h"
+#include "SoapMessage.h"
+#include "posting/QbChannel.h"
+
+#include <QFile>
+#include <QHttpServerRequest>
+#include <QLocalSocket>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QUrlQuery>
+
+namespace {
+// One HTTP answer, written whole; the connection stays open for the Web Connector's next call.
+void writeHttp(QTcpSocket* socket, int status, const QByteArray& type, const QByteArray& body) {
+    const QByteArray reason = status == 200 ? "OK" : status == 404 ? "Not Found" : "Error";
+    socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
+                  "\r\nContent-Type: " + type +
+                  "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+}
+
+QByteArray wsdl() {
+    QFile file(QStringLiteral(":/qbbridge/qbwc.wsdl"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+BridgeServer::BridgeServer(WebConnectorService::Options options, QObject* parent)
+    : QAbstractHttpServer(parent)
+    , m_service(std::move(options)) {
+    connect(&m_local, &QLocalServer::newConnection, this, &BridgeServer::acceptLocal);
+}
+
+BridgeServer::~BridgeServer() {
+    // The program's connections go first, cut off from their handlers (see HostServer).
+    for (QLocalSocket* socket : m_local.findChildren<QLocalSocket*>()) {
+        socket->disconnect(this);
+        m_service.withdraw(socket);
+        if (socket->bytesToWrite() > 0)
+            socket->waitForBytesWritten(2000);
+        delete socket;
+    }
+    m_local.close();
+}
+
+QString BridgeServer::listenLocal(const QString& path) {
+    return LocalEndpoint::listen(m_local, path);
+}
+
+void BridgeServer::acceptLocal() {
+    while (QLocalSocket* socket = m_local.nextPendingConnection()) {
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readLocal(socket); });
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+            m_service.withdraw(socket);
+            m_buffers.remove(socket);
+            socket->deleteLater();
+        });
+        readLocal(socket);
+    }
+}
+
+void BridgeServer::readLocal(QLocalSocket* socket) {
+    QByteArray& buffer = m_buffers[socket];
+    buffer += socket->readAll();
+    QByteArray request;
+    try {
+        while (QbChannel::takeFrame(buffer, request)) {
+            QPointer<QLocalSocket> to(socket);
+            m_service.submit(socket, request, [to](const QByteArray& answer) {
+                if (to) {
+                    to->write(QbChannel::frame(answer));
+                    to->flush();
+                }
+            });
+        }
+    } catch (...) {
+        socket->abort(); // a damaged frame ends the conversation
+    }
+}
+
+bool BridgeServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+    if (request.url().path() != u"/qbwc")
+        return false;
+    if (request.method() == QHttpServerRequest::Method::Get &&
+        QUrlQuery(request.url()).hasQueryItem(QStringLiteral("wsdl"))) {
+        writeHttp(socket, 200, "text/xml; charset=utf-8", wsdl());
+        return true;
+    }
+    if (request.method() != QHttpServerRequest::Method::Post) {
+        writeHttp(socket, 405, "text/plain", "POST SOAP calls to /qbwc\n");
+        return true;
+    }
+    if (request.body().size() > MaxBodyBytes) {
+        writeHttp(socket, 500, "text/xml; charset=utf-8",
+                  SoapMessage::writeFault(QStringLiteral("The request is too large.")));
+        return true;
+    }
+    QPointer<QTcpSocket> to(socket);
+    m_service.call(request.body(), [to](int status, const QByteArray& body) {
+        if (to)
+            writeHttp(to, status, "text/xml; charset=utf-8", body);
+    });
+    return true;
+}
+
+void BridgeServer::missingHandler(const QHttpServerRequest&, QTcpSocket* socket) {
+    writeHttp(socket, 404, "text/plain", "The Web Connector service is at /qbwc\n");
+}

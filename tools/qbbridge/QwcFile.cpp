@@ -1,0 +1,53 @@
+#include "QwcFile.h"
+
+#include <QHostAddress>
+#include <QUrl>
+#include <QUuid>
+#include <QXmlStreamWriter>
+
+namespace {
+// Velloran's one OwnerID: the Web Connector keys the application's data by it.
+const QString OwnerId = QStringLiteral("{5b0d7c2e-9a41-4c8e-b7f3-2d6e1a9c4f10}");
+} // namespace
+
+QString QwcFile::problemWith(const QString& url) {
+    const QUrl parsed(url, QUrl::StrictMode);
+    if (!parsed.isValid() || parsed.host().isEmpty())
+        return QStringLiteral("%1 is no web address").arg(url);
+    if (!QHostAddress(parsed.host()).isNull())
+        return QStringLiteral("the Web Connector takes no IP address (%1): use the host's name")
+            .arg(parsed.host());
+    if (parsed.scheme() != u"https" && parsed.host() != u"localhost")
+        return QStringLiteral("the Web Connector needs https:// for any host but localhost");
+    return QString();
+}
+
+QByteArray QwcFile::write(const Settings& settings) {
+    QUrl support(settings.url);
+    support.setPath(QStringLiteral("/"));
+    support.setQuery(QString());
+    QByteArray out;
+    QXmlStreamWriter xml(&out);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeStartElement(QStringLiteral("QBWCXML"));
+    xml.writeTextElement(QStringLiteral("AppName"), settings.appName);
+    xml.writeTextElement(QStringLiteral("AppID"), QString());
+    xml.writeTextElement(QStringLiteral("AppURL"), settings.url);
+    xml.writeTextElement(QStringLiteral("AppDescription"),
+                         QStringLiteral("Velloran creates the members' invoices"));
+    xml.writeTextElement(QStringLiteral("AppSupport"), support.toString());
+    xml.writeTextElement(QStringLiteral("UserName"), settings.user);
+    xml.writeTextElement(QStringLiteral("OwnerID"), OwnerId);
+    xml.writeTextElement(QStringLiteral("FileID"), QUuid::createUuid().toString());
+    xml.writeTextElement(QStringLiteral("QBType"), QStringLiteral("QBFS"));
+    if (settings.everySeconds > 0) {
+        xml.writeStartElement(QStringLiteral("Scheduler"));
+        xml.writeTextElement(QStringLiteral("RunEveryNSeconds"),
+                             QString::number(settings.everySeconds));
+        xml.writeEndElement();
+    }
+    xml.writeTextElement(QStringLiteral("IsReadOnly"), QStringLiteral("false"));
+    xml.writeEndDocument();
+    return out;
+}

@@ -1,0 +1,179 @@
+#include "WebConnectorClient.h"
+
+#include "QbxmlHost.h"
+#include "SoapMessage.h"
+
+#include <QEventLoop>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QThread>
+#include <QTimer>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+// What the Web Connector hands over on the first sendRequestXML of a session: the answers of
+// its host, company and preferences queries.
+const QString HcpResponse = QStringLiteral(
+    "<?xml version=\"1.0\"?><?qbxml version=\"12.0\"?><QBXML><QBXMLMsgsRs>"
+    "<HostQueryRs requestID=\"0\" statusCode=\"0\" statusSeverity=\"Info\" "
+    "statusMessage=\"Status OK\"><HostRet><ProductName>qbhost company-file host</ProductName>"
+    "<MajorVersion>12</MajorVersion><MinorVersion>0</MinorVersion><Country>US</Country>"
+    "<SupportedQBXMLVersion>3.0</SupportedQBXMLVersion>"
+    "<SupportedQBXMLVersion>6.0</SupportedQBXMLVersion>"
+    "<SupportedQBXMLVersion>12.0</SupportedQBXMLVersion>"
+    "<IsAutomaticLogin>false</IsAutomaticLogin><QBFileMode>SingleUser</QBFileMode>"
+    "</HostRet></HostQueryRs></QBXMLMsgsRs></QBXML>");
+constexpr int NoOpPauseMs = 5000;
+constexpr int CallTimeoutMs = 120000;
+
+void pause(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+} // namespace
+
+WebConnectorClient::WebConnectorClient(Options options, QbxmlHost& host)
+    : m_options(std::move(options))
+    , m_host(host)
+    , m_ssl(QSslConfiguration::defaultConfiguration()) {
+    if (!m_options.caFile.isEmpty()) {
+        auto certificates = m_ssl.caCertificates();
+        certificates += QSslCertificate::fromPath(m_options.caFile);
+        m_ssl.setCaCertificates(certificates);
+    }
+}
+
+bool WebConnectorClient::parseFault(const QString& text, Options& options) {
+    static const QRegularExpression form(QStringLiteral("^([a-z-]+)@([0-9]+)$"));
+    const auto match = form.match(text);
+    const QString kind = match.captured(1);
+    options.faultAt = match.captured(2).toInt();
+    if (!match.hasMatch() || options.faultAt < 1)
+        return false;
+    if (kind == u"die-before-store")
+        options.fault = Options::Fault::DieBeforeRun;
+    else if (kind == u"die-after-store")
+        options.fault = Options::Fault::DieAfterRun;
+    else if (kind == u"hresult")
+        options.fault = Options::Fault::Hresult;
+    else
+        return false;
+    return true;
+}
+
+std::optional<QStringList>
+WebConnectorClient::call(const QString& method, const QList<QPair<QString, QString>>& parameters,
+                         QString* error) {
+    QNetworkRequest request{QUrl(m_options.url)};
+    request.setHeader(QNetworkRequest::ContentTypeHeader, "text/xml; charset=utf-8");
+    request.setRawHeader("SOAPAction", "\"http://developer.intuit.com/" + method.toUtf8() + '"');
+    request.setSslConfiguration(m_ssl);
+    request.setTransferTimeout(CallTimeoutMs);
+    QNetworkReply* reply = m_network.post(request, SoapMessage::writeCall({method, parameters}));
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    reply->deleteLater();
+    const QByteArray body = reply->readAll();
+    const auto result = SoapMessage::readResult(body, method);
+    if (result && result->fault) {
+        *error = QStringLiteral("%1: SOAP fault: %2").arg(method, *result->fault);
+        return std::nullopt;
+    }
+    if (reply->error() != QNetworkReply::NoError || !result) {
+        *error = QStringLiteral("%1: %2").arg(method, reply->error() != QNetworkReply::NoError
+                                                          ? reply->errorString()
+                                                          : QStringLiteral("no answer of the "
+                                                                           "protocol's form"));
+        return std::nullopt;
+    }
+    return result->isList ? result->list : QStringList{result->text};
+}
+
+QString WebConnectorClient::runSession() {
+    QString error;
+    if (!call(QStringLiteral("serverVersion"), {}, &error))
+        return error;
+    const auto client = call(QStringLiteral("clientVersion"),
+                             {{QStringLiteral("strVersion"), QStringLiteral("2.3.0.36")}}, &error);
+    if (!client)
+        return error;
+    if (client->value(0).startsWith(u"E:"))
+        return QStringLiteral("the service refuses this Web Connector: %1").arg(client->value(0));
+    const auto auth = call(QStringLiteral("authenticate"),
+                           {{QStringLiteral("strUserName"), m_options.user},
+                            {QStringLiteral("strPassword"), m_options.password}},
+                           &error);
+    if (!auth)
+        return error;
+    const QString ticket = auth->value(0);
+    const QString company = auth->value(1);
+    if (company == u"nvu")
+        return QStringLiteral("the service does not know this user name and password");
+    if (company == u"none" || company == u"busy")
+        return QString();
+    std::printf("qbhost: webconnector in session with %s\n", qPrintable(m_options.url));
+    std::fflush(stdout);
+
+    bool first = true;
+    for (;;) {
+        const auto next = call(QStringLiteral("sendRequestXML"),
+                               {{QStringLiteral("ticket"), ticket},
+                                {QStringLiteral("strHCPResponse"), first ? HcpResponse : QString()},
+                                {QStringLiteral("strCompanyFileName"), company},
+                                {QStringLiteral("qbXMLCountry"), QStringLiteral("US")},
+                                {QStringLiteral("qbXMLMajorVers"), QStringLiteral("12")},
+                                {QStringLiteral("qbXMLMinorVers"), QStringLiteral("0")}},
+                               &error);
+        if (!next)
+            return error;
+        first = false;
+        const QString request = next->value(0);
+        if (request.isEmpty()) {
+            const auto last =
+                call(QStringLiteral("getLastError"), {{QStringLiteral("ticket"), ticket}}, &error);
+            if (!last)
+                return error;
+            if (last->value(0) == u"NoOp") {
+                pause(NoOpPauseMs);
+                continue;
+            }
+            break; // the service has no more work: its message ends the session
+        }
+        ++m_handed;
+        const bool faulty =
+            m_options.fault != Options::Fault::None && m_handed == m_options.faultAt;
+        if (faulty && m_options.fault == Options::Fault::DieBeforeRun)
+            ::_exit(3);
+        QString response, hresult, message;
+        if (faulty && m_options.fault == Options::Fault::Hresult) {
+            hresult = QStringLiteral("0x80040408");
+            message = QStringLiteral("Could not start QuickBooks.");
+        } else {
+            response = QString::fromUtf8(m_host.answer(request.toUtf8()));
+        }
+        if (faulty && m_options.fault == Options::Fault::DieAfterRun)
+            ::_exit(3);
+        const auto done = call(QStringLiteral("receiveResponseXML"),
+                               {{QStringLiteral("ticket"), ticket},
+                                {QStringLiteral("response"), response},
+                                {QStringLiteral("hresult"), hresult},
+                                {QStringLiteral("message"), message}},
+                               &error);
+        if (!done)
+            return error;
+        const int percent = done->value(0).toInt();
+        if (percent < 0) {
+            call(QStringLiteral("getLastError"), {{QStringLiteral("ticket"), ticket}}, &error);
+            break;
+        }
+        if (percent >= 100)
+            break;
+    }
+    if (!call(QStringLiteral("closeConnection"), {{QStringLiteral("ticket"), ticket}}, &error))
+        return error;
+    return QString();
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QNetworkAccessManager>
+#include <QSslConfiguration>
+#include <QString>
+#include <optional>
+
+class QbxmlHost;
+
+// The QuickBooks Web Connector's part, played against any Web Connector service: a session
+// in the protocol's order (serverVersion, clientVersion, authenticate, sendRequestXML and
+// receiveResponseXML pairs, closeConnection), the host/company/preferences answer on the
+// first sendRequestXML, a 5-second pause on "NoOp", and each request run against the company
+// file.
+class WebConnectorClient {
+public:
+    struct Options {
+        QString url;
+        QString user;
+        QString password;
+        QString caFile; // a certificate to trust besides the system's
+        // Failures to rehearse at the Nth request handed over: the Web Connector ends before
+        // running it, or after running it but before handing the answer back; or it hands
+        // back a failure of QuickBooks (hresult) instead of running it.
+        enum class Fault { None, DieBeforeRun, DieAfterRun, Hresult } fault = Fault::None;
+        int faultAt = 0;
+    };
+
+    WebConnectorClient(Options options, QbxmlHost& host);
+
+    // One session. Returns an error text, empty when the service ended it in order.
+    QString runSession();
+
+    // "die-before-store@2", "die-after-store@2", "hresult@1".
+    static bool parseFault(const QString& text, Options& options);
+
+private:
+    // One SOAP call; the result's text or list, or an error text in *error.
+    std::optional<QStringList>
+    call(const QString& method, const QList<QPair<QString, QString>>& parameters, QString* error);
+
+    Options m_options;
+    QbxmlHost& m_host;
+    QNetworkAccessManager m_network;
+    QSslConfiguration m_ssl;
+    int m_handed = 0;
+};
