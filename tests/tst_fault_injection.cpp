@@ -3,6 +3,7 @@
 // a contact database that is locked between two fills. Whatever happens, the next run settles
 // every row, no member is billed twice, and the program never hangs.
 
+#include "PostingFixture.h"
 #include "QbHostProcess.h"
 #include "TestSupport.h"
 
@@ -28,75 +29,7 @@
 #include <QTest>
 #include <cstdio>
 
-namespace {
-const QStringList Members{"Abbott & Sons Hardware", "Birchwood Bakery", "Café Lumière",
-                          "Dunmore Legal LLP", "Evergreen Landscaping"};
-// Members with an address on file get their invoices marked for e-mail.
-const QStringList Addresses{"a@abbott.example", "", "cafe@lumiere.example", "",
-                            "e@evergreen.example"};
-
-QStringList customers() {
-    QStringList list;
-    for (int i = 0; i < Members.size(); ++i)
-        list << (Addresses[i].isEmpty() ? Members[i] : Members[i] + u'|' + Addresses[i]);
-    return list;
-}
-
-struct Host : PostingHost {
-    QString listOrganisation() const override {
-        return QStringLiteral("Kestlemere Chamber of Commerce");
-    }
-    int emailBoxValue() const override { return 1; }
-    bool confirm(const QString&, const QString&) override { return true; }
-    void setBusy(bool) override {}
-};
-
-// One checked quarterly row per member (or per name given).
-void fillMembers(BillingGrid& grid, const QStringList& members = Members) {
-    grid.SetRowCount(0);
-    grid.SetColumnCount(GridColumns::Count);
-    grid.AppendRow(GridColumns::headerTexts().join(u'\t'));
-    for (const QString& member : members)
-        grid.AppendRow(QStringList{"True", member, "Contact", "250", "1000", "06/15/2018",
-                                   "Quarterly", "3/1/2027", "3/15/2027"}
-                           .join(u'\t'));
-    grid.SetFixedRows(1);
-}
-
-QStringList resultsOf(const BillingGrid& grid) {
-    QStringList results;
-    for (int row = 1; row < grid.RowCount(); ++row)
-        results << grid.CellText(row, GridColumns::Result);
-    return results;
-}
-
-// The month listed again: a new list of the same rows, without results or journal.
-void listAgain(BillingGrid& grid, PostingJournal& journal, const QStringList& members = Members) {
-    fillMembers(grid, members);
-    journal.clear();
-}
-
-// How many invoices the company file holds for each customer.
-QMap<QString, int> billed(const QbHostProcess& host) {
-    QMap<QString, int> count;
-    for (const QJsonObject& invoice : host.invoices())
-        ++count[invoice.value("customer").toString()];
-    return count;
-}
-
-// Posts the grid once through a fresh channel to the host.
-void postOnce(const QbHostProcess& qb, BillingGrid& grid, PostingJournal& journal,
-              int answerTimeoutMs = 60000) {
-    RequestProcessor processor(qb.socketPath());
-    processor.setAnswerTimeoutMs(answerTimeoutMs);
-    InvoiceComponent invoice(processor);
-    CustomerComponent customer(processor);
-    Host host;
-    InvoicePosting::CreateInvoices(host, grid, invoice, customer,
-                                   {QStringLiteral("Membership Dues"), QStringLiteral("Pledge")},
-                                   journal);
-}
-} // namespace
+using namespace PostingFixture;
 
 class TestFaultInjection : public QObject {
     Q_OBJECT
@@ -149,7 +82,7 @@ void TestFaultInjection::everyFaultAtEveryStage() {
     BillingGrid grid;
     PostingJournal journal;
     fillMembers(grid);
-    postOnce(qb, grid, journal, 1500);
+    postOnce(qb.socketPath(), grid, journal, 1500);
     QStringList results = resultsOf(grid);
     QCOMPARE(results.mid(0, 2), (QStringList{"Successful", "Successful"}));
     QVERIFY2(results[2].startsWith(result), qPrintable(results[2]));
@@ -160,7 +93,7 @@ void TestFaultInjection::everyFaultAtEveryStage() {
     // QuickBooks is started again and the clerk runs again: every row is settled once.
     qb.stop();
     QVERIFY(qb.start());
-    postOnce(qb, grid, journal);
+    postOnce(qb.socketPath(), grid, journal);
     QCOMPARE(resultsOf(grid), QStringList(Members.size(), QStringLiteral("Successful")));
     const QList<QJsonObject> invoices = qb.invoices();
     QCOMPARE(invoices.size(), Members.size());
@@ -173,12 +106,12 @@ void TestFaultInjection::everyFaultAtEveryStage() {
 
     // The month listed again and posted again: nothing is added.
     listAgain(grid, journal);
-    postOnce(qb, grid, journal);
+    postOnce(qb.socketPath(), grid, journal);
     QCOMPARE(resultsOf(grid),
              QStringList(Members.size(),
                          QStringLiteral("Successful, already in QuickBooks: not added again")));
     QCOMPARE(qb.invoices().size(), Members.size());
-    countBilledTwice(billed(qb));
+    countBilledTwice(billed(qb.invoices()));
 }
 
 void TestFaultInjection::identicalMembersEachBilled_data() {
@@ -199,20 +132,20 @@ void TestFaultInjection::identicalMembersEachBilled() {
     BillingGrid grid;
     PostingJournal journal;
     fillMembers(grid, rows);
-    postOnce(qb, grid, journal);
+    postOnce(qb.socketPath(), grid, journal);
     if (!fault.isEmpty()) {
         QVERIFY(resultsOf(grid)[1].startsWith(QStringLiteral("Error ")));
         qb.stop();
         QVERIFY(qb.start());
-        postOnce(qb, grid, journal);
+        postOnce(qb.socketPath(), grid, journal);
     }
     QCOMPARE(resultsOf(grid), QStringList(rows.size(), QStringLiteral("Successful")));
-    QCOMPARE(billed(qb).value(Members[0]), 2);
+    QCOMPARE(billed(qb.invoices()).value(Members[0]), 2);
 
     listAgain(grid, journal, rows);
-    postOnce(qb, grid, journal);
-    QCOMPARE(billed(qb).value(Members[0]), 2);
-    QCOMPARE(billed(qb).value(Members[1]), 1);
+    postOnce(qb.socketPath(), grid, journal);
+    QCOMPARE(billed(qb.invoices()).value(Members[0]), 2);
+    QCOMPARE(billed(qb.invoices()).value(Members[1]), 1);
 }
 
 void TestFaultInjection::statusErrorStopsTheRun() {
@@ -221,7 +154,7 @@ void TestFaultInjection::statusErrorStopsTheRun() {
     BillingGrid grid;
     PostingJournal journal;
     fillMembers(grid);
-    postOnce(qb, grid, journal);
+    postOnce(qb.socketPath(), grid, journal);
     QVERIFY(resultsOf(grid)[0].startsWith(QStringLiteral("Error 3170: ")));
     QCOMPARE(resultsOf(grid).mid(1), QStringList(Members.size() - 1, QString()));
     QCOMPARE(qb.invoices().size(), 0);

@@ -96,6 +96,11 @@ bool BridgeServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
                   SoapMessage::writeFault(QStringLiteral("The request is too large.")));
         return true;
     }
+    if (!socket->property("watched").toBool()) {
+        socket->setProperty("watched", true);
+        connect(socket, &QTcpSocket::disconnected, this,
+                [this] { m_service.webConnectorDisconnected(); });
+    }
     QPointer<QTcpSocket> to(socket);
     m_service.call(request.body(), [to](int status, const QByteArray& body) {
         if (to)

@@ -82,6 +82,12 @@ void WebConnectorService::withdraw(const void* owner) {
 
 // Requests nobody took in time are answered "Could not start QuickBooks." and never handed
 // over afterwards.
+void WebConnectorService::webConnectorDisconnected() {
+    constexpr int GraceMs = 3000;
+    if (m_inFlight && m_inFlightTimer.remainingTime() > GraceMs)
+        m_inFlightTimer.start(GraceMs);
+}
+
 void WebConnectorService::failWaiting() {
     const qint64 limit = qint64(m_options.waitSeconds) * 1000;
     while (!m_queue.isEmpty() && m_queue.first().waited.elapsed() >= limit) {

@@ -41,6 +41,10 @@ public:
     void submit(const void* owner, const QByteArray& request, Reply reply);
     void withdraw(const void* owner);
 
+    // A connection of the Web Connector closed. With a request in its hands, the Web Connector
+    // has stopped unless it hands the answer back on another connection within a few seconds.
+    void webConnectorDisconnected();
+
     // QBWC's side: one SOAP call; respond is called once, now or later.
     void call(const QByteArray& body, Respond respond);
 

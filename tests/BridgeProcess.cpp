@@ -1,0 +1,63 @@
+#include "BridgeProcess.h"
+
+#include "QbHostProcess.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+QString BridgeProcess::program() {
+    return QStringLiteral(QBBRIDGE_PATH);
+}
+
+BridgeProcess::BridgeProcess() {
+    QFile file(passwordFile());
+    if (file.open(QIODevice::WriteOnly))
+        file.write(QByteArray(Password) + '\n');
+}
+
+BridgeProcess::~BridgeProcess() {
+    stopConnector();
+    stop();
+}
+
+bool BridgeProcess::start(const QStringList& extra) {
+    m_bridge.start(program(),
+                   QStringList{"serve", "--listen", "127.0.0.1:0", "--user", User,
+                               "--password-file", passwordFile(), "--socket", socketPath()} +
+                       extra);
+    if (!m_bridge.waitForStarted(10000))
+        return false;
+    while (!m_bridge.canReadLine())
+        if (!m_bridge.waitForReadyRead(10000))
+            return false;
+    static const QRegularExpression serving(QStringLiteral("^qbbridge: serving \\S+ and (\\S+)"));
+    const auto match = serving.match(QString::fromUtf8(m_bridge.readLine()));
+    m_url = match.captured(1);
+    return match.hasMatch();
+}
+
+void BridgeProcess::stop() {
+    if (m_bridge.state() == QProcess::NotRunning)
+        return;
+    m_bridge.terminate();
+    if (!m_bridge.waitForFinished(10000)) {
+        m_bridge.kill();
+        m_bridge.waitForFinished(10000);
+    }
+}
+
+bool BridgeProcess::startConnector(const QString& companyFile, const QStringList& extra) {
+    stopConnector();
+    m_connector.start(QbHostProcess::program(),
+                      QStringList{"webconnector", companyFile, "--url", m_url, "--user", User,
+                                  "--password-file", passwordFile(), "--every", "1"} +
+                          extra);
+    return m_connector.waitForStarted(10000);
+}
+
+void BridgeProcess::stopConnector() {
+    if (m_connector.state() == QProcess::NotRunning)
+        return;
+    m_connector.kill();
+    m_connector.waitForFinished(10000);
+}

@@ -1,0 +1,76 @@
+#include "PostingFixture.h"
+
+#include "grid/BillingGrid.h"
+#include "grid/GridColumns.h"
+#include "posting/CustomerComponent.h"
+#include "posting/InvoiceComponent.h"
+#include "posting/InvoicePosting.h"
+#include "posting/PostingJournal.h"
+#include "posting/RequestProcessor.h"
+
+namespace {
+struct ChamberHost : PostingHost {
+    QString listOrganisation() const override {
+        return QStringLiteral("Kestlemere Chamber of Commerce");
+    }
+    int emailBoxValue() const override { return 1; }
+    bool confirm(const QString&, const QString&) override { return true; }
+    void setBusy(bool) override {}
+};
+} // namespace
+
+const QStringList PostingFixture::Members{"Abbott & Sons Hardware", "Birchwood Bakery",
+                                          "Café Lumière", "Dunmore Legal LLP",
+                                          "Evergreen Landscaping"};
+const QStringList PostingFixture::Addresses{"a@abbott.example", "", "cafe@lumiere.example", "",
+                                            "e@evergreen.example"};
+
+QStringList PostingFixture::customers() {
+    QStringList list;
+    for (int i = 0; i < Members.size(); ++i)
+        list << (Addresses[i].isEmpty() ? Members[i] : Members[i] + u'|' + Addresses[i]);
+    return list;
+}
+
+void PostingFixture::fillMembers(BillingGrid& grid, const QStringList& members) {
+    grid.SetRowCount(0);
+    grid.SetColumnCount(GridColumns::Count);
+    grid.AppendRow(GridColumns::headerTexts().join(u'\t'));
+    for (const QString& member : members)
+        grid.AppendRow(QStringList{"True", member, "Contact", "250", "1000", "06/15/2018",
+                                   "Quarterly", "3/1/2027", "3/15/2027"}
+                           .join(u'\t'));
+    grid.SetFixedRows(1);
+}
+
+QStringList PostingFixture::resultsOf(const BillingGrid& grid) {
+    QStringList results;
+    for (int row = 1; row < grid.RowCount(); ++row)
+        results << grid.CellText(row, GridColumns::Result);
+    return results;
+}
+
+void PostingFixture::listAgain(BillingGrid& grid, PostingJournal& journal,
+                               const QStringList& members) {
+    fillMembers(grid, members);
+    journal.clear();
+}
+
+QMap<QString, int> PostingFixture::billed(const QList<QJsonObject>& invoices) {
+    QMap<QString, int> count;
+    for (const QJsonObject& invoice : invoices)
+        ++count[invoice.value("customer").toString()];
+    return count;
+}
+
+void PostingFixture::postOnce(const QString& socketPath, BillingGrid& grid, PostingJournal& journal,
+                              int answerTimeoutMs) {
+    RequestProcessor processor(socketPath);
+    processor.setAnswerTimeoutMs(answerTimeoutMs);
+    InvoiceComponent invoice(processor);
+    CustomerComponent customer(processor);
+    ChamberHost host;
+    InvoicePosting::CreateInvoices(host, grid, invoice, customer,
+                                   {QStringLiteral("Membership Dues"), QStringLiteral("Pledge")},
+                                   journal);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QStringList>
+
+class BillingGrid;
+class PostingJournal;
+
+// Invoice runs of a small chamber list, shared by the tests that post through real channels:
+// five members, three of them with an e-mail address on file, billed with "Mark To Email".
+namespace PostingFixture {
+
+extern const QStringList Members;
+extern const QStringList Addresses;
+
+// The members as QbHostProcess takes customers ("Name|address").
+QStringList customers();
+
+// One checked quarterly row per member (or per name given).
+void fillMembers(BillingGrid& grid, const QStringList& members = Members);
+QStringList resultsOf(const BillingGrid& grid);
+// The month listed again: a new list of the same rows, without results or journal.
+void listAgain(BillingGrid& grid, PostingJournal& journal, const QStringList& members = Members);
+// How many invoices each customer has.
+QMap<QString, int> billed(const QList<QJsonObject>& invoices);
+
+// Posts the grid once, with the e-mail box checked, through a fresh channel to socketPath.
+void postOnce(const QString& socketPath, BillingGrid& grid, PostingJournal& journal,
+              int answerTimeoutMs = 60000);
+
+} // namespace PostingFixture
