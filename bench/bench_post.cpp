@@ -1,6 +1,8 @@
 // Posts 1,000 checked rows (100 customers, ten invoice dates each) to a real company-file host
 // and prints
 //   invoices=N seconds=S per_second=P own_share=F email=E requests_per_invoice=R
+// then 200 of them through the Web Connector bridge and the Web Connector's part:
+//   bridge_invoices_per_second=P invoices=N seconds=S email=marked requests_per_invoice=R
 // where own_share is the share of the run's wall time that Velloran itself spent on the
 // processor (the rest is the host's work and the trips between the two), and R counts every
 // request of the run: the invoice look-up, the customer lookup, the add and the e-mail mark.
@@ -17,6 +19,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -57,7 +60,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const int count = argc > 1 ? atoi(argv[1]) : 1000;
 
-    for (int box : {0, 1}) {
+    // Straight to the host without and with the e-mail mark, then through the Web Connector
+    // bridge (qbbridge and qbhost webconnector) with it, on a fifth of the rows.
+    for (const auto& [box, bridged] : {std::pair{0, false}, {1, false}, {1, true}}) {
         QTemporaryDir dir;
         const QString file = dir.filePath("company.qbw");
         const QString socket = dir.filePath("qb.sock");
@@ -65,15 +70,31 @@ int main(int argc, char** argv) {
         for (int c = 0; c < Customers; ++c)
             qbhost({"add-customer", file, customerName(c), "--email", "a@abbott.example"});
         qbhost({"add-item", file, "Membership Dues"});
-        QProcess host;
-        host.start(QDir(QCoreApplication::applicationDirPath()).filePath("qbhost"),
-                   {"serve", file, "--socket", socket});
-        host.waitForReadyRead(10000);
+        const QDir bin(QCoreApplication::applicationDirPath());
+        QProcess host, bridge;
+        if (bridged) {
+            QFile password(dir.filePath("password"));
+            password.open(QIODevice::WriteOnly);
+            password.write("bench\n");
+            password.close();
+            bridge.start(bin.filePath("qbbridge"),
+                         {"serve", "--listen", "127.0.0.1:0", "--user", "bench", "--password-file",
+                          password.fileName(), "--socket", socket});
+            bridge.waitForReadyRead(10000);
+            const QString url = QString::fromUtf8(bridge.readLine()).section(u' ', -1).trimmed();
+            host.start(bin.filePath("qbhost"),
+                       {"webconnector", file, "--url", url, "--user", "bench", "--password-file",
+                        password.fileName(), "--every", "1"});
+        } else {
+            host.start(bin.filePath("qbhost"), {"serve", file, "--socket", socket});
+            host.waitForReadyRead(10000);
+        }
+        const int rows = bridged ? count / 5 : count;
 
         BillingGrid grid;
         grid.SetColumnCount(GridColumns::Count);
         grid.AppendRow(GridColumns::headerTexts().join(u'\t'));
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < rows; ++i)
             grid.AppendRow(QStringLiteral("True\t%1\tLucy\t%2.50\t1200\t%3/%4/2019\t"
                                           "Monthly Invoice\t%3/1/2027\t%3/15/2027")
                                .arg(customerName(i % Customers))
@@ -98,13 +119,21 @@ int main(int argc, char** argv) {
         for (int row = 1; row < grid.RowCount(); ++row)
             posted += grid.CellText(row, GridColumns::Result) == u"Successful";
         const double seconds = ms / 1000.0;
-        std::printf("invoices=%d seconds=%.2f per_second=%.0f own_share=%.2f email=%s "
-                    "requests_per_invoice=%.2f\n",
-                    posted, seconds, posted / seconds, cpu / seconds, box ? "marked" : "unmarked",
-                    posted ? double(processor.requestsSent()) / posted : 0.0);
+        const double requests = posted ? double(processor.requestsSent()) / posted : 0.0;
+        if (bridged)
+            std::printf("bridge_invoices_per_second=%.0f invoices=%d seconds=%.2f email=marked "
+                        "requests_per_invoice=%.2f\n",
+                        posted / seconds, posted, seconds, requests);
+        else
+            std::printf("invoices=%d seconds=%.2f per_second=%.0f own_share=%.2f email=%s "
+                        "requests_per_invoice=%.2f\n",
+                        posted, seconds, posted / seconds, cpu / seconds,
+                        box ? "marked" : "unmarked", requests);
         std::fflush(stdout);
-        host.terminate();
-        host.waitForFinished(10000);
+        for (QProcess* process : {&host, &bridge}) {
+            process->terminate();
+            process->waitForFinished(10000);
+        }
     }
     return 0;
 }

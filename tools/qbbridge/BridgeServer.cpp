@@ -42,6 +42,10 @@ BridgeServer::~BridgeServer() {
         delete socket;
     }
     m_local.close();
+    // The Web Connector's connections are the HTTP server's; they must not reach the service
+    // once it is gone.
+    for (QTcpSocket* socket : findChildren<QTcpSocket*>())
+        socket->disconnect(this);
 }
 
 QString BridgeServer::listenLocal(const QString& path) {
