@@ -7,12 +7,18 @@ Failure::Failure(qint32 number, QString description)
     , m_description(std::move(description))
     , m_what(QString("%1: %2").arg(m_number).arg(m_description).toUtf8()) {}
 
-Failure Failure::overflow() {
-    return Failure(ErrorNumber::Overflow, QStringLiteral("Overflow"));
+namespace {
+QString withDetail(const QString& text, const QString& detail) {
+    return detail.isEmpty() ? text : text + QStringLiteral(": ") + detail;
+}
+} // namespace
+
+Failure Failure::overflow(const QString& detail) {
+    return Failure(ErrorNumber::Overflow, withDetail(QStringLiteral("Overflow"), detail));
 }
 
-Failure Failure::typeMismatch() {
-    return Failure(ErrorNumber::TypeMismatch, QStringLiteral("Type mismatch"));
+Failure Failure::typeMismatch(const QString& detail) {
+    return Failure(ErrorNumber::TypeMismatch, withDetail(QStringLiteral("Type mismatch"), detail));
 }
 
 Failure Failure::fileNotFound(const QString& path) {

@@ -26,8 +26,10 @@ public:
     const QString& description() const { return m_description; }
     const char* what() const noexcept override { return m_what.constData(); }
 
-    static Failure overflow();
-    static Failure typeMismatch();
+    // With a detail, the description says which value is at fault: "Type mismatch: the
+    // billing anniversary is empty".
+    static Failure overflow(const QString& detail = QString());
+    static Failure typeMismatch(const QString& detail = QString());
     static Failure fileNotFound(const QString& path);
     static Failure inputPastEndOfFile();
     // The driver's native error number where it has one, and its message.

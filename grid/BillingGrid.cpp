@@ -4,7 +4,14 @@
 #include "grid/GridModel.h"
 #include "grid/GridPrinter.h"
 
+#include "app/FixedForms.h"
+#include "app/Money.h"
+#include "grid/GridColumns.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QStyle>
@@ -28,7 +35,11 @@ BillingGrid::BillingGrid(QWidget* parent)
     setFont(gridFont);
     // Tab leaves the grid for the next control instead of walking its cells.
     setTabKeyNavigation(false);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Whole rows are selected, for copying to a spreadsheet; the "Send" check toggles by its
+    // own click or Space, never by selecting.
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setAccessibleName(QStringLiteral("Billing list"));
     setWordWrap(false);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -122,8 +133,50 @@ void BillingGrid::FitColumns(int firstColumn, int lastColumn) {
                 width =
                     qMax(width, cellMetrics.horizontalAdvance(m_model->displayText(row, column)));
         }
-        setColumnWidth(column, width + padding);
+        // No column takes more than a third of the grid: a long name or error text is
+        // elided on screen and whole in its tooltip.
+        const int widest = qMax(checkWidth + padding, viewport()->width() / 3);
+        setColumnWidth(column, qMin(width + padding, widest));
     }
+}
+
+void BillingGrid::ShowCell(int row, int column) {
+    m_model->publish();
+    const int viewRow = row - (m_model->fixedRows() > 0 ? 1 : 0);
+    if (viewRow >= 0 && viewRow < m_model->rowCount())
+        scrollTo(m_model->index(viewRow, column));
+}
+
+QString BillingGrid::SelectedRowsText() const {
+    QList<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        rows << m_model->gridRow(index.row());
+    std::sort(rows.begin(), rows.end());
+    if (m_model->fixedRows() > 0)
+        rows.prepend(0);
+    QStringList lines;
+    for (const int row : rows) {
+        QStringList cells;
+        for (int column = 0; column < ColumnCount(); ++column) {
+            const QString text = m_model->cellText(row, column);
+            const auto number = FixedForms::readNumber(text);
+            const auto hundredths = number ? Money::toHundredths(*number) : std::nullopt;
+            const bool money =
+                row > 0 && m_model->columnFormat(column) == GridColumns::moneyFormat();
+            cells << (money && hundredths ? Money::hundredthsFixedText(*hundredths) : text);
+        }
+        lines << cells.join(u'\t');
+    }
+    return lines.join(u'\n') + u'\n';
+}
+
+void BillingGrid::keyPressEvent(QKeyEvent* event) {
+    if (event == QKeySequence::Copy) {
+        QGuiApplication::clipboard()->setText(SelectedRowsText());
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void BillingGrid::Repaint() {

@@ -36,6 +36,12 @@ public:
 
     GridModel* gridModel() const { return m_model; }
 
+    // Scrolls so that the cell is in view.
+    void ShowCell(int row, int column);
+    // The selected data rows, with the header row, as a spreadsheet takes them: tab-separated
+    // cells, one row a line, money as plain numbers with two decimals, dates as shown.
+    QString SelectedRowsText() const;
+
     using QTableView::edit;
 
 signals:
@@ -43,6 +49,7 @@ signals:
     void CellEditRequested(int row, int column, bool& cancel);
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 
 private:

@@ -183,6 +183,11 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
         return displayText(row, column);
     case Qt::EditRole:
         return cellText(row, column);
+    case Qt::ToolTipRole: {
+        // The whole text, where the column is too narrow for it.
+        const QString text = isCheckColumn(column) ? QString() : displayText(row, column);
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
     case Qt::CheckStateRole:
         if (isCheckColumn(column) && row >= m_fixedRows)
             return CheckCell::read(cellText(row, column)).value_or(false) ? Qt::Checked

@@ -37,11 +37,14 @@ QString errorText(const Failure& failure) {
 qint32 hundredthsOf(const QString& amountText) {
     const auto amount = FixedForms::readNumber(amountText);
     if (!amount)
-        throw Failure::typeMismatch();
+        throw Failure::typeMismatch(
+            QStringLiteral("the amount to bill \"%1\" is no number").arg(amountText));
     const auto hundredths = Money::toHundredths(*amount);
     if (!hundredths || *hundredths > std::numeric_limits<qint32>::max() ||
         *hundredths < std::numeric_limits<qint32>::min())
-        throw Failure::overflow();
+        throw Failure::overflow(QStringLiteral("the amount %1 is larger than an invoice line can "
+                                               "carry (21,474,836.47 at most)")
+                                    .arg(amountText));
     return qint32(*hundredths);
 }
 
@@ -308,18 +311,36 @@ void InvoicePosting::CreateInvoices(PostingHost& host, GridOperations& grid,
     host.setBusy(true);
 
     Run run(host, grid, invoice, customer, items, journal);
+    // The rows this run will post, for its progress; a "Send" cell that is no check mark
+    // stops the walk when it gets there.
+    const int rows = grid.RowCount();
+    const auto walked = [&](int row, const std::optional<bool>& send) {
+        return (send && *send && !isPosted(grid.CellText(row, GridColumns::Result))) ||
+               journal.unanswered(row);
+    };
+    int total = 0;
+    for (int row = 1; row < rows; ++row)
+        total += walked(row, CheckCell::read(grid.CellText(row, GridColumns::Send)));
+    int done = 0;
     try {
         run.askForLostAnswers();
-        const int rows = grid.RowCount();
         for (int row = 1; row < rows; ++row) {
             run.m_row = row;
-            const QString result = grid.CellText(row, GridColumns::Result);
             const auto send = CheckCell::read(grid.CellText(row, GridColumns::Send));
             if (!send)
-                throw Failure::typeMismatch();
-            const bool selected = !isPosted(result) && *send;
-            if (selected || journal.unanswered(row))
-                run.post(row, selected);
+                throw Failure::typeMismatch(
+                    QStringLiteral("the Send cell \"%1\" is neither checked nor unchecked")
+                        .arg(grid.CellText(row, GridColumns::Send)));
+            if (!walked(row, send))
+                continue;
+            const QString company = grid.CellText(row, GridColumns::Company);
+            host.progress(done, total,
+                          company.isEmpty() ? grid.CellText(row, GridColumns::Contact) : company);
+            run.post(row, *send && !isPosted(grid.CellText(row, GridColumns::Result)));
+            host.rowFinished(row);
+            ++done;
+            if (host.stopRequested())
+                break;
         }
     } catch (const FollowUpFailed& followUp) {
         grid.SetCellText(run.m_row, GridColumns::Result,

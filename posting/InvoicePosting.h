@@ -19,6 +19,18 @@ public:
     virtual bool confirm(const QString& text, const QString& caption) = 0;
     // The hourglass while the run works, and the default pointer after.
     virtual void setBusy(bool busy) = 0;
+
+    // Before each invoice: how many of the run's rows are done, of how many, and the customer
+    // of the next one.
+    virtual void progress(int done, int total, const QString& customer) {
+        Q_UNUSED(done);
+        Q_UNUSED(total);
+        Q_UNUSED(customer);
+    }
+    // A row's outcome is written.
+    virtual void rowFinished(int row) { Q_UNUSED(row); }
+    // Asked after each row's outcome: true ends the run there, the rows after it untouched.
+    virtual bool stopRequested() { return false; }
 };
 
 struct PostingItems {

@@ -20,9 +20,14 @@ int monthsOf(const QString& frequency) {
 QString PeriodText::of(const QString& dueDate, const QString& anniversary,
                        const QString& frequency) {
     const auto due = FixedForms::readDate(dueDate);
+    if (!due)
+        throw Failure::typeMismatch(QStringLiteral("the due date \"%1\" is no date").arg(dueDate));
     const auto anniv = FixedForms::readDate(anniversary);
-    if (!due || !anniv)
-        throw Failure::typeMismatch();
+    if (anniversary.trimmed().isEmpty())
+        throw Failure::typeMismatch(QStringLiteral("the billing anniversary is empty"));
+    if (!anniv)
+        throw Failure::typeMismatch(
+            QStringLiteral("the billing anniversary \"%1\" is no date").arg(anniversary));
     const QDate firstOfMonth(due->year(), due->month(), 1);
     const QDate start(due->year(), due->month(), qMin(anniv->day(), firstOfMonth.daysInMonth()));
     // QDate::addMonths keeps the day, or takes the target month's last day where it is shorter.

@@ -65,9 +65,13 @@ QByteArray RequestProcessor::processRequest(const QByteArray& request) {
                           QStringLiteral("QuickBooks did not answer within %1 seconds.")
                               .arg(QLocale::c().toString(m_answerTimeoutMs / 1000.0, 'g', 3)));
         }
+        // Short waits while someone wants to paint in between.
+        const qint64 slice = m_waitHook ? 30 : 1000;
         m_socket.waitForReadyRead(
-            int(qMax<qint64>(1, qMin<qint64>(deadline.remainingTime(), 1000))));
+            int(qMax<qint64>(1, qMin<qint64>(deadline.remainingTime(), slice))));
         m_buffer += m_socket.readAll();
+        if (m_waitHook)
+            m_waitHook();
     }
     return answer;
 }

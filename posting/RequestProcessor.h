@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QLocalSocket>
 #include <QString>
+#include <functional>
 
 // Hands qbXML requests to the company file that is open and returns its answers. The
 // connection is kept between requests and opened again when the host closed it; a request is
@@ -16,6 +17,8 @@ public:
     QByteArray processRequest(const QByteArray& request);
 
     void setAnswerTimeoutMs(int ms) { m_answerTimeoutMs = ms; }
+    // Called every few milliseconds while an answer is awaited, so that a window can paint.
+    void setWaitHook(std::function<void()> hook) { m_waitHook = std::move(hook); }
     // How many requests were handed over so far.
     qint64 requestsSent() const { return m_requestsSent; }
     const QString& socketPath() const { return m_socketPath; }
@@ -28,5 +31,6 @@ private:
     QLocalSocket m_socket;
     QByteArray m_buffer;
     int m_answerTimeoutMs = 60000;
+    std::function<void()> m_waitHook;
     qint64 m_requestsSent = 0;
 };

@@ -12,6 +12,8 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QProcess>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -37,6 +39,7 @@ QString pdfText(const QString& pdf) {
 class TestGrid : public QObject {
     Q_OBJECT
 private slots:
+    void copyTooltipsAndWidths();
     void appendAndReadCells();
     void setCellTextKeepsOtherCells();
     void setRowCountZeroEmptiesEverything();
@@ -269,6 +272,50 @@ void TestGrid::printsTitleAndEveryRowToPdf() {
                      text.contains(QStringLiteral("Contact %1\n").arg(i)),
                  qPrintable(QString::number(i)));
     QVERIFY(text.contains(QStringLiteral("$120.50")));
+}
+
+// Rows go to a spreadsheet as tab-separated lines with the header, money as plain numbers;
+// selecting never toggles "Send"; a long text is elided on screen and whole in its tooltip.
+void TestGrid::copyTooltipsAndWidths() {
+    BillingGrid grid;
+    grid.resize(900, 300);
+    fillHeader(grid);
+    const QString longName = QString(196, u'W');
+    grid.AppendRow(QStringLiteral("True\tAbbott & Sons\tLucy\t1234.5\t14814\t06/15/2018\t"
+                                  "Quarterly\t3/1/2027\t3/15/2027\tSuccessful"));
+    grid.AppendRow(QStringLiteral("False\t%1\tTom\t50\t600\t\tMonthly Invoice\t3/1/2027\t"
+                                  "3/15/2027")
+                       .arg(longName));
+    grid.AppendRow(QStringLiteral("False\tCafé\tAnn\t-7\t-84\t\tMonthly Invoice\t3/1/2027\t"
+                                  "3/15/2027\tError 3140: There is an invalid reference"));
+    grid.SetColumnType(0, GridColumns::TypeBoolean);
+    for (const int money : {3, 4})
+        grid.SetColumnFormat(money, GridColumns::moneyFormat());
+    grid.SetFixedRows(1);
+    grid.show();
+    grid.FitColumns(0, grid.ColumnCount() - 1);
+
+    QVERIFY(grid.columnWidth(GridColumns::Company) <= grid.viewport()->width() / 3);
+    const QModelIndex longCell = grid.model()->index(1, GridColumns::Company);
+    QCOMPARE(grid.model()->data(longCell, Qt::ToolTipRole).toString(), longName);
+    QCOMPARE(grid.model()->data(grid.model()->index(0, 3), Qt::ToolTipRole).toString(),
+             QStringLiteral("$1,234.50"));
+
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
+                      grid.visualRect(grid.model()->index(0, 2)).center());
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      grid.visualRect(grid.model()->index(2, 1)).center());
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             GridColumns::headerTexts().join(u'\t') +
+                 QStringLiteral("\nTrue\tAbbott & Sons\tLucy\t1234.50\t14814.00\t06/15/2018\t"
+                                "Quarterly\t3/1/2027\t3/15/2027\tSuccessful\n"
+                                "False\tCafé\tAnn\t-7.00\t-84.00\t\tMonthly Invoice\t3/1/2027\t"
+                                "3/15/2027\tError 3140: There is an invalid reference\n"));
+    QCOMPARE(grid.CellText(1, 0), QStringLiteral("True"));
+    QCOMPARE(grid.CellText(3, 0), QStringLiteral("False"));
+    QTest::keyClick(&grid, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(grid.selectionModel()->selectedRows().size(), 3);
 }
 
 QTEST_MAIN(TestGrid)

@@ -17,6 +17,7 @@
 #include "posting/RequestProcessor.h"
 #include "ui/frmCreateInvoices.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -24,8 +25,10 @@
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QLocale>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 const QString Chamber = QStringLiteral("Kestlemere Chamber of Commerce");
@@ -117,6 +120,9 @@ private slots:
     void longAndNonLatinCustomerNames();
 
     void createInvoicesThroughTheWindow();
+    void progressStopAndClose_data();
+    void progressStopAndClose();
+    void windowLivesWhileQuickBooksIsSilent();
     void oddAnswersNeverAddAnInvoice_data();
     void oddAnswersNeverAddAnInvoice();
 
@@ -272,18 +278,23 @@ void TestInvoicePosting::amountsAndOverflow() {
     Host host;
     run(host);
     QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Successful"));
-    QCOMPARE(resultOf(*m_grid, 2), QStringLiteral("Error 6: Overflow"));
+    QCOMPARE(resultOf(*m_grid, 2),
+             QStringLiteral("Error 6: Overflow: the amount 21474836.48 is larger than an invoice "
+                            "line can carry (21,474,836.47 at most)"));
     QCOMPARE(lineOf(m_host->invoices().constFirst()).value("amount").toString(),
              QStringLiteral("21474836.47"));
 
     fill(*m_grid, {{"True", "Birchwood Bakery", "B", "lots", "06/15/2018", "Quarterly", "3/1/2027",
                     "3/15/2027", ""}});
     run(host);
-    QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Error 13: Type mismatch"));
+    QCOMPARE(resultOf(*m_grid, 1),
+             QStringLiteral("Error 13: Type mismatch: the amount to bill \"lots\" is no number"));
     fill(*m_grid, {{"maybe", "Birchwood Bakery", "B", "1", "06/15/2018", "Quarterly", "3/1/2027",
                     "3/15/2027", ""}});
     run(host);
-    QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Error 13: Type mismatch"));
+    QCOMPARE(resultOf(*m_grid, 1),
+             QStringLiteral("Error 13: Type mismatch: the Send cell \"maybe\" is neither checked "
+                            "nor unchecked"));
     QCOMPARE(m_host->invoices().size(), 1);
 }
 
@@ -309,7 +320,8 @@ void TestInvoicePosting::monthlyPeriodEdges() {
                 .value("desc")
                 .toString()
                 .endsWith(QStringLiteral("(4/30/2027 - 5/30/2027)")));
-    QCOMPARE(resultOf(*m_grid, 3), QStringLiteral("Error 13: Type mismatch"));
+    QCOMPARE(resultOf(*m_grid, 3),
+             QStringLiteral("Error 13: Type mismatch: the billing anniversary is empty"));
     QCOMPARE(resultOf(*m_grid, 4), QString());
 }
 
@@ -537,6 +549,117 @@ void TestInvoicePosting::oddAnswersNeverAddAnInvoice() {
     QVERIFY2(result.startsWith(QStringLiteral("Error %1: ").arg(number)), qPrintable(result));
     for (const QByteArray& request : recorder.requests)
         QVERIFY2(!request.contains("<InvoiceAddRq"), request.constData());
+}
+
+namespace {
+// A window whose list holds one checked row for each of the given members.
+void fillWindow(frmCreateInvoices& w, const QStringList& members) {
+    BillingGrid& grid = *w.vsfgList;
+    grid.SetRowCount(0);
+    grid.SetColumnCount(GridColumns::Count);
+    grid.AppendRow(GridColumns::headerTexts().join(u'\t'));
+    for (const QString& member : members)
+        grid.AppendRow(QStringList{"True", member, "C", "250", "1000", "06/15/2018", "Quarterly",
+                                   "3/1/2027", "3/15/2027"}
+                           .join(u'\t'));
+    grid.SetFixedRows(1);
+    grid.Repaint(); // as a fill ends: the rows are in the view
+}
+} // namespace
+
+void TestInvoicePosting::progressStopAndClose_data() {
+    QTest::addColumn<bool>("closeWindow");
+    QTest::newRow("Stop after this invoice") << false;
+    QTest::newRow("the window's close box") << true;
+}
+
+// The dialog counts the invoices as the rows fill in order; Stop, or a close, while the
+// third invoice is in flight ends the run once it has its result; the next run adds the rest.
+void TestInvoicePosting::progressStopAndClose() {
+    QFETCH(bool, closeWindow);
+    QStringList members;
+    for (int i = 1; i <= 30; ++i)
+        members << QStringLiteral("Member %1").arg(i, 2, 10, QLatin1Char('0'));
+    QbHostProcess host(members, ItemNames);
+    host.setSocketPath(QbChannel::defaultSocketPath());
+    QVERIFY(host.start());
+    frmCreateInvoices w;
+    fillWindow(w, members);
+    w.show();
+    TestSupport::MessageRecorder boxes(6);
+
+    // At each result written: the dialog's text, and whether every row above has its result.
+    QStringList labels;
+    bool inOrder = true;
+    connect(w.vsfgList->model(), &QAbstractItemModel::dataChanged, this,
+            [&](const QModelIndex& from, const QModelIndex& to) {
+                const int row = from.row() + 1;
+                if (from.column() > GridColumns::Result || to.column() < GridColumns::Result ||
+                    resultOf(*w.vsfgList, row).isEmpty())
+                    return;
+                auto* dialog = w.findChild<QProgressDialog*>(QStringLiteral("progress"));
+                labels << (dialog ? dialog->labelText() : QString());
+                for (int above = 1; above < row; ++above)
+                    inOrder = inOrder && !resultOf(*w.vsfgList, above).isEmpty();
+                if (row == 3 && dialog) {
+                    if (closeWindow)
+                        w.close();
+                    else
+                        dialog->findChild<QPushButton*>()->click();
+                }
+            });
+    w.btnCreateInvoices->click();
+
+    QCOMPARE(labels.mid(0, 3), (QStringList{"Creating invoice 1 of 30: Member 01",
+                                            "Creating invoice 2 of 30: Member 02",
+                                            "Creating invoice 3 of 30: Member 03"}));
+    QVERIFY(inOrder);
+    QCOMPARE(host.invoices().size(), 3);
+    QCOMPARE(resultOf(*w.vsfgList, 3), QStringLiteral("Successful"));
+    QCOMPARE(resultOf(*w.vsfgList, 4), QString());
+    QVERIFY(!w.findChild<QProgressDialog*>());
+    QCOMPARE(w.isVisible(), !closeWindow);
+
+    w.btnCreateInvoices->click();
+    QCOMPARE(host.invoices().size(), members.size());
+}
+
+// With QuickBooks silent, the window goes on handling its events until the answer time-out.
+void TestInvoicePosting::windowLivesWhileQuickBooksIsSilent() {
+    QbHostProcess host(Customers, ItemNames);
+    host.setSocketPath(QbChannel::defaultSocketPath());
+    QVERIFY(host.start({"--fault", "mute@1"}));
+    frmCreateInvoices w;
+    w.processor().setAnswerTimeoutMs(1500);
+    fillWindow(w, {"Birchwood Bakery"});
+    w.show();
+    TestSupport::MessageRecorder boxes(6);
+    int paints = 0;
+    struct PaintCounter : QObject {
+        int& count;
+        explicit PaintCounter(int& c)
+            : count(c) {}
+        bool eventFilter(QObject*, QEvent* event) override {
+            count += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter(paints);
+    bool timerFired = false;
+    QTimer::singleShot(700, [&] {
+        timerFired = true;
+        paints = 0; // paints from here on happen during the wait
+        w.update();
+        qApp->installEventFilter(&counter);
+    });
+    w.btnCreateInvoices->click();
+    qApp->removeEventFilter(&counter);
+    QVERIFY(timerFired);
+    QVERIFY(paints > 0);
+    QVERIFY(resultOf(*w.vsfgList, 1).startsWith(QStringLiteral("Error -2147220446: ")));
+    // The error row is in view, its "Result" too.
+    const QRect cell = w.vsfgList->visualRect(w.vsfgList->model()->index(0, GridColumns::Result));
+    QVERIFY(w.vsfgList->viewport()->rect().intersects(cell));
+    QCOMPARE(w.focusWidget(), w.btnCreateInvoices);
 }
 
 QTEST_MAIN(TestInvoicePosting)

@@ -11,6 +11,7 @@
 #include "ui/Twips.h"
 #include "ui/frmCreateInvoices.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -72,6 +73,7 @@ private slots:
     void cleanup();
 
     void controlsAtTheirDesignPlaces();
+    void everyControlHasAnAccessibleName();
     void resizeRuleArithmetic();
     void windowFollowsItsSize();
     void minimisedWindowMovesNothing();
@@ -103,6 +105,41 @@ void TestMainWindow::cleanup() {
     Clock::reset();
     BillingGrid::setPrintToPdfForTesting(QString());
     Module1::setEndAction({});
+}
+
+// What a screen reader says of each control: the boxes by their labels, and the grid's check
+// cells by their state.
+void TestMainWindow::everyControlHasAnAccessibleName() {
+    frmCreateInvoices w;
+    w.show();
+    const QList<QPair<QWidget*, QString>> names{{w.dtStartDate, "Start Date"},
+                                                {w.dtEndDate, "End Date"},
+                                                {w.cmbCompany, "Company"},
+                                                {w.cmbPayment, "Payment"},
+                                                {w.btnRefresh, "Refresh"},
+                                                {w.vsfgList, "Billing list"},
+                                                {w.btnPrint, "Print"},
+                                                {w.btnSelectNone, "Select None"},
+                                                {w.btnSelectAll, "Select All"},
+                                                {w.btnCreateInvoices, "Create Invoices"},
+                                                {w.btnExit, "Exit"},
+                                                {w.chkEmail, "Mark To Email"}};
+    for (const auto& [control, name] : names) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+        QVERIFY(accessible);
+        QCOMPARE(accessible->text(QAccessible::Name), name);
+    }
+    w.cmbCompany->setCurrentIndex(0);
+    w.cmbPayment->setCurrentIndex(1);
+    w.dtStartDate->setDate(QDate(2027, 3, 1));
+    w.dtEndDate->setDate(QDate(2027, 3, 31));
+    w.btnRefresh->click();
+    w.vsfgList->SetCellText(2, GridColumns::Send, QStringLiteral("True"));
+    QAccessibleTableInterface* table =
+        QAccessible::queryAccessibleInterface(w.vsfgList)->tableInterface();
+    QVERIFY(table);
+    QVERIFY(!table->cellAt(0, GridColumns::Send)->state().checked);
+    QVERIFY(table->cellAt(1, GridColumns::Send)->state().checked);
 }
 
 void TestMainWindow::controlsAtTheirDesignPlaces() {

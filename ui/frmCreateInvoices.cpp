@@ -15,13 +15,16 @@
 #include "ui/Twips.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QScopeGuard>
 
 namespace {
 const QString FoundationName = QStringLiteral("Viderizo Ruzerevurar Arovezeruv");
@@ -98,6 +101,11 @@ void frmCreateInvoices::createControls() {
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     dtStartDate->setFocus();
+    // Screen readers name each box by its label.
+    Label1->setBuddy(cmbCompany);
+    Label3->setBuddy(dtStartDate);
+    Label4->setBuddy(dtEndDate);
+    Label2->setBuddy(cmbPayment);
 
     // Each command reports its own failures, so none unwinds through the event delivery.
     const auto command = [this](QPushButton* button, void (frmCreateInvoices::*handler)()) {
@@ -207,16 +215,80 @@ bool frmCreateInvoices::confirm(const QString& text, const QString& caption) {
 }
 
 void frmCreateInvoices::setBusy(bool busy) {
-    if (busy)
+    if (busy) {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-        QGuiApplication::restoreOverrideCursor();
+        return;
+    }
+    QGuiApplication::restoreOverrideCursor();
+    delete m_progress;
+}
+
+void frmCreateInvoices::progress(int done, int total, const QString& customer) {
+    if (!m_progress) {
+        m_progress = new QProgressDialog(this);
+        m_progress->setObjectName(QStringLiteral("progress"));
+        m_progress->setWindowTitle(QStringLiteral("Create Invoices"));
+        m_progress->setWindowModality(Qt::ApplicationModal);
+        m_progress->setAutoClose(false);
+        m_progress->setAutoReset(false);
+        m_progress->setMinimumDuration(0);
+        m_progress->setCancelButtonText(QStringLiteral("Stop after this invoice"));
+        // The dialog stays up until the invoice in flight has its result: Stop only asks.
+        disconnect(m_progress, &QProgressDialog::canceled, m_progress, &QProgressDialog::cancel);
+        connect(m_progress, &QProgressDialog::canceled, this, [this] {
+            m_stopRequested = true;
+            m_progress->setLabelText(QStringLiteral("Stopping after this invoice..."));
+        });
+        m_progress->show();
+    }
+    m_progress->setMaximum(total);
+    m_progress->setValue(done);
+    if (!m_stopRequested)
+        m_progress->setLabelText(
+            QStringLiteral("Creating invoice %1 of %2: %3").arg(done + 1).arg(total).arg(customer));
+    QCoreApplication::processEvents();
+}
+
+void frmCreateInvoices::rowFinished(int row) {
+    vsfgList->ShowCell(row, GridColumns::Company);
+    QCoreApplication::processEvents();
 }
 
 void frmCreateInvoices::btnCreateInvoices_Click() {
+    // A click queued while a run waits for QuickBooks never starts a second run.
+    if (m_running)
+        return;
+    m_running = true;
+    m_stopRequested = false;
+    // While an answer is awaited the window paints and the dialog's Stop works; the dialog
+    // keeps every other control out of reach.
+    m_processor.setWaitHook([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
     InvoicePosting::CreateInvoices(*this, *vsfgList, Invoice1, Customer1,
                                    {Module1::chamberItemName(), Module1::foundationItemName()},
                                    m_journal);
+    m_processor.setWaitHook({});
+    m_running = false;
+    // The first error in view, with its "Result".
+    for (int row = 1; row < vsfgList->RowCount(); ++row) {
+        if (vsfgList->CellText(row, GridColumns::Result).startsWith(QStringLiteral("Error "))) {
+            vsfgList->ShowCell(row, GridColumns::Result);
+            break;
+        }
+    }
+    btnCreateInvoices->setFocus();
+    if (std::exchange(m_closeAfterRun, false))
+        close();
+}
+
+// A close during a run waits for the invoice in flight and its result, as Stop does.
+void frmCreateInvoices::closeEvent(QCloseEvent* event) {
+    if (m_running) {
+        m_stopRequested = true;
+        m_closeAfterRun = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void frmCreateInvoices::btnRefresh_Click() {
@@ -236,6 +308,9 @@ void frmCreateInvoices::btnRefresh_Click() {
         return;
     }
     m_journal.clear();
+    // A fill of many contacts takes a moment: the busy pointer says so.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     m_filledOrganisation = LoadBillingList(*this, *vsfgList, Module1::dbConnection());
 }
 

@@ -7,6 +7,7 @@
 #include "posting/PostingJournal.h"
 #include "posting/RequestProcessor.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <optional>
 
@@ -15,6 +16,7 @@ class QCheckBox;
 class QComboBox;
 class QDateEdit;
 class QLabel;
+class QProgressDialog;
 class QPushButton;
 
 // The main window. Its handlers stay thin: they check the user's choices and call the
@@ -37,6 +39,12 @@ public:
     int emailBoxValue() const override;
     bool confirm(const QString& text, const QString& caption) override;
     void setBusy(bool busy) override;
+    void progress(int done, int total, const QString& customer) override;
+    void rowFinished(int row) override;
+    bool stopRequested() override { return m_stopRequested; }
+
+    // The channel to QuickBooks, for tests that shorten its answer time-out.
+    RequestProcessor& processor() { return m_processor; }
 
     // The controls, named as the rest of the program and its tests know them.
     QDateEdit* dtStartDate;
@@ -74,6 +82,7 @@ public slots:
     void vsfgList_CellEditRequested(int row, int column, bool& cancel);
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
@@ -90,4 +99,10 @@ private:
     std::optional<QString> m_filledOrganisation;
     // What the invoice runs of the list on screen know beyond the grid; a fill starts anew.
     PostingJournal m_journal;
+    // An invoice run in progress: its dialog, whether it is to stop after the invoice in
+    // flight, and whether the window closes then.
+    bool m_running = false;
+    bool m_stopRequested = false;
+    bool m_closeAfterRun = false;
+    QPointer<QProgressDialog> m_progress;
 };
