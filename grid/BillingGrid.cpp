@@ -48,6 +48,8 @@ BillingGrid::BillingGrid(QWidget* parent)
     // Left-aligned, a header stays in view when its column grows wide with an error text.
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->hide();
+    // "Result" takes the room the other columns leave, so that results read whole.
+    horizontalHeader()->setStretchLastSection(true);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::AnyKeyPressed);
 }

@@ -103,13 +103,16 @@ bool BridgeServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
     if (!socket->property("watched").toBool()) {
         socket->setProperty("watched", true);
         connect(socket, &QTcpSocket::disconnected, this,
-                [this] { m_service.webConnectorDisconnected(); });
+                [this, socket] { m_service.webConnectorDisconnected(socket); });
     }
     QPointer<QTcpSocket> to(socket);
-    m_service.call(request.body(), [to](int status, const QByteArray& body) {
-        if (to)
-            writeHttp(to, status, "text/xml; charset=utf-8", body);
-    });
+    m_service.call(
+        request.body(),
+        [to](int status, const QByteArray& body) {
+            if (to)
+                writeHttp(to, status, "text/xml; charset=utf-8", body);
+        },
+        socket);
     return true;
 }
 

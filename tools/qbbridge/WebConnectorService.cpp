@@ -82,9 +82,10 @@ void WebConnectorService::withdraw(const void* owner) {
 
 // Requests nobody took in time are answered "Could not start QuickBooks." and never handed
 // over afterwards.
-void WebConnectorService::webConnectorDisconnected() {
+void WebConnectorService::webConnectorDisconnected(const void* connection) {
     constexpr int GraceMs = 3000;
-    if (m_inFlight && m_inFlightTimer.remainingTime() > GraceMs)
+    if (m_inFlight && connection == m_inFlightConnection &&
+        m_inFlightTimer.remainingTime() > GraceMs)
         m_inFlightTimer.start(GraceMs);
 }
 
@@ -108,6 +109,7 @@ void WebConnectorService::handOver() {
         return;
     m_holdTimer.stop();
     m_inFlight = m_queue.takeFirst();
+    m_inFlightConnection = m_heldConnection;
     m_inFlightTimer.start(m_options.answerMs);
     std::exchange(m_held, {})(200,
                               SoapMessage::writeResult(QStringLiteral("sendRequestXML"),
@@ -142,7 +144,7 @@ bool WebConnectorService::validTicket(const QString& ticket) const {
     return !m_ticket.isEmpty() && ticket == m_ticket;
 }
 
-void WebConnectorService::call(const QByteArray& body, Respond respond) {
+void WebConnectorService::call(const QByteArray& body, Respond respond, const void* connection) {
     const auto call = SoapMessage::readCall(body);
     if (!call) {
         respond(500, SoapMessage::writeFault(QStringLiteral("The request is no SOAP call.")));
@@ -184,6 +186,7 @@ void WebConnectorService::call(const QByteArray& body, Respond respond) {
         if (m_held) // QBWC asks once at a time; an earlier call it gave up on is let go
             std::exchange(m_held, {})(200, SoapMessage::writeResult(method, QString()));
         m_held = std::move(respond);
+        m_heldConnection = connection;
         m_holdTimer.start(m_options.holdMs);
         handOver();
         return;

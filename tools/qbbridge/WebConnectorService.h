@@ -41,12 +41,12 @@ public:
     void submit(const void* owner, const QByteArray& request, Reply reply);
     void withdraw(const void* owner);
 
-    // A connection of the Web Connector closed. With a request in its hands, the Web Connector
-    // has stopped unless it hands the answer back on another connection within a few seconds.
-    void webConnectorDisconnected();
+    // The Web Connector's connection that took the request in flight closed: it has stopped,
+    // unless it hands the answer back on another connection within a few seconds.
+    void webConnectorDisconnected(const void* connection);
 
-    // QBWC's side: one SOAP call; respond is called once, now or later.
-    void call(const QByteArray& body, Respond respond);
+    // QBWC's side: one SOAP call on a connection; respond is called once, now or later.
+    void call(const QByteArray& body, Respond respond, const void* connection = nullptr);
 
     static QByteArray processorError(qint32 code, const QString& message);
 
@@ -74,6 +74,8 @@ private:
     QSet<QString> m_endedTickets;
     // A sendRequestXML held while nothing waits.
     Respond m_held;
+    const void* m_heldConnection = nullptr;
+    const void* m_inFlightConnection = nullptr;
     QTimer m_holdTimer;
     QString m_lastError;
 };
