@@ -144,6 +144,8 @@ void BillingGrid::FitColumns(int firstColumn, int lastColumn) {
 
 void BillingGrid::ShowCell(int row, int column) {
     m_model->publish();
+    // Column widths may have changed since the scroll bars were last laid out.
+    updateGeometries();
     const int viewRow = row - (m_model->fixedRows() > 0 ? 1 : 0);
     if (viewRow >= 0 && viewRow < m_model->rowCount())
         scrollTo(m_model->index(viewRow, column));
