@@ -118,3 +118,15 @@ QString ConnectionString::toOdbc(const QString& connectionString) {
     parts << QStringLiteral("PWD=") + odbcValue(valueOf(pairs, {"password", "pwd"}));
     return parts.join(u';') + u';';
 }
+
+QString ConnectionString::describe(const QString& odbcString) {
+    QStringList named;
+    for (const QString& part : odbcString.split(u';', Qt::SkipEmptyParts)) {
+        const QString key = part.section(u'=', 0, 0).trimmed();
+        if (key.compare(QLatin1String("Database"), Qt::CaseInsensitive) == 0 ||
+            key.compare(QLatin1String("Server"), Qt::CaseInsensitive) == 0 ||
+            key.compare(QLatin1String("DSN"), Qt::CaseInsensitive) == 0)
+            named << key + u'=' + part.section(u'=', 1).trimmed();
+    }
+    return named.join(QStringLiteral("; "));
+}

@@ -12,4 +12,8 @@ bool isSqlServerOleDb(const QString& connectionString);
 // Throws Failure when the OLE DB string asks for Windows sign-in, which is not available.
 QString toOdbc(const QString& connectionString);
 
+// Which database an ODBC string names, for messages: its Database and Server (or DSN) parts,
+// never a user name or password.
+QString describe(const QString& odbcString);
+
 } // namespace ConnectionString

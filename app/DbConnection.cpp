@@ -29,14 +29,17 @@ void DbConnection::open() {
     if (!db.isValid())
         throw Failure(ErrorNumber::Unspecified,
                       QStringLiteral("The ODBC database driver of Qt (QODBC) is not installed."));
-    db.setDatabaseName(ConnectionString::toOdbc(m_connectionString));
+    const QString odbc = ConnectionString::toOdbc(m_connectionString);
+    db.setDatabaseName(odbc);
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(m_timeoutSeconds));
     if (!db.open(QString(), QString())) {
         const Failure driver = Failure::fromSqlError(db.lastError());
+        const QString named = ConnectionString::describe(odbc);
         throw Failure(driver.number(),
-                      QStringLiteral("The contact database could not be opened. The driver "
-                                     "said: %1")
-                          .arg(driver.description()));
+                      QStringLiteral("The contact database%1 could not be opened. The driver "
+                                     "said: %2")
+                          .arg(named.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(named),
+                               driver.description()));
     }
 }
 

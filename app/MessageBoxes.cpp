@@ -1,7 +1,9 @@
 #include "app/MessageBoxes.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace {
 MessageBoxes::Handler& handler() {
@@ -12,6 +14,7 @@ MessageBoxes::Handler& handler() {
 int showReal(const QString& text, const QString& caption, int style) {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::NoButton,
                     QApplication::activeWindow());
+    MessageBoxes::fitCaption(box);
     if (style == MessageBoxes::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
@@ -23,6 +26,19 @@ int showReal(const QString& text, const QString& caption, int style) {
     return MessageBoxes::Ok;
 }
 } // namespace
+
+void MessageBoxes::fitCaption(QMessageBox& box) {
+    // A window manager cuts a caption wider than its box; a spacer as wide as the caption and
+    // the title bar's buttons keeps it whole.
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);
+    const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + 160;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
 
 int MessageBoxes::show(const QString& text, const QString& caption, int style) {
     if (handler())

@@ -9,11 +9,17 @@
 #include "grid/GridColumns.h"
 
 #include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QStyle>
 
 namespace {
@@ -189,28 +195,46 @@ void BillingGrid::Repaint() {
     horizontalHeader()->viewport()->update();
 }
 
+QString BillingGrid::defaultPrintFile(const QString& title) {
+    QString name = title;
+    // What a file name cannot hold, and the dots that a print dialog takes for an extension.
+    static const QRegularExpression unfit(QStringLiteral("[/\\\\:*?\"<>|.\\x00-\\x1f]"));
+    name.replace(unfit, QStringLiteral("-"));
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    return QDir(folder).filePath(name.trimmed() + QStringLiteral(".pdf"));
+}
+
 void BillingGrid::PrintWithTitle(const QString& title, bool showDialog, int orientation,
                                  int leftRightMargin, int topBottomMargin) {
     m_model->publish();
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(title);
+    const bool toFile = !testPdfPath().isEmpty() || QPrinterInfo::availablePrinterNames().isEmpty();
+    if (toFile) {
+        // Paper of the clerk's country where no printer says otherwise.
+        printer.setOutputFileName(testPdfPath().isEmpty() ? defaultPrintFile(title)
+                                                          : testPdfPath());
+        printer.setPageSize(QPageSize(QLocale().measurementSystem() == QLocale::ImperialUSSystem
+                                          ? QPageSize::Letter
+                                          : QPageSize::A4));
+    }
     printer.setPageOrientation(orientation == 2 ? QPageLayout::Landscape : QPageLayout::Portrait);
     const double lr = leftRightMargin / 1440.0;
     const double tb = topBottomMargin / 1440.0;
     printer.setPageMargins(QMarginsF(lr, tb, lr, tb), QPageLayout::Inch);
-    if (!testPdfPath().isEmpty()) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(testPdfPath());
-    } else if (showDialog) {
+    if (showDialog && testPdfPath().isEmpty()) {
         QPrintDialog dialog(&printer, this);
         dialog.setWindowTitle(title);
-        if (dialog.exec() != QDialog::Accepted)
+        if (!toFile) // the dialog offers a file named after the document: one without slashes
+            printer.setDocName(QFileInfo(defaultPrintFile(title)).completeBaseName());
+        const int answer = dialog.exec();
+        printer.setDocName(title);
+        if (answer != QDialog::Accepted)
             return;
     }
-    QVector<int> widths;
-    for (int column = 0; column < ColumnCount(); ++column)
-        widths << columnWidth(column);
-    GridPrinter(*m_model, widths).print(printer, title);
+    GridPrinter(*m_model).print(printer, title);
 }
 
 void BillingGrid::setPrintToPdfForTesting(const QString& pdfPath) {

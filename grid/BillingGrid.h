@@ -34,6 +34,10 @@ public:
     // Tests print to this PDF file instead of a printer, without the dialog.
     static void setPrintToPdfForTesting(const QString& pdfPath);
 
+    // The file a print to PDF offers: the title, with what a file name cannot hold replaced,
+    // in the documents folder (or home where there is none).
+    static QString defaultPrintFile(const QString& title);
+
     GridModel* gridModel() const { return m_model; }
 
     // Scrolls so that the cell is in view.

@@ -6,20 +6,24 @@
 class GridModel;
 class QPainter;
 class QPrinter;
+class QFontMetrics;
 
-// Lays the grid out on pages: the title at the top of every page, then the header row, then
-// as many rows as fit. Columns keep the proportions they have on screen and are narrowed
-// together when the page is narrower than the grid.
+// Lays the grid out on pages so that every cell reads whole: amounts, dates and other short
+// columns at their full width, the names and "Result" wrapping within what is left. Each page
+// has the title, the header row, as many rows as fit and "Page N of M" at its foot.
 class GridPrinter {
 public:
-    GridPrinter(const GridModel& model, QVector<int> screenColumnWidths);
+    explicit GridPrinter(const GridModel& model);
 
     void print(QPrinter& printer, const QString& title) const;
 
+    // The columns whose long texts wrap on paper.
+    static bool wraps(int column);
+
 private:
-    void drawRow(QPainter& painter, int row, int top, int rowHeight, const QVector<int>& widths,
-                 bool header) const;
+    QVector<int> columnWidths(const QFontMetrics& metrics, const QFontMetrics& headerMetrics,
+                              int pageWidth, int pad) const;
+    QString cellText(int row, int column) const;
 
     const GridModel& m_model;
-    QVector<int> m_screenWidths;
 };

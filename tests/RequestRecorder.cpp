@@ -9,6 +9,10 @@ RequestRecorder::RequestRecorder(const QString& path, QByteArray answer)
     : m_path(path)
     , m_answer(std::move(answer)) {}
 
+RequestRecorder::~RequestRecorder() {
+    wait();
+}
+
 void RequestRecorder::startListening() {
     start();
     m_ready.acquire();

@@ -12,6 +12,8 @@
 class RequestRecorder : public QThread {
 public:
     RequestRecorder(const QString& path, QByteArray answer);
+    // Waits for the conversation to end: destroy the client's channel first.
+    ~RequestRecorder() override;
     // Starts, and returns once the socket listens.
     void startListening();
 

@@ -9,13 +9,18 @@
 #include "grid/GridModel.h"
 #include "grid/MoneyFormat.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinterInfo>
 #include <QProcess>
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 void fillHeader(BillingGrid& grid) {
@@ -54,6 +59,7 @@ private slots:
     void checkToggleRaisesEditRequest();
     void textEditIsRefusedWhenCancelled();
 
+    void printsTitleAndEveryRowToPdf_data();
     void printsTitleAndEveryRowToPdf();
 };
 
@@ -241,37 +247,83 @@ void TestGrid::textEditIsRefusedWhenCancelled() {
     QVERIFY(grid.findChild<QLineEdit*>());
 }
 
+void TestGrid::printsTitleAndEveryRowToPdf_data() {
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("paper");
+    QTest::newRow("United States: Letter")
+        << QLocale(QLocale::English, QLocale::UnitedStates) << "792 x 612 pts (letter)";
+    QTest::newRow("Germany: A4") << QLocale(QLocale::German, QLocale::Germany)
+                                 << "842 x 595 pts (A4)";
+    QTest::newRow("C") << QLocale::c() << "842 x 595 pts (A4)";
+}
+
+// Through the print dialog, accepted with the file it offers: the title with its slashes in
+// the document's heading, and a file name without them; every row whole, wrapped where long,
+// the header and the page number on every page.
 void TestGrid::printsTitleAndEveryRowToPdf() {
-    QTemporaryDir dir;
-    const QString pdf = dir.filePath(QStringLiteral("list.pdf"));
+    QFETCH(QLocale, locale);
+    QFETCH(QString, paper);
+    if (!QPrinterInfo::availablePrinterNames().isEmpty())
+        QSKIP("skipped: a printer is installed here, so the dialog would not print to a file");
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toUtf8());
+    const QLocale oldLocale;
+    QLocale::setDefault(locale);
+
     BillingGrid grid;
     fillHeader(grid);
     const int rows = 120; // more than one page
     for (int i = 1; i <= rows; ++i)
-        grid.AppendRow(QStringLiteral("False\tCompany %1\tContact %1\t%1.5").arg(i));
+        grid.AppendRow(QStringLiteral("%1\tCompany %2\tContact %2\t%2.5\t26000\t\tAnnual\t"
+                                      "3/1/2027\t3/18/2027\t%3")
+                           .arg(i % 2 ? "True" : "False")
+                           .arg(i)
+                           .arg(i == 7
+                                    ? QStringLiteral("Error 3140: There is an invalid "
+                                                     "reference to QuickBooks Customer \"Company "
+                                                     "7\" in the Invoice. QuickBooks error "
+                                                     "message: Invalid argument. The specified "
+                                                     "record does not exist in the list.")
+                                    : QStringLiteral("Successful")));
     grid.SetColumnType(0, GridColumns::TypeBoolean);
     grid.SetColumnFormat(3, GridColumns::moneyFormat());
+    grid.SetColumnFormat(4, GridColumns::moneyFormat());
     grid.SetFixedRows(1);
     grid.FitColumns(0, 9);
-    grid.Repaint();
 
-    BillingGrid::setPrintToPdfForTesting(pdf);
-    grid.PrintWithTitle(QStringLiteral("Kestlemere Chamber of Commerce - 12/7/2026 10:08:04 AM"),
-                        true, 2, 720, 720);
-    BillingGrid::setPrintToPdfForTesting(QString());
+    const QString title = QStringLiteral("Kestlemere Chamber of Commerce - 3/10/2027 9:06:03 AM");
+    QTimer::singleShot(0, [] {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<QPrintDialog*>(window))
+                dialog->accept();
+    });
+    grid.PrintWithTitle(title, true, 2, 720, 720);
+    QLocale::setDefault(oldLocale);
+    qputenv("HOME", oldHome);
 
+    const QString pdf =
+        home.filePath(QStringLiteral("Kestlemere Chamber of Commerce - 3-10-2027 9-06-03 AM.pdf"));
+    QVERIFY2(QFile::exists(pdf), qPrintable(QDir(home.path()).entryList().join(u'|')));
     const QString text = pdfText(pdf);
-    QVERIFY2(!text.isEmpty(), "pdftotext read nothing");
     const int pages = text.count(u'\f');
     QVERIFY2(pages >= 2, qPrintable(QString::number(pages)));
-    QCOMPARE(text.count(QStringLiteral("Kestlemere Chamber of Commerce - 12/7/2026 10:08:04 AM")),
-             pages);
+    QCOMPARE(text.count(title), pages);
     QCOMPARE(text.count(QStringLiteral("Amount to Bill")), pages);
+    for (int page = 1; page <= pages; ++page)
+        QVERIFY(text.contains(QStringLiteral("Page %1 of %2").arg(page).arg(pages)));
     for (int i = 1; i <= rows; ++i)
-        QVERIFY2(text.contains(QStringLiteral("Contact %1 ").arg(i)) ||
-                     text.contains(QStringLiteral("Contact %1\n").arg(i)),
+        QVERIFY2(text.contains(QStringLiteral("Contact %1 ").arg(i)) &&
+                     text.contains(QStringLiteral("$%1.50").arg(i)),
                  qPrintable(QString::number(i)));
-    QVERIFY(text.contains(QStringLiteral("$120.50")));
+    QCOMPARE(text.count(QStringLiteral("$26,000.00")), rows);
+    // The long error wraps within its column, whole.
+    const QString flat = text.simplified();
+    QVERIFY(flat.contains(QStringLiteral("record does not exist in the list.")));
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {pdf});
+    QVERIFY(info.waitForFinished(30000));
+    QVERIFY2(info.readAllStandardOutput().contains(paper.toUtf8()), qPrintable(paper));
 }
 
 // Rows go to a spreadsheet as tab-separated lines with the header, money as plain numbers;

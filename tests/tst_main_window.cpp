@@ -74,6 +74,8 @@ private slots:
 
     void controlsAtTheirDesignPlaces();
     void everyControlHasAnAccessibleName();
+    void datesTypedAsPeopleTypeThem_data();
+    void datesTypedAsPeopleTypeThem();
     void resizeRuleArithmetic();
     void windowFollowsItsSize();
     void minimisedWindowMovesNothing();
@@ -140,6 +142,43 @@ void TestMainWindow::everyControlHasAnAccessibleName() {
     QVERIFY(table);
     QVERIFY(!table->cellAt(0, GridColumns::Send)->state().checked);
     QVERIFY(table->cellAt(1, GridColumns::Send)->state().checked);
+}
+
+void TestMainWindow::datesTypedAsPeopleTypeThem_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("backwards"); // entered by Shift+Tab
+    QTest::addColumn<QDate>("date");
+    QTest::newRow("3/1/2027") << "3/1/2027" << false << QDate(2027, 3, 1);
+    QTest::newRow("03/01/2027") << "03/01/2027" << false << QDate(2027, 3, 1);
+    QTest::newRow("12/31/2026") << "12/31/2026" << false << QDate(2026, 12, 31);
+    QTest::newRow("11/5/2027 by Shift+Tab") << "11/5/2027" << true << QDate(2027, 11, 5);
+    QTest::newRow("a year past 2200 is refused") << "3/1/3120" << false << QDate();
+}
+
+// Typed into Start Date, a whole date lands there, and Tab still leaves for End Date.
+void TestMainWindow::datesTypedAsPeopleTypeThem() {
+    QFETCH(QString, typed);
+    QFETCH(bool, backwards);
+    QFETCH(QDate, date);
+    frmCreateInvoices w;
+    w.show();
+    QApplication::setActiveWindow(&w);
+    const QDate end = w.dtEndDate->date();
+    if (backwards) {
+        w.cmbCompany->setFocus();
+        QTest::keyClick(w.cmbCompany, Qt::Key_Tab, Qt::ShiftModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    } else {
+        w.dtStartDate->setFocus();
+    }
+    QTest::keyClicks(QApplication::focusWidget(), typed);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    if (date.isValid())
+        QCOMPARE(w.dtStartDate->date(), date);
+    else
+        QVERIFY(w.dtStartDate->date().year() >= 1900 && w.dtStartDate->date().year() <= 2200);
+    QCOMPARE(w.dtEndDate->date(), end);
+    QCOMPARE(focusedControl(&w), QStringLiteral("dtEndDate"));
 }
 
 void TestMainWindow::controlsAtTheirDesignPlaces() {
@@ -483,6 +522,8 @@ void TestMainWindow::printTitleAndRows() {
     w.dtStartDate->setDate(QDate(2027, 3, 1));
     w.dtEndDate->setDate(QDate(2027, 3, 31));
     w.btnRefresh->click();
+    // The list's organisation heads the page, whatever the box shows now.
+    w.cmbCompany->setCurrentText(Chamber);
     const QString pdf = m_dir.filePath(QStringLiteral("print.pdf"));
     BillingGrid::setPrintToPdfForTesting(pdf);
     w.btnPrint->click();

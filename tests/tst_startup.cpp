@@ -8,12 +8,14 @@
 #include "app/ConnectionString.h"
 #include "app/Failure.h"
 #include "app/FailureReport.h"
+#include "app/MessageBoxes.h"
 #include "app/Module1.h"
 #include "app/SingleInstance.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -63,6 +65,9 @@ private slots:
 
     void runtimeFolderMustBeTheUsersOwn_data();
     void runtimeFolderMustBeTheUsersOwn();
+
+    void messageBoxesFitTheirCaptions_data();
+    void messageBoxesFitTheirCaptions();
 
     void failureReportShowsNumberAndDescription();
     void guardReportsEscapingFailure();
@@ -190,11 +195,19 @@ void TestStartup::openConnectionFailureCarriesDriverMessage() {
     const Failure f = failureOf([&] { connection.open(); });
     QVERIFY(f.number() != 0);
     QVERIFY2(f.description().contains(QStringLiteral("[SQLite]")), qPrintable(f.description()));
+    // The message names the database.
+    QVERIFY2(f.description().contains(m_dir.filePath(QStringLiteral("missing.db"))),
+             qPrintable(f.description()));
     // NoCreat: a wrong path must not leave an empty database behind.
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("missing.db"))));
 
-    connection.setConnectionString(QStringLiteral("Driver=NoSuchDriver;Database=x"));
+    connection.setConnectionString(
+        QStringLiteral("Driver=NoSuchDriver;Server=crm;Database=x;UID=billing;PWD=s3cret"));
     const Failure g = failureOf([&] { connection.open(); });
+    QVERIFY2(g.description().contains(QStringLiteral("(Server=crm; Database=x)")) &&
+                 !g.description().contains(QStringLiteral("s3cret")) &&
+                 !g.description().contains(QStringLiteral("billing")),
+             qPrintable(g.description()));
     QVERIFY2(g.description().contains(QStringLiteral("NoSuchDriver")) ||
                  g.description().contains(QStringLiteral("not found")),
              qPrintable(g.description()));
@@ -371,6 +384,26 @@ void TestStartup::runtimeFolderMustBeTheUsersOwn() {
              qPrintable(lock.description()));
     QVERIFY(host.exitCode() != 0);
     QVERIFY2(hostSaid.contains(made) && hostSaid.contains(problem), qPrintable(hostSaid));
+}
+
+void TestStartup::messageBoxesFitTheirCaptions_data() {
+    QTest::addColumn<QString>("caption");
+    for (const char* caption : {"Velloran", "QB File Open", "Invalid Dates", "No Company Selected",
+                                "No Payment Selected", "Application Already Running"})
+        QTest::newRow(caption) << QString::fromLatin1(caption);
+}
+
+// A box is at least as wide as its caption in a bold title font, with room for the title
+// bar's buttons, so that no window manager cuts it.
+void TestStartup::messageBoxesFitTheirCaptions() {
+    QFETCH(QString, caption);
+    QMessageBox box(QMessageBox::NoIcon, caption, QStringLiteral("OK?"), QMessageBox::Ok);
+    MessageBoxes::fitCaption(box);
+    box.show();
+    QFont title = box.font();
+    title.setBold(true);
+    QVERIFY2(box.width() >= QFontMetrics(title).horizontalAdvance(caption) + 100,
+             qPrintable(QString::number(box.width())));
 }
 
 #include "tst_startup.moc"

@@ -330,8 +330,9 @@ void frmCreateInvoices::btnSelectNone_Click() {
 }
 
 void frmCreateInvoices::btnPrint_Click() {
+    // The list's organisation: the one its invoices go to.
     const QString title =
-        cmbCompany->currentText() + QStringLiteral(" - ") + GeneralDate::text(Clock::now());
+        listOrganisation() + QStringLiteral(" - ") + GeneralDate::text(Clock::now());
     vsfgList->PrintWithTitle(title, true, 2, 720, 720);
 }
 
