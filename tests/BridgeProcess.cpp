@@ -52,7 +52,12 @@ bool BridgeProcess::startConnector(const QString& companyFile, const QStringList
                       QStringList{"webconnector", companyFile, "--url", m_url, "--user", User,
                                   "--password-file", passwordFile(), "--every", "1"} +
                           extra);
-    return m_connector.waitForStarted(10000);
+    if (!m_connector.waitForStarted(10000))
+        return false;
+    while (!m_connector.readAllStandardOutput().contains("in session"))
+        if (!m_connector.waitForReadyRead(10000))
+            return false;
+    return true;
 }
 
 void BridgeProcess::stopConnector() {

@@ -24,6 +24,8 @@ public:
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
     // Starts the Web Connector's part against the bridge for companyFile.
+    // Starts the Web Connector's part against the bridge for companyFile, and waits until it
+    // is in session.
     bool startConnector(const QString& companyFile, const QStringList& extra = {});
     void stopConnector();
     QProcess& connector() { return m_connector; }

@@ -109,8 +109,10 @@ bool BridgeServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
     m_service.call(
         request.body(),
         [to](int status, const QByteArray& body) {
-            if (to)
-                writeHttp(to, status, "text/xml; charset=utf-8", body);
+            if (!to || to->state() != QAbstractSocket::ConnectedState)
+                return false;
+            writeHttp(to, status, "text/xml; charset=utf-8", body);
+            return true;
         },
         socket);
     return true;

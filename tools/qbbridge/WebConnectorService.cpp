@@ -83,6 +83,10 @@ void WebConnectorService::withdraw(const void* owner) {
 // Requests nobody took in time are answered "Could not start QuickBooks." and never handed
 // over afterwards.
 void WebConnectorService::webConnectorDisconnected(const void* connection) {
+    if (m_held && connection == m_heldConnection) {
+        m_held = {};
+        m_holdTimer.stop();
+    }
     constexpr int GraceMs = 3000;
     if (m_inFlight && connection == m_inFlightConnection &&
         m_inFlightTimer.remainingTime() > GraceMs)
@@ -108,12 +112,14 @@ void WebConnectorService::handOver() {
     if (!m_held || m_inFlight || m_queue.isEmpty())
         return;
     m_holdTimer.stop();
+    // A held call whose connection has gone takes nothing: the request waits for the next.
+    if (!std::exchange(m_held, {})(
+            200, SoapMessage::writeResult(QStringLiteral("sendRequestXML"),
+                                          QString::fromUtf8(m_queue.first().request))))
+        return;
     m_inFlight = m_queue.takeFirst();
     m_inFlightConnection = m_heldConnection;
     m_inFlightTimer.start(m_options.answerMs);
-    std::exchange(m_held, {})(200,
-                              SoapMessage::writeResult(QStringLiteral("sendRequestXML"),
-                                                       QString::fromUtf8(m_inFlight->request)));
 }
 
 void WebConnectorService::answerInFlight(const QByteArray& document) {

@@ -31,8 +31,9 @@ public:
     };
     // Where an answer goes: the answer document, or a ProcessorError document.
     using Reply = std::function<void(const QByteArray& document)>;
-    // Where a SOAP answer goes: its HTTP status and body.
-    using Respond = std::function<void(int status, const QByteArray& body)>;
+    // Where a SOAP answer goes: its HTTP status and body. False when the connection it was
+    // to go on is gone.
+    using Respond = std::function<bool(int status, const QByteArray& body)>;
 
     explicit WebConnectorService(Options options, QObject* parent = nullptr);
 
