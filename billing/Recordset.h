@@ -1,15 +1,34 @@
 #pragma once
 
 #include <QHash>
-#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
+#include <vector>
 
 class DbConnection;
 
-// The records of one statement, walked from first to last with fields read by name.
+// The records of one statement, walked from first to last with fields read by name. They are
+// read through the ODBC API on the program's connection, a block of records per trip to the
+// driver, each column bound as text (wide characters, or UTF-8 where the driver keeps it so);
+// values come back typed by their column as Qt's ODBC driver types them (numbers, dates, texts,
+// null for an empty field). A value longer than its bound buffer is read whole: the statement
+// then runs again record by record from where it was. A driver that cannot fetch blocks is
+// read record by record.
 class Recordset {
 public:
+    static constexpr int DefaultBlockRows = 64;
+
+    Recordset() = default;
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+    ~Recordset();
+
+    // Records per trip to the driver; 1 reads record by record, as for a driver that cannot
+    // fetch blocks.
+    void setBlockRows(int rows) { m_wantedBlockRows = qMax(1, rows); }
+    // The records per trip the driver took for the open statement.
+    int blockRows() const { return m_blockRows; }
+
     // Runs the statement on the open connection; throws Failure with the driver's message.
     void open(const QString& statement, const DbConnection& connection);
     bool eof() const { return m_eof; }
@@ -19,9 +38,36 @@ public:
     void close();
 
 private:
-    QSqlQuery m_query;
-    // Field positions by name, learnt once per statement: looking a name up in the record
-    // for every read costs more than the read itself.
+    struct Column {
+        QString name;
+        short sqlType = 0;
+        int width = 0; // wide characters bound per record, the terminator included
+        std::vector<char16_t> buffer;
+        std::vector<long> indicator;
+    };
+
+    void execute();
+    void bindColumns();
+    void fetch();
+    QString wholeText(int column, bool& null);
+    QVariant typed(const Column& column, const QString& text, bool null) const;
+    void restartRecordByRecord();
+    [[noreturn]] void fail(short handleType, void* handle) const;
+
+    void* m_connection = nullptr; // the driver's connection handle
+    void* m_statement = nullptr;
+    QString m_text;
+    std::vector<Column> m_columns;
     QHash<QString, int> m_positions;
+    int m_wantedBlockRows = DefaultBlockRows;
+    int m_blockRows = 1;
+    bool m_bound = false;
+    bool m_utf8 = false; // texts bound as UTF-8 rather than wide characters
+    unsigned long m_fetched = 0;
+    unsigned long m_rowInBlock = 0;
+    qint64 m_current = -1; // the current record's place, from 0
     bool m_eof = true;
+    // The current record's values, decoded when first read.
+    mutable std::vector<QVariant> m_values;
+    mutable std::vector<bool> m_decoded;
 };

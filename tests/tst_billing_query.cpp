@@ -8,6 +8,9 @@
 #include "billing/BillingQuery.h"
 #include "billing/Recordset.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -56,6 +59,8 @@ private slots:
     void foundationRecordsInCompanyContactOrder();
     void fieldsReadByName();
     void unknownFieldAndRefusedStatementFail();
+    void everyValueWholeInBlocksAndRecordByRecord_data();
+    void everyValueWholeInBlocksAndRecordByRecord();
 
 private:
     QStringList contactsOf(const QString& organisation, const QString& method);
@@ -113,6 +118,80 @@ void TestBillingQuery::fieldSets() {
     QCOMPARE(foundation.anniversary, QStringLiteral("CUSTOM TABLE 0 EDF Anniv Date"));
     QCOMPARE(foundation.company, chamber.company);
     QCOMPARE(foundation.contact, chamber.contact);
+}
+
+void TestBillingQuery::everyValueWholeInBlocksAndRecordByRecord_data() {
+    QTest::addColumn<int>("blockRows");
+    QTest::newRow("blocks of 128") << 128;
+    QTest::newRow("blocks of 3") << 3;
+    QTest::newRow("record by record, as for a driver without blocks") << 1;
+}
+
+// Texts far longer than their declared columns, empty fields in every column, and names in
+// other scripts read exactly as SQLite itself returns them, whatever the block size.
+void TestBillingQuery::everyValueWholeInBlocksAndRecordByRecord() {
+    QFETCH(int, blockRows);
+    QTemporaryDir dir;
+    const QString db = TestSupport::makeContacts(dir.path());
+    const QString longName = QStringLiteral("Ελληνική & 株式会社 ") + QString(3000, u'é');
+    TestSupport::execSql(
+        db, {QStringLiteral("INSERT INTO contact VALUES (9001, '%1', 'Ярослав', 1200, 1200, "
+                            "'2019-03-05')")
+                 .arg(longName),
+             "INSERT INTO custom_table_0 VALUES (9001, 9001, 'Monthly Invoice', 'Invoice', NULL, "
+             "NULL, NULL, NULL)",
+             "INSERT INTO contact VALUES (9002, NULL, NULL, NULL, NULL, NULL)",
+             "INSERT INTO custom_table_0 VALUES (9002, 9002, NULL, 'Invoice', NULL, NULL, NULL, "
+             "NULL)"});
+    DbConnection connection;
+    TestSupport::open(connection, db);
+    const QString statement = BillingQuery::statement(Chamber, QStringLiteral("Invoice"));
+
+    // What SQLite itself returns, through Qt's own SQLite driver.
+    QList<QStringList> expected;
+    QStringList names;
+    {
+        QSqlDatabase direct = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "direct");
+        direct.setDatabaseName(db);
+        QVERIFY(direct.open());
+        QSqlQuery query(statement, direct);
+        for (int i = 0; i < query.record().count(); ++i)
+            names << query.record().fieldName(i);
+        while (query.next()) {
+            QStringList values;
+            for (int i = 0; i < names.size(); ++i)
+                values << (query.isNull(i) ? QStringLiteral("<null>")
+                                           : query.value(i).toString().replace(u'/', u'-'));
+            expected << values;
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("direct"));
+
+    Recordset records;
+    records.setBlockRows(blockRows);
+    records.open(statement, connection);
+    QList<QStringList> read;
+    while (!records.eof()) {
+        QStringList values;
+        for (const QString& name : names) {
+            const QVariant value = records.field(name);
+            values << (value.isNull()                       ? QStringLiteral("<null>")
+                       : value.typeId() == QMetaType::QDate ? value.toDate().toString(Qt::ISODate)
+                                                            : value.toString().replace(u'/', u'-'));
+        }
+        read << values;
+        records.moveNext();
+    }
+    QCOMPARE(records.blockRows(), 1); // a long value made it read record by record
+    records.close();
+    QCOMPARE(read.size(), expected.size());
+    for (int row = 0; row < read.size(); ++row)
+        for (int column = 0; column < names.size(); ++column)
+            QCOMPARE(read[row][column].section(u'.', 0, 0),
+                     expected[row][column].section(u'.', 0, 0));
+    QVERIFY(std::any_of(read.begin(), read.end(),
+                        [&](const QStringList& r) { return r.contains(longName); }));
+    connection.close();
 }
 
 QStringList TestBillingQuery::contactsOf(const QString& organisation, const QString& method) {
