@@ -1,11 +1,13 @@
 #include "app/Module1.h"
 
 #include "app/ConfigReader.h"
+#include "app/Failure.h"
 #include "app/MessageBoxes.h"
 #include "app/SingleInstance.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <memory>
 
 namespace {
@@ -51,8 +53,28 @@ const QString& Module1::foundationItemName() {
     return state().foundationItem;
 }
 
+QStringList Module1::configPlaces() {
+    const QString name = QStringLiteral("velloran/config.txt");
+    QStringList places{
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("config.txt"))};
+    QString home = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (home.isEmpty())
+        home = QDir::home().filePath(QStringLiteral(".config"));
+    places << QDir(home).filePath(name);
+    QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    if (dirs.isEmpty())
+        dirs = QStringLiteral("/etc/xdg");
+    for (const QString& dir : dirs.split(u':', Qt::SkipEmptyParts))
+        places << QDir(dir).filePath(name);
+    return places;
+}
+
 QString Module1::configPath() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("config.txt"));
+    const QStringList places = configPlaces();
+    for (const QString& place : places)
+        if (QFileInfo(place).isFile())
+            return place;
+    throw Failure::fileNotFound(places.join(QStringLiteral("; ")));
 }
 
 void Module1::ReadConfig(const QString& path) {

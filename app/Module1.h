@@ -3,6 +3,7 @@
 #include "app/DbConnection.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 // Start-up and the end of the program: the configuration, the one database connection and
@@ -14,7 +15,12 @@ const QString& dbConnectionString();
 const QString& chamberItemName();
 const QString& foundationItemName();
 
-// config.txt beside the executable.
+// Where config.txt is looked for, in order: beside the executable, then
+// $XDG_CONFIG_HOME/velloran/config.txt (~/.config by default), then velloran/config.txt in
+// each folder of $XDG_CONFIG_DIRS (/etc/xdg by default), so that an installed program finds
+// the user's or the office's settings.
+QStringList configPlaces();
+// The first place that holds a config.txt; throws "File not found" naming every place.
 QString configPath();
 
 // Reads the seven items of config.txt; items 3, 5 and 7 are kept.

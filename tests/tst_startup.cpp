@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
@@ -50,6 +51,8 @@ private slots:
     void configTooFewItemsIsInputPastEnd();
     void configMissingFileIsFileNotFound();
     void configReadsItemsThreeFiveSeven();
+    void configLookedForBesideTheProgramThenInTheUsersAndTheOfficesFolders_data();
+    void configLookedForBesideTheProgramThenInTheUsersAndTheOfficesFolders();
 
     void connectionString_data();
     void connectionString();
@@ -136,6 +139,47 @@ void TestStartup::configReadsItemsThreeFiveSeven() {
     QCOMPARE(Module1::dbConnectionString(), QStringLiteral("Driver=SQLite3;Database=/x,y.db;"));
     QCOMPARE(Module1::chamberItemName(), QStringLiteral("Membership Dues"));
     QCOMPARE(Module1::foundationItemName(), QStringLiteral("Pledge"));
+}
+
+void TestStartup::configLookedForBesideTheProgramThenInTheUsersAndTheOfficesFolders_data() {
+    QTest::addColumn<QStringList>("present"); // of: beside, user, office1, office2
+    QTest::addColumn<QString>("used");        // empty: none found
+    QTest::newRow("beside the program first")
+        << QStringList{"beside", "user", "office2"} << "beside";
+    QTest::newRow("the user's folder next") << QStringList{"user", "office1"} << "user";
+    QTest::newRow("the office's folders in order") << QStringList{"office2"} << "office2";
+    QTest::newRow("none: File not found naming every place") << QStringList{} << QString();
+}
+
+void TestStartup::configLookedForBesideTheProgramThenInTheUsersAndTheOfficesFolders() {
+    QFETCH(QStringList, present);
+    QFETCH(QString, used);
+    QTemporaryDir dir;
+    const QMap<QString, QString> places{
+        {"beside", QDir(QCoreApplication::applicationDirPath()).filePath("config.txt")},
+        {"user", dir.filePath("home/velloran/config.txt")},
+        {"office1", dir.filePath("etc1/velloran/config.txt")},
+        {"office2", dir.filePath("etc2/velloran/config.txt")}};
+    for (const QString& key : present) {
+        QDir().mkpath(QFileInfo(places[key]).absolutePath());
+        QFile file(places[key]);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const auto cleanup = qScopeGuard([&] {
+        QFile::remove(places["beside"]);
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_CONFIG_DIRS");
+    });
+    qputenv("XDG_CONFIG_HOME", dir.filePath("home").toUtf8());
+    qputenv("XDG_CONFIG_DIRS", (dir.filePath("etc1") + u':' + dir.filePath("etc2")).toUtf8());
+    if (!used.isEmpty()) {
+        QCOMPARE(Module1::configPath(), places[used]);
+        return;
+    }
+    const Failure none = failureOf([] { Module1::configPath(); });
+    QCOMPARE(none.number(), 53);
+    for (const QString& place : places)
+        QVERIFY2(none.description().contains(place), qPrintable(none.description()));
 }
 
 void TestStartup::connectionString_data() {
