@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libqt6sql6-odbc libqt6sql6-sqlite
     unixodbc unixodbc-dev libsqliteodbc sqlite3 tdsodbc
-    fonts-dejavu-core poppler-utils xvfb xauth libxml2-utils
+    fonts-dejavu-core poppler-utils xvfb xauth libxml2-utils xdotool lintian dpkg-dev
     clang libclang-rt-14-dev qt6-httpserver-dev qt6-websockets-dev openssl
 )
 
