@@ -52,6 +52,21 @@ ScheduleRules::Frequency ScheduleRules::frequencyOf(const QVariant& frequencyFie
     return Frequency::None;
 }
 
+int ScheduleRules::monthsOf(Frequency frequency) {
+    switch (frequency) {
+    case Frequency::Monthly:
+        return 1;
+    case Frequency::Quarterly:
+        return 3;
+    case Frequency::SemiAnnual:
+        return 6;
+    case Frequency::Annual:
+        return 12;
+    default:
+        return 0;
+    }
+}
+
 bool ScheduleRules::isDue(Frequency frequency, const QVariant& anniversary, const QDate& start,
                           const QDate& end) {
     if (frequency == Frequency::None)

@@ -15,6 +15,9 @@ enum class Frequency { None, Monthly, Quarterly, SemiAnnual, Annual };
 // Exact comparison: letter case and blanks count; null matches nothing.
 Frequency frequencyOf(const QVariant& frequencyField);
 
+// The length of a billing period: 1, 3, 6 or 12 months, 0 for no frequency.
+int monthsOf(Frequency frequency);
+
 // Monthly records are always due; the others when the anniversary's month recurs in the
 // window's month and its day lies between the start and end days.
 bool isDue(Frequency frequency, const QVariant& anniversary, const QDate& start, const QDate& end);

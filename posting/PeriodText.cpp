@@ -2,20 +2,7 @@
 
 #include "app/Failure.h"
 #include "app/FixedForms.h"
-
-namespace {
-int monthsOf(const QString& frequency) {
-    if (frequency == u"Monthly Invoice")
-        return 1;
-    if (frequency == u"Quarterly")
-        return 3;
-    if (frequency == u"Semi-Annual")
-        return 6;
-    if (frequency == u"Annual")
-        return 12;
-    return 0;
-}
-} // namespace
+#include "billing/ScheduleRules.h"
 
 QString PeriodText::of(const QString& dueDate, const QString& anniversary,
                        const QString& frequency) {
@@ -31,6 +18,7 @@ QString PeriodText::of(const QString& dueDate, const QString& anniversary,
     const QDate firstOfMonth(due->year(), due->month(), 1);
     const QDate start(due->year(), due->month(), qMin(anniv->day(), firstOfMonth.daysInMonth()));
     // QDate::addMonths keeps the day, or takes the target month's last day where it is shorter.
-    const QDate end = start.addMonths(monthsOf(frequency));
+    const QDate end =
+        start.addMonths(ScheduleRules::monthsOf(ScheduleRules::frequencyOf(frequency)));
     return QStringLiteral("(%1 - %2)").arg(FixedForms::dateText(start), FixedForms::dateText(end));
 }

@@ -9,6 +9,7 @@
 #include "grid/GridModel.h"
 #include "grid/MoneyFormat.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -44,6 +45,7 @@ QString pdfText(const QString& pdf) {
 class TestGrid : public QObject {
     Q_OBJECT
 private slots:
+    void modelKeepsItsContract();
     void copyTooltipsAndWidths();
     void appendAndReadCells();
     void setCellTextKeepsOtherCells();
@@ -324,6 +326,30 @@ void TestGrid::printsTitleAndEveryRowToPdf() {
     info.start(QStringLiteral("pdfinfo"), {pdf});
     QVERIFY(info.waitForFinished(30000));
     QVERIFY2(info.readAllStandardOutput().contains(paper.toUtf8()), qPrintable(paper));
+}
+
+// Appending, writing the header, changing the row count and emptying the grid, watched by
+// Qt's own model tester, which fails the test on any broken rule of the model's contract.
+void TestGrid::modelKeepsItsContract() {
+    BillingGrid grid;
+    QAbstractItemModelTester tester(grid.model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    fillHeader(grid);
+    grid.SetFixedRows(1);
+    for (int i = 0; i < 50; ++i)
+        grid.AppendRow(QStringLiteral("False\tCompany %1\tContact").arg(i));
+    grid.Repaint();
+    grid.SetCellText(0, GridColumns::Result, QStringLiteral("Outcome"));
+    grid.SetCellText(7, GridColumns::Result, QStringLiteral("Successful"));
+    grid.SetColumnType(0, GridColumns::TypeBoolean);
+    grid.AppendRow(QStringLiteral("True\tLate"));
+    grid.SetRowCount(20);
+    grid.Repaint();
+    QCOMPARE(grid.model()->rowCount(), 19);
+    grid.SetFixedRows(0);
+    QCOMPARE(grid.model()->rowCount(), 20);
+    grid.SetRowCount(0);
+    QCOMPARE(grid.model()->rowCount(), 0);
 }
 
 // Rows go to a spreadsheet as tab-separated lines with the header, money as plain numbers;

@@ -26,8 +26,8 @@
 #include <QJsonArray>
 #include <QLocale>
 #include <QProgressDialog>
-#include <QScrollBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 

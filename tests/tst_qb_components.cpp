@@ -73,6 +73,8 @@ private slots:
     void restartedHostIsFoundAgain();
     void refusesSecondHostOnSameSocket();
 
+    void framesTakenWhole_data();
+    void framesTakenWhole();
     void hostKeepsMessageSetAnswers();
     void hostStopsCleanlyWithClientsConnected();
     void hostFindsInvoicesByCustomerAndDate_data();
@@ -334,6 +336,47 @@ void TestQbComponents::refusesSecondHostOnSameSocket() {
     host.kill();
     QVERIFY(QFile::exists(host.socketPath()));
     QVERIFY(host.start());
+}
+
+void TestQbComponents::framesTakenWhole_data() {
+    QTest::addColumn<QList<QByteArray>>("reads");     // what arrives, read by read
+    QTest::addColumn<QList<QByteArray>>("documents"); // the frames taken, in order
+    QTest::addColumn<bool>("damaged");
+    const QByteArray a = "<QBXML>a</QBXML>", b = "<QBXML>bb</QBXML>";
+    const QByteArray fa = QbChannel::frame(a), fb = QbChannel::frame(b);
+    QTest::newRow("whole") << QList<QByteArray>{fa} << QList<QByteArray>{a} << false;
+    QTest::newRow("split inside the length")
+        << QList<QByteArray>{fa.left(2), fa.mid(2)} << QList<QByteArray>{a} << false;
+    QTest::newRow("split inside the document")
+        << QList<QByteArray>{fa.left(9), fa.mid(9)} << QList<QByteArray>{a} << false;
+    QTest::newRow("two in one read")
+        << QList<QByteArray>{fa + fb} << QList<QByteArray>{a, b} << false;
+    QTest::newRow("zero length") << QList<QByteArray>{QbChannel::frame({})}
+                                 << QList<QByteArray>{QByteArray()} << false;
+    QTest::newRow("oversize") << QList<QByteArray>{QByteArray("\x7f\xff\xff\xff", 4)}
+                              << QList<QByteArray>{} << true;
+}
+
+void TestQbComponents::framesTakenWhole() {
+    QFETCH(QList<QByteArray>, reads);
+    QFETCH(QList<QByteArray>, documents);
+    QFETCH(bool, damaged);
+    QByteArray buffer, document;
+    QList<QByteArray> taken;
+    bool refused = false;
+    for (const QByteArray& read : reads) {
+        buffer += read;
+        try {
+            while (QbChannel::takeFrame(buffer, document))
+                taken << document;
+        } catch (const Failure&) {
+            refused = true;
+        }
+    }
+    QCOMPARE(taken, documents);
+    QCOMPARE(refused, damaged);
+    if (!damaged)
+        QVERIFY(buffer.isEmpty());
 }
 
 // The host keeps the answer of every message set with its changes: a repeated set is answered

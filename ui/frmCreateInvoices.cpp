@@ -35,7 +35,7 @@ frmCreateInvoices::frmCreateInvoices(QWidget* parent)
     , Invoice1(m_processor)
     , Customer1(m_processor) {
     setObjectName(QStringLiteral("frmCreateInvoices"));
-    setWindowTitle(QStringLiteral("Velloran 1.6"));
+    setWindowTitle(QStringLiteral("Velloran " VELLORAN_VERSION));
     setWindowIcon(QIcon(QStringLiteral(":/velloran.xpm")));
     createControls();
     resize(Twips::toPixels(14010, this), Twips::toPixels(8325, this));

@@ -1,5 +1,7 @@
 #include "QbxmlHost.h"
 
+#include "posting/QbxmlAnswer.h"
+
 #include "CompanyFile.h"
 
 #include <QCryptographicHash>
@@ -34,7 +36,7 @@ struct QbxmlHost::Node {
 namespace {
 using Node = QbxmlHost::Node;
 
-constexpr qint32 ParseError = -2147220480;
+using QbError::ParseError;
 const QString ParseMessage =
     QStringLiteral("QuickBooks found an error when parsing the provided XML text stream.");
 
