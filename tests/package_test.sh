@@ -52,7 +52,7 @@ CONFIG
 display=:$((50 + RANDOM % 200))
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp > /dev/null 2>&1 &
 pids+=($!)
-export DISPLAY=$display LANG=C.UTF-8
+export DISPLAY=$display LANG=C.UTF-8 QT_QPA_PLATFORM=xcb
 sleep 1
 "$work/root/usr/bin/velloran" > "$work/velloran.log" 2>&1 &
 pids+=($!)
