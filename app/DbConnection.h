@@ -25,8 +25,8 @@ public:
     bool isOpen() const;
     void close();
 
-    // Applies to every statement run on the connection afterwards: client-side cursors read
-    // the whole answer through once, in order, and keep nothing on the server.
+    // Kept so that start-up takes its steps in the earlier version's order; nothing reads it:
+    // the fill's records are read forward only, once, whatever the location says.
     void setCursorLocation(CursorLocation location) { m_cursorLocation = location; }
     CursorLocation cursorLocation() const { return m_cursorLocation; }
 

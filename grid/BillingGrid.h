@@ -26,8 +26,13 @@ public:
     void FitColumns(int firstColumn, int lastColumn) override;
     void Repaint() override;
 
-    // Prints every row under the title. Orientation 1 is portrait, 2 landscape; margins in
-    // twips. With showDialog the print dialog comes first and may cancel the print.
+    // The earlier version's print settings: orientation 1 portrait, 2 landscape; margins in
+    // twips (1440 an inch).
+    enum Orientation { Portrait = 1, Landscape = 2 };
+    static constexpr int HalfInch = 720;
+
+    // Prints every row under the title. With showDialog the print dialog comes first and may
+    // cancel the print.
     void PrintWithTitle(const QString& title, bool showDialog, int orientation, int leftRightMargin,
                         int topBottomMargin);
 

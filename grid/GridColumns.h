@@ -21,7 +21,8 @@ enum Column {
 
 constexpr int Count = 10;
 
-// Standard variant type codes used as column types.
+// Column types, numbered as the earlier version's grid numbered them (its variant type codes:
+// 7 a date, 11 a Boolean), so that the fill's calls read as they always have.
 constexpr int TypeDate = 7;
 constexpr int TypeBoolean = 11;
 

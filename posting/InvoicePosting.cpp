@@ -167,7 +167,7 @@ void Run::add(int row, const RowInvoice& wanted, const QString& messageSetId) {
     const int emailBox = m_host.emailBoxValue();
     const bool qualifies =
         InvoicePosting::CustomerQualifiesForEmail(m_customer, m_invoice.InvoiceCustomer());
-    const bool email = emailBox == 1 && qualifies;
+    const bool email = emailBox == PostingHost::Checked && qualifies;
     if (email) {
         m_invoice.SetRequestVersion(QStringLiteral("6.0"));
         m_invoice.ApplyConfig(EmailConfig);

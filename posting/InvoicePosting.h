@@ -13,7 +13,9 @@ public:
     virtual ~PostingHost() = default;
     // The organisation whose list is on screen.
     virtual QString listOrganisation() const = 0;
-    // The "Mark To Email" box: 0 unchecked, 1 checked, 2 greyed.
+    // The "Mark To Email" box, as the earlier version's check box values: 0 unchecked,
+    // 1 checked, 2 greyed. Only Checked marks invoices for e-mail.
+    enum EmailBox { Unchecked = 0, Checked = 1, Greyed = 2 };
     virtual int emailBoxValue() const = 0;
     // Asks the Yes/No question; true for Yes.
     virtual bool confirm(const QString& text, const QString& caption) = 0;

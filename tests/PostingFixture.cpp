@@ -13,7 +13,7 @@ struct ChamberHost : PostingHost {
     QString listOrganisation() const override {
         return QStringLiteral("Kestlemere Chamber of Commerce");
     }
-    int emailBoxValue() const override { return 1; }
+    int emailBoxValue() const override { return Checked; }
     bool confirm(const QString&, const QString&) override { return true; }
     void setBusy(bool) override {}
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/MessageBoxes.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -45,7 +47,7 @@ struct ShownBox {
 // Records every message box while it lives and answers each with answer.
 class MessageRecorder {
 public:
-    explicit MessageRecorder(int answer = 1);
+    explicit MessageRecorder(int answer = MessageBoxes::Ok);
     ~MessageRecorder();
     QList<ShownBox> boxes;
     int answer;

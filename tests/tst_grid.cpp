@@ -300,7 +300,8 @@ void TestGrid::printsTitleAndEveryRowToPdf() {
             if (auto* dialog = qobject_cast<QPrintDialog*>(window))
                 dialog->accept();
     });
-    grid.PrintWithTitle(title, true, 2, 720, 720);
+    grid.PrintWithTitle(title, true, BillingGrid::Landscape, BillingGrid::HalfInch,
+                        BillingGrid::HalfInch);
     QLocale::setDefault(oldLocale);
     qputenv("HOME", oldHome);
 

@@ -5,6 +5,7 @@
 #include "RequestRecorder.h"
 #include "TestSupport.h"
 
+#include "app/MessageBoxes.h"
 #include "app/Module1.h"
 #include "grid/BillingGrid.h"
 #include "grid/GridColumns.h"
@@ -330,10 +331,14 @@ void TestInvoicePosting::emailDecision_data() {
     QTest::addColumn<int>("box");
     QTest::addColumn<QString>("customer");
     QTest::addColumn<bool>("emailed");
-    QTest::newRow("checked, address on file") << 1 << "Abbott & Sons Hardware" << true;
-    QTest::newRow("checked, no address") << 1 << "Birchwood Bakery" << false;
-    QTest::newRow("unchecked, address on file") << 0 << "Abbott & Sons Hardware" << false;
-    QTest::newRow("greyed, address on file") << 2 << "Abbott & Sons Hardware" << false;
+    QTest::newRow("checked, address on file")
+        << int(PostingHost::Checked) << "Abbott & Sons Hardware" << true;
+    QTest::newRow("checked, no address")
+        << int(PostingHost::Checked) << "Birchwood Bakery" << false;
+    QTest::newRow("unchecked, address on file")
+        << int(PostingHost::Unchecked) << "Abbott & Sons Hardware" << false;
+    QTest::newRow("greyed, address on file")
+        << int(PostingHost::Greyed) << "Abbott & Sons Hardware" << false;
 }
 
 void TestInvoicePosting::emailDecision() {
@@ -356,7 +361,7 @@ void TestInvoicePosting::emailDecision() {
     // The lookup is made for every invoice, whatever the box says.
     QCOMPARE(m_customer->looked, (QStringList{customer, "Kevin Walsh"}));
     // Kevin Walsh has an address: the second invoice follows the box alone.
-    QCOMPARE(invoices[1].value("is_to_be_emailed").toBool(), box == 1);
+    QCOMPARE(invoices[1].value("is_to_be_emailed").toBool(), box == PostingHost::Checked);
 }
 
 void TestInvoicePosting::failedFollowUpNeverBillsTwice() {
@@ -370,7 +375,7 @@ void TestInvoicePosting::failedFollowUpNeverBillsTwice() {
                    {"True", "Birchwood Bakery", "B", "250", "06/15/2018", "Quarterly", "3/1/2027",
                     "3/15/2027", ""}});
     Host host;
-    host.box = 1;
+    host.box = PostingHost::Checked;
     InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, Items, m_journal);
     QVERIFY2(resultOf(*m_grid, 1)
                  .startsWith(QStringLiteral("Successful, not marked to e-mail: Error 3170: ")),
@@ -393,7 +398,7 @@ void TestInvoicePosting::noHostRunning() {
     fill(*m_grid, {{"True", "Birchwood Bakery", "B", "250", "06/15/2018", "Quarterly", "3/1/2027",
                     "3/15/2027", ""}});
     Host host;
-    host.box = 1;
+    host.box = PostingHost::Checked;
     run(host);
     QCOMPARE(resultOf(*m_grid, 1),
              QStringLiteral("Error -2147220472: Could not start QuickBooks."));
@@ -434,7 +439,7 @@ void TestInvoicePosting::longAndNonLatinCustomerNames() {
                    {"True", tooLong.constData(), "L", "40", "06/15/2018", "Quarterly", "3/1/2027",
                     "3/15/2027", ""}});
     Host run;
-    run.box = 1;
+    run.box = PostingHost::Checked;
     InvoicePosting::CreateInvoices(run, *m_grid, invoice, customer, Items, m_journal);
     QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Successful"));
     QCOMPARE(resultOf(*m_grid, 2), QStringLiteral("Successful"));
@@ -478,11 +483,11 @@ void TestInvoicePosting::createInvoicesThroughTheWindow() {
     // foundation.
     w.cmbCompany->setCurrentIndex(1);
 
-    TestSupport::MessageRecorder boxes(6);
+    TestSupport::MessageRecorder boxes(MessageBoxes::Yes);
     w.btnCreateInvoices->click();
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.boxes[0].caption, QStringLiteral("QB File Open"));
-    QCOMPARE(boxes.boxes[0].style, 4);
+    QCOMPARE(boxes.boxes[0].style, int(MessageBoxes::YesNo));
     QVERIFY(boxes.boxes[0].text.contains(Chamber));
     QVERIFY(!QGuiApplication::overrideCursor());
 
@@ -587,7 +592,7 @@ void TestInvoicePosting::progressStopAndClose() {
     frmCreateInvoices w;
     fillWindow(w, members);
     w.show();
-    TestSupport::MessageRecorder boxes(6);
+    TestSupport::MessageRecorder boxes(MessageBoxes::Yes);
 
     // At each result written: the dialog's text, and whether every row above has its result.
     QStringList labels;
@@ -637,7 +642,7 @@ void TestInvoicePosting::windowLivesWhileQuickBooksIsSilent() {
                                   "Kestlemere, by Appointment to the Chamber")});
     w.show();
     w.vsfgList->FitColumns(0, GridColumns::Count - 1);
-    TestSupport::MessageRecorder boxes(6);
+    TestSupport::MessageRecorder boxes(MessageBoxes::Yes);
     int paints = 0;
     struct PaintCounter : QObject {
         int& count;

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include "app/Clock.h"
+#include "app/MessageBoxes.h"
 #include "app/Module1.h"
 #include "grid/BillingGrid.h"
 #include "grid/GridColumns.h"
@@ -72,7 +73,7 @@ private slots:
     void initTestCase();
     void cleanup();
 
-    void controlsAtTheirDesignPlaces();
+    void controlsAtTheirPlaces();
     void everyControlHasAnAccessibleName();
     void datesTypedAsPeopleTypeThem_data();
     void datesTypedAsPeopleTypeThem();
@@ -181,7 +182,7 @@ void TestMainWindow::datesTypedAsPeopleTypeThem() {
     QCOMPARE(focusedControl(&w), QStringLiteral("dtEndDate"));
 }
 
-void TestMainWindow::controlsAtTheirDesignPlaces() {
+void TestMainWindow::controlsAtTheirPlaces() {
     frmCreateInvoices w;
     QCOMPARE(w.windowTitle(), QStringLiteral("Velloran 1.6"));
     QVERIFY(near(Twips::fromPixels(w.width(), &w), 14010, &w));
@@ -210,7 +211,7 @@ void TestMainWindow::controlsAtTheirDesignPlaces() {
         {w.Label2, {120, 960, 1095, 255}, "Payment"},
         {w.chkEmail, {7560, 240, 1575, 255}, "Mark To Email"},
     };
-    // Before the window is first shown, every control stands at its design place.
+    // Before the window is first shown, every control stands at its own place.
     for (const Place& place : table) {
         const QRect got = inTwips(place.control);
         const QByteArray name = place.control->objectName().toUtf8();
@@ -235,11 +236,11 @@ void TestMainWindow::controlsAtTheirDesignPlaces() {
 
 void TestMainWindow::resizeRuleArithmetic() {
     using namespace ResizeRule;
-    const Placement design = compute(14130, 8835);
-    QCOMPARE(design.gridWidth, std::optional<int>(13830));
-    QCOMPARE(design.gridHeight, std::optional<int>(6335));
-    QCOMPARE(design.buttonTop, 7920);
-    QCOMPARE(design.buttonLeft, (std::array<int, ButtonCount>{12390, 10710, 9030, 7350, 5670}));
+    const Placement initial = compute(14130, 8835);
+    QCOMPARE(initial.gridWidth, std::optional<int>(13830));
+    QCOMPARE(initial.gridHeight, std::optional<int>(6335));
+    QCOMPARE(initial.buttonTop, 7920);
+    QCOMPARE(initial.buttonLeft, (std::array<int, ButtonCount>{12390, 10710, 9030, 7350, 5670}));
 
     const Placement low = compute(14130, 2500);
     QVERIFY(!low.gridHeight);
@@ -382,7 +383,7 @@ void TestMainWindow::refreshRefusalsInOrder() {
     QCOMPARE(boxes.boxes[0].caption, QStringLiteral("Invalid Dates"));
     QCOMPARE(boxes.boxes[0].text,
              QStringLiteral("Start Date and End Date must be in the same month."));
-    QCOMPARE(boxes.boxes[0].style, 0);
+    QCOMPARE(boxes.boxes[0].style, int(MessageBoxes::OkOnly));
 
     w.dtEndDate->setDate(QDate(2027, 3, 31));
     QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
@@ -395,7 +396,7 @@ void TestMainWindow::refreshRefusalsInOrder() {
     QCOMPARE(boxes.boxes.size(), 3);
     QCOMPARE(boxes.boxes[2].caption, QStringLiteral("No Payment Selected"));
     QCOMPARE(boxes.boxes[2].text, QStringLiteral("You must select a Payment."));
-    QCOMPARE(boxes.boxes[2].style, 0);
+    QCOMPARE(boxes.boxes[2].style, int(MessageBoxes::OkOnly));
     QCOMPARE(w.vsfgList->RowCount(), 0);
 
     w.cmbPayment->setCurrentIndex(1);

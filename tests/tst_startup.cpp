@@ -317,7 +317,7 @@ void TestStartup::mainRefusesBesideEarlierCopy() {
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.boxes[0].text, QStringLiteral("This application is already running."));
     QCOMPARE(boxes.boxes[0].caption, QStringLiteral("Application Already Running"));
-    QCOMPARE(boxes.boxes[0].style, 0);
+    QCOMPARE(boxes.boxes[0].style, int(MessageBoxes::OkOnly));
     // The second copy read the configuration and opened its connection before it noticed.
     QVERIFY(Module1::dbConnection().isOpen());
     Module1::dbConnection().close();
@@ -334,7 +334,7 @@ void TestStartup::failureReportShowsNumberAndDescription() {
     QCOMPARE(boxes.boxes[0].caption, QStringLiteral("Velloran"));
     QCOMPARE(boxes.boxes[0].text,
              QStringLiteral("Run-time error '53':\n\nFile not found: /opt/velloran/config.txt"));
-    QCOMPARE(boxes.boxes[0].style, 0);
+    QCOMPARE(boxes.boxes[0].style, int(MessageBoxes::OkOnly));
     QVERIFY(status != 0);
 }
 

@@ -202,11 +202,11 @@ QString frmCreateInvoices::listOrganisation() const {
 int frmCreateInvoices::emailBoxValue() const {
     switch (chkEmail->checkState()) {
     case Qt::Checked:
-        return 1;
+        return Checked;
     case Qt::PartiallyChecked:
-        return 2;
+        return Greyed;
     default:
-        return 0;
+        return Unchecked;
     }
 }
 
@@ -333,7 +333,8 @@ void frmCreateInvoices::btnPrint_Click() {
     // The list's organisation: the one its invoices go to.
     const QString title =
         listOrganisation() + QStringLiteral(" - ") + GeneralDate::text(Clock::now());
-    vsfgList->PrintWithTitle(title, true, 2, 720, 720);
+    vsfgList->PrintWithTitle(title, true, BillingGrid::Landscape, BillingGrid::HalfInch,
+                             BillingGrid::HalfInch);
 }
 
 void frmCreateInvoices::btnExit_Click() {
