@@ -28,23 +28,22 @@ QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
     records.open(statement, connection);
     const QString unchecked = CheckCell::text(false);
     while (!records.eof()) {
+        // The same decision the rules' tests try, record by record.
         const QVariant frequencyText = records.field(fields.frequency);
-        const auto frequency = ScheduleRules::frequencyOf(frequencyText);
-        const QDate start = inputs.startDate();
-        if (ScheduleRules::isDue(frequency, records.field(fields.anniversary), start,
-                                 inputs.endDate())) {
-            const auto line = ScheduleRules::lineFor(frequency, records.field(fields.yearlyAmount),
-                                                     records.field(fields.anniversary), start);
+        const auto line = ScheduleRules::judge(frequencyText, records.field(fields.yearlyAmount),
+                                               records.field(fields.anniversary),
+                                               inputs.startDate(), inputs.endDate());
+        if (line) {
             const QStringList cells{
                 unchecked,
                 textOrEmpty(records.field(fields.company)),
                 textOrEmpty(records.field(fields.contact)),
-                line.amountToBill,
-                line.yearlyAmount,
-                line.anniversary,
+                line->amountToBill,
+                line->yearlyAmount,
+                line->anniversary,
                 frequencyText.toString(),
-                line.invoiceDate,
-                line.dueDate,
+                line->invoiceDate,
+                line->dueDate,
             };
             grid.AppendRow(cells.join(u'\t'));
         }

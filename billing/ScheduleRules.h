@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <optional>
 
 // Whether a member is due to be billed in the chosen window, and what the row shows.
@@ -35,8 +36,16 @@ struct BillingLine {
 BillingLine lineFor(Frequency frequency, const QVariant& yearlyAmount, const QVariant& anniversary,
                     const QDate& start);
 
-// The whole decision for one record: nullopt when it is not due.
-std::optional<BillingLine> judge(const QVariant& frequencyField, const QVariant& yearlyAmount,
+// The whole decision for one record, as the fill makes it: nullopt when it is not due. The
+// yearly amount is asked for only when the record is due.
+std::optional<BillingLine> judge(const QVariant& frequencyField,
+                                 const std::function<QVariant()>& yearlyAmount,
                                  const QVariant& anniversary, const QDate& start, const QDate& end);
+inline std::optional<BillingLine> judge(const QVariant& frequencyField,
+                                        const QVariant& yearlyAmount, const QVariant& anniversary,
+                                        const QDate& start, const QDate& end) {
+    return judge(
+        frequencyField, [&] { return yearlyAmount; }, anniversary, start, end);
+}
 
 } // namespace ScheduleRules
