@@ -108,9 +108,14 @@ void frmCreateInvoices::createControls() {
     Label2->setBuddy(cmbPayment);
 
     // Each command reports its own failures, so none unwinds through the event delivery.
+    // While an invoice run waits for QuickBooks the window still handles events; a click that
+    // reaches a button then (the dialog closed by Escape, a click queued before it opened)
+    // does nothing, so that no list is refilled or printed under a run.
     const auto command = [this](QPushButton* button, void (frmCreateInvoices::*handler)()) {
-        connect(button, &QPushButton::clicked, this,
-                FailureReport::reporting([this, handler] { (this->*handler)(); }));
+        connect(button, &QPushButton::clicked, this, FailureReport::reporting([this, handler] {
+                    if (!m_running)
+                        (this->*handler)();
+                }));
     };
     command(btnRefresh, &frmCreateInvoices::btnRefresh_Click);
     command(btnSelectAll, &frmCreateInvoices::btnSelectAll_Click);
@@ -256,9 +261,8 @@ void frmCreateInvoices::rowFinished(int row) {
 
 void frmCreateInvoices::btnCreateInvoices_Click() {
     // A click queued while a run waits for QuickBooks never starts a second run.
-    if (m_running)
+    if (std::exchange(m_running, true))
         return;
-    m_running = true;
     m_stopRequested = false;
     // While an answer is awaited the window paints and the dialog's Stop works; the dialog
     // keeps every other control out of reach.
