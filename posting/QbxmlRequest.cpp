@@ -1,20 +1,11 @@
 #include "posting/QbxmlRequest.h"
 
-namespace {
-void writeEnvelope(QXmlStreamWriter& xml, const QString& version) {
-    xml.setAutoFormatting(true);
-    xml.writeStartDocument();
-    xml.writeProcessingInstruction(QStringLiteral("qbxml"),
-                                   QStringLiteral("version=\"%1\"").arg(version));
-    xml.writeStartElement(QStringLiteral("QBXML"));
-    xml.writeStartElement(QStringLiteral("QBXMLMsgsRq"));
-}
-} // namespace
+#include "posting/QbxmlEnvelope.h"
 
 QbxmlRequest::QbxmlRequest(const QString& version, const QString& requestName,
                            const QString& messageSetId)
     : m_xml(&m_document) {
-    writeEnvelope(m_xml, version);
+    QbxmlEnvelope::start(m_xml, version, QStringLiteral("QBXMLMsgsRq"));
     if (!messageSetId.isEmpty())
         m_xml.writeAttribute(QStringLiteral("newMessageSetID"), messageSetId);
     m_xml.writeAttribute(QStringLiteral("onError"), QStringLiteral("stopOnError"));
@@ -37,7 +28,7 @@ QByteArray QbxmlRequest::emptyMessageSet(const QString& version, const QString& 
                                          const QString& newId) {
     QByteArray document;
     QXmlStreamWriter xml(&document);
-    writeEnvelope(xml, version);
+    QbxmlEnvelope::start(xml, version, QStringLiteral("QBXMLMsgsRq"));
     xml.writeAttribute(QStringLiteral("oldMessageSetID"), oldId);
     if (!newId.isEmpty())
         xml.writeAttribute(QStringLiteral("newMessageSetID"), newId);

@@ -1,6 +1,7 @@
 #include "QbxmlHost.h"
 
 #include "posting/QbxmlAnswer.h"
+#include "posting/QbxmlEnvelope.h"
 
 #include "CompanyFile.h"
 
@@ -311,20 +312,11 @@ QByteArray checksumOf(const Node& messages) {
     return QCryptographicHash::hash(text, QCryptographicHash::Sha256);
 }
 
-void startAnswer(QXmlStreamWriter& out, const QString& version) {
-    out.setAutoFormatting(true);
-    out.writeStartDocument();
-    out.writeProcessingInstruction(QStringLiteral("qbxml"),
-                                   QStringLiteral("version=\"%1\"").arg(version));
-    out.writeStartElement(QStringLiteral("QBXML"));
-    out.writeStartElement(QStringLiteral("QBXMLMsgsRs"));
-}
-
 // An answer about the message set as a whole, without answers of requests.
 QByteArray messageSetAnswer(const QString& version, const QString& newId, qint32 status) {
     QByteArray document;
     QXmlStreamWriter out(&document);
-    startAnswer(out, version);
+    QbxmlEnvelope::start(out, version, QStringLiteral("QBXMLMsgsRs"));
     if (!newId.isEmpty())
         out.writeAttribute(QStringLiteral("newMessageSetID"), newId);
     out.writeAttribute(QStringLiteral("messageSetStatusCode"), QString::number(status));
@@ -471,7 +463,7 @@ QByteArray QbxmlHost::carryOut(const QString& versionText, double version, const
                                const QString& messageSetId) {
     QByteArray document;
     QXmlStreamWriter out(&document);
-    startAnswer(out, versionText);
+    QbxmlEnvelope::start(out, versionText, QStringLiteral("QBXMLMsgsRs"));
     if (!messageSetId.isEmpty()) {
         out.writeAttribute(QStringLiteral("newMessageSetID"), messageSetId);
         out.writeAttribute(QStringLiteral("messageSetStatusCode"), QStringLiteral("0"));
