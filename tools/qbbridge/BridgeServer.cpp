@@ -1,6 +1,5 @@
 #include "BridgeServer.h"
 
-#include "LocalEndpoint.h"
 #include "SoapMessage.h"
 #include "posting/QbChannel.h"
 
@@ -28,20 +27,11 @@ QByteArray wsdl() {
 
 BridgeServer::BridgeServer(WebConnectorService::Options options, QObject* parent)
     : QAbstractHttpServer(parent)
-    , m_service(std::move(options)) {
-    connect(&m_local, &QLocalServer::newConnection, this, &BridgeServer::acceptLocal);
-}
+    , m_service(std::move(options))
+    , m_local([this](QLocalSocket* socket, const QByteArray& request) { submit(socket, request); },
+              [this](QLocalSocket* socket) { m_service.withdraw(socket); }) {}
 
 BridgeServer::~BridgeServer() {
-    // The program's connections go first, cut off from their handlers (see HostServer).
-    for (QLocalSocket* socket : m_local.findChildren<QLocalSocket*>()) {
-        socket->disconnect(this);
-        m_service.withdraw(socket);
-        if (socket->bytesToWrite() > 0)
-            socket->waitForBytesWritten(2000);
-        delete socket;
-    }
-    m_local.close();
     // The Web Connector's connections are the HTTP server's; they must not reach the service
     // once it is gone.
     for (QTcpSocket* socket : findChildren<QTcpSocket*>())
@@ -49,38 +39,17 @@ BridgeServer::~BridgeServer() {
 }
 
 QString BridgeServer::listenLocal(const QString& path) {
-    return LocalEndpoint::listen(m_local, path);
+    return m_local.listen(path);
 }
 
-void BridgeServer::acceptLocal() {
-    while (QLocalSocket* socket = m_local.nextPendingConnection()) {
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readLocal(socket); });
-        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-            m_service.withdraw(socket);
-            m_buffers.remove(socket);
-            socket->deleteLater();
-        });
-        readLocal(socket);
-    }
-}
-
-void BridgeServer::readLocal(QLocalSocket* socket) {
-    QByteArray& buffer = m_buffers[socket];
-    buffer += socket->readAll();
-    QByteArray request;
-    try {
-        while (QbChannel::takeFrame(buffer, request)) {
-            QPointer<QLocalSocket> to(socket);
-            m_service.submit(socket, request, [to](const QByteArray& answer) {
-                if (to) {
-                    to->write(QbChannel::frame(answer));
-                    to->flush();
-                }
-            });
+void BridgeServer::submit(QLocalSocket* socket, const QByteArray& request) {
+    QPointer<QLocalSocket> to(socket);
+    m_service.submit(socket, request, [to](const QByteArray& answer) {
+        if (to) {
+            to->write(QbChannel::frame(answer));
+            to->flush();
         }
-    } catch (...) {
-        socket->abort(); // a damaged frame ends the conversation
-    }
+    });
 }
 
 bool BridgeServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {

@@ -1,10 +1,9 @@
 #pragma once
 
+#include "FramedServer.h"
 #include "WebConnectorService.h"
 
 #include <QAbstractHttpServer>
-#include <QHash>
-#include <QLocalServer>
 
 class QLocalSocket;
 
@@ -27,10 +26,10 @@ protected:
     void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
 
 private:
-    void acceptLocal();
-    void readLocal(QLocalSocket* socket);
+    void submit(QLocalSocket* socket, const QByteArray& request);
 
     WebConnectorService m_service;
-    QLocalServer m_local;
-    QHash<QLocalSocket*, QByteArray> m_buffers;
+    // After the service, so that its connections close, and withdraw what they asked for,
+    // while the service is still there.
+    FramedServer m_local;
 };

@@ -1,7 +1,5 @@
 #include "HostServer.h"
 
-#include "LocalEndpoint.h"
-
 #include "QbxmlHost.h"
 #include "posting/QbChannel.h"
 
@@ -11,22 +9,9 @@
 
 HostServer::HostServer(QbxmlHost& host, QObject* parent)
     : QObject(parent)
-    , m_host(host) {
-    connect(&m_server, &QLocalServer::newConnection, this, &HostServer::accept);
-}
-
-HostServer::~HostServer() {
-    // The connections are the server's children and each says "disconnected" as it goes; they
-    // go first, cut off from their handlers, while everything those handlers touch exists.
-    // An answer still on its way is handed over first.
-    for (QLocalSocket* socket : m_server.findChildren<QLocalSocket*>()) {
-        socket->disconnect(this);
-        if (socket->bytesToWrite() > 0)
-            socket->waitForBytesWritten(2000);
-        delete socket;
-    }
-    m_server.close();
-}
+    , m_host(host)
+    , m_connections(
+          [this](QLocalSocket* socket, const QByteArray& request) { serve(socket, request); }) {}
 
 bool HostServer::setFault(const QString& fault) {
     static const QHash<QString, Fault> kinds{{"die-before-store", Fault::DieBeforeStore},
@@ -48,54 +33,33 @@ bool HostServer::setFault(const QString& fault) {
 }
 
 QString HostServer::listen(const QString& path) {
-    return LocalEndpoint::listen(m_server, path);
+    return m_connections.listen(path);
 }
 
-void HostServer::accept() {
-    while (QLocalSocket* socket = m_server.nextPendingConnection()) {
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { serve(socket); });
-        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-            m_buffers.remove(socket);
-            socket->deleteLater();
-        });
-        serve(socket);
+void HostServer::serve(QLocalSocket* socket, const QByteArray& request) {
+    const bool faulty =
+        m_fault != Fault::None && request.contains(m_faultRequest) && ++m_faultCount == m_faultAt;
+    const Fault fault = faulty ? m_fault : Fault::None;
+    if (fault == Fault::DieBeforeStore)
+        ::_exit(3);
+    const QByteArray answer = m_host.answer(request);
+    switch (fault) {
+    case Fault::DieAfterStore:
+        ::_exit(3);
+    case Fault::Mute:
+        return;
+    case Fault::Garble:
+        socket->write(QbChannel::frame("<QBXML><QBXMLMsgsRs><InvoiceAddRs statusCode="));
+        break;
+    case Fault::Truncate: {
+        const QByteArray whole = QbChannel::frame(answer);
+        socket->write(whole.left(whole.size() / 2));
+        socket->flush();
+        socket->disconnectFromServer();
+        return;
     }
-}
-
-void HostServer::serve(QLocalSocket* socket) {
-    QByteArray& buffer = m_buffers[socket];
-    buffer += socket->readAll();
-    QByteArray request;
-    try {
-        while (QbChannel::takeFrame(buffer, request)) {
-            const bool faulty = m_fault != Fault::None && request.contains(m_faultRequest) &&
-                                ++m_faultCount == m_faultAt;
-            const Fault fault = faulty ? m_fault : Fault::None;
-            if (fault == Fault::DieBeforeStore)
-                ::_exit(3);
-            const QByteArray answer = m_host.answer(request);
-            switch (fault) {
-            case Fault::DieAfterStore:
-                ::_exit(3);
-            case Fault::Mute:
-                continue;
-            case Fault::Garble:
-                socket->write(QbChannel::frame("<QBXML><QBXMLMsgsRs><InvoiceAddRs statusCode="));
-                break;
-            case Fault::Truncate: {
-                const QByteArray whole = QbChannel::frame(answer);
-                socket->write(whole.left(whole.size() / 2));
-                socket->flush();
-                socket->disconnectFromServer();
-                return;
-            }
-            default:
-                socket->write(QbChannel::frame(answer));
-            }
-            socket->flush();
-        }
-    } catch (...) {
-        // A damaged frame ends the conversation; the client reports the lost connection.
-        socket->abort();
+    default:
+        socket->write(QbChannel::frame(answer));
     }
+    socket->flush();
 }

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "FramedServer.h"
+
 #include <QByteArray>
-#include <QHash>
-#include <QLocalServer>
 #include <QObject>
 
 class QbxmlHost;
@@ -19,8 +19,6 @@ public:
     enum class Fault { None, DieBeforeStore, DieAfterStore, Garble, Truncate, Mute };
 
     explicit HostServer(QbxmlHost& host, QObject* parent = nullptr);
-    // Closes every connection, then the socket, whose file it removes.
-    ~HostServer() override;
 
     // "die-before-store@3", "mute@2:InvoiceMod" and the like; false for a text that names no
     // fault.
@@ -31,14 +29,13 @@ public:
     QString listen(const QString& path);
 
 private:
-    void accept();
-    void serve(QLocalSocket* socket);
+    void serve(QLocalSocket* socket, const QByteArray& request);
 
     QbxmlHost& m_host;
-    QLocalServer m_server;
-    QHash<QLocalSocket*, QByteArray> m_buffers;
     Fault m_fault = Fault::None;
     int m_faultAt = 0;
     QByteArray m_faultRequest;
     int m_faultCount = 0;
+    // Last, so that its connections close while the rest is still there.
+    FramedServer m_connections;
 };
