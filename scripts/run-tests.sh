@@ -11,7 +11,9 @@ scripts/build.sh
 CC=clang CXX=clang++ cmake -S . -B build-san -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVELLORAN_SANITIZE=ON -DVELLORAN_FUZZ=ON > /dev/null
 cmake --build build-san -j2
+root=$PWD
 cd build-san
 QT_QPA_PLATFORM=offscreen \
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0 \
     ctest --output-on-failure -j2 --timeout 300
