@@ -5,9 +5,8 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
-RequestRecorder::RequestRecorder(const QString& path, QByteArray answer)
-    : m_path(path)
-    , m_answer(std::move(answer)) {}
+RequestRecorder::RequestRecorder(QByteArray answer)
+    : m_answer(std::move(answer)) {}
 
 RequestRecorder::~RequestRecorder() {
     wait();
@@ -20,8 +19,8 @@ void RequestRecorder::startListening() {
 
 void RequestRecorder::run() {
     QLocalServer server;
-    QLocalServer::removeServer(m_path);
-    server.listen(m_path);
+    QLocalServer::removeServer(path());
+    server.listen(path());
     m_ready.release();
     if (!server.waitForNewConnection(10000))
         return;

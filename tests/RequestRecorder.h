@@ -4,6 +4,7 @@
 #include <QList>
 #include <QSemaphore>
 #include <QString>
+#include <QTemporaryDir>
 #include <QThread>
 
 // A listener on a local socket that records each request of one connection and answers each
@@ -11,11 +12,13 @@
 // and odd answers can be tried. It ends a second after the last request.
 class RequestRecorder : public QThread {
 public:
-    RequestRecorder(const QString& path, QByteArray answer);
+    // Listens in a folder of its own; path() is where to connect.
+    explicit RequestRecorder(QByteArray answer);
     // Waits for the conversation to end: destroy the client's channel first.
     ~RequestRecorder() override;
     // Starts, and returns once the socket listens.
     void startListening();
+    QString path() const { return m_dir.filePath(QStringLiteral("rec.sock")); }
 
     QList<QByteArray> requests;
 
@@ -23,7 +26,7 @@ protected:
     void run() override;
 
 private:
-    QString m_path;
+    QTemporaryDir m_dir;
     QByteArray m_answer;
     QSemaphore m_ready;
 };

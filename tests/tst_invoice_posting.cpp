@@ -538,10 +538,9 @@ void TestInvoicePosting::oddAnswersNeverAddAnInvoice() {
     QFETCH(QByteArray, answer);
     QFETCH(bool, lostBefore);
     QFETCH(qint32, number);
-    QTemporaryDir dir;
-    RequestRecorder recorder(dir.filePath(QStringLiteral("rec.sock")), answer);
+    RequestRecorder recorder(answer);
     recorder.startListening();
-    RequestProcessor processor(dir.filePath(QStringLiteral("rec.sock")));
+    RequestProcessor processor(recorder.path());
     InvoiceComponent invoice(processor);
     CustomerComponent customer(processor);
     fill(*m_grid, {{"True", "Birchwood Bakery", "B", "250", "06/15/2018", "Quarterly", "3/1/2027",

@@ -111,10 +111,9 @@ void TestQbComponents::fillInvoice(InvoiceComponent& invoice, const QString& cus
 }
 
 void TestQbComponents::addRequestElementOrder() {
-    QTemporaryDir dir;
-    RequestRecorder recorder(dir.filePath(QStringLiteral("rec.sock")), AddAnswer);
+    RequestRecorder recorder(AddAnswer);
     recorder.startListening();
-    RequestProcessor processor(dir.filePath(QStringLiteral("rec.sock")));
+    RequestProcessor processor(recorder.path());
     InvoiceComponent invoice(processor);
 
     fillInvoice(invoice, QStringLiteral("Smith & Sons <Ltd>"));

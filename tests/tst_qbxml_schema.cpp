@@ -120,11 +120,10 @@ QString TestQbxmlSchema::invalid(const QList<QByteArray>& documents) {
 // Every form the components write: both versions, the e-mail configuration, message sets,
 // status checks, forgetting, and the look-up by customer and date.
 void TestQbxmlSchema::everyRequestValidates() {
-    QTemporaryDir dir;
-    RequestRecorder recorder(dir.filePath(QStringLiteral("rec.sock")), fullAnswers());
+    RequestRecorder recorder(fullAnswers());
     recorder.startListening();
     {
-        RequestProcessor processor(dir.filePath(QStringLiteral("rec.sock")));
+        RequestProcessor processor(recorder.path());
         InvoiceComponent invoice(processor);
         CustomerComponent customer(processor);
         for (const bool email : {false, true}) {
@@ -249,10 +248,9 @@ void TestQbxmlSchema::everyHostAnswerValidates() {
 void TestQbxmlSchema::readersTakeFullAnswers() {
     const QByteArray answers = fullAnswers();
     QVERIFY(invalid({answers}).isEmpty());
-    QTemporaryDir dir;
-    RequestRecorder recorder(dir.filePath(QStringLiteral("rec.sock")), answers);
+    RequestRecorder recorder(answers);
     recorder.startListening();
-    RequestProcessor processor(dir.filePath(QStringLiteral("rec.sock")));
+    RequestProcessor processor(recorder.path());
     InvoiceComponent invoice(processor);
     CustomerComponent customer(processor);
 

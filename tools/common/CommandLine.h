@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringList>
+#include <cstdio>
 
 // The command lines of the project's tools: "--name value" options taken off an argument list.
 namespace CommandLine {
@@ -13,6 +14,12 @@ inline QString takeOption(QStringList& args, const QString& name) {
     const QString value = args.at(at + 1);
     args.remove(at, 2);
     return value;
+}
+
+// Tells the failure on standard error as "program: message"; returns the exit status 1.
+inline int fail(const char* program, const QString& message) {
+    std::fprintf(stderr, "%s: %s\n", program, qPrintable(message));
+    return 1;
 }
 
 } // namespace CommandLine

@@ -33,8 +33,7 @@ int usage() {
 }
 
 int fail(const QString& message) {
-    std::fprintf(stderr, "qbbridge: %s\n", qPrintable(message));
-    return 1;
+    return CommandLine::fail("qbbridge", message);
 }
 
 QByteArray readFile(const QString& path) {

@@ -226,15 +226,19 @@ CompanyFile::Invoice CompanyFile::updateInvoice(Invoice invoice) {
     return invoice;
 }
 
+QList<CompanyFile::Invoice> CompanyFile::invoicesWithLines(QSqlQuery& query) const {
+    QList<Invoice> found;
+    while (query.next())
+        found.append(invoiceFrom(query));
+    for (Invoice& invoice : found)
+        invoice.lines = linesOf(invoice.txnId);
+    return found;
+}
+
 QList<CompanyFile::Invoice> CompanyFile::invoices() const {
     QSqlQuery query(m_db);
     query.exec(InvoiceColumns + QStringLiteral(" ORDER BY seq"));
-    QList<Invoice> all;
-    while (query.next())
-        all.append(invoiceFrom(query));
-    for (Invoice& invoice : all)
-        invoice.lines = linesOf(invoice.txnId);
-    return all;
+    return invoicesWithLines(query);
 }
 
 QList<CompanyFile::Invoice> CompanyFile::invoicesOf(const QString& customer, const QString& from,
@@ -248,12 +252,7 @@ QList<CompanyFile::Invoice> CompanyFile::invoicesOf(const QString& customer, con
         query.addBindValue(value);
     if (!query.exec())
         throw std::runtime_error(qPrintable(query.lastError().text()));
-    QList<Invoice> found;
-    while (query.next())
-        found.append(invoiceFrom(query));
-    for (Invoice& invoice : found)
-        invoice.lines = linesOf(invoice.txnId);
-    return found;
+    return invoicesWithLines(query);
 }
 
 std::optional<CompanyFile::StoredAnswer>

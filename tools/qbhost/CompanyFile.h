@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -80,6 +81,8 @@ private:
     void exec(const QString& statement, const QVariantList& values = {}) const;
     QString nextSequence(const QString& counter);
     QList<Line> linesOf(const QString& txnId) const;
+    // The invoices a query of InvoiceColumns found, each with its lines.
+    QList<Invoice> invoicesWithLines(QSqlQuery& query) const;
 
     QString m_connection;
     QSqlDatabase m_db;

@@ -45,8 +45,7 @@ int usage() {
 }
 
 int fail(const QString& message) {
-    std::fprintf(stderr, "qbhost: %s\n", qPrintable(message));
-    return 1;
+    return CommandLine::fail("qbhost", message);
 }
 
 int serve(const QString& path, QStringList args) {
