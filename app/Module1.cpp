@@ -1,9 +1,9 @@
 #include "app/Module1.h"
 
-#include "app/ConfigReader.h"
-#include "app/Failure.h"
 #include "app/MessageBoxes.h"
 #include "app/SingleInstance.h"
+#include "core/ConfigReader.h"
+#include "core/Failure.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DbConnection.h"
+#include "core/DbConnection.h"
 
 #include <QString>
 #include <QStringList>

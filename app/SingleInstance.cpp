@@ -1,6 +1,6 @@
 #include "app/SingleInstance.h"
 
-#include "app/RuntimeDir.h"
+#include "core/RuntimeDir.h"
 #include <QDir>
 
 SingleInstance::SingleInstance(const QString& lockPath)

@@ -7,10 +7,10 @@
 
 #include "BenchSupport.h"
 
-#include "app/DbConnection.h"
 #include "billing/BillingInputs.h"
 #include "billing/BillingQuery.h"
 #include "billing/LoadBillingList.h"
+#include "core/DbConnection.h"
 #include "grid/BillingGrid.h"
 
 #include <QApplication>

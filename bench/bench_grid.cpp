@@ -3,8 +3,8 @@
 
 #include "BenchSupport.h"
 
+#include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
-#include "grid/GridColumns.h"
 
 #include <QApplication>
 #include <cstdio>

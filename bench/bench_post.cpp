@@ -9,8 +9,8 @@
 
 #include "BenchSupport.h"
 
+#include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
-#include "grid/GridColumns.h"
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
 #include "posting/InvoicePosting.h"

@@ -4,9 +4,9 @@
 #include "billing/BillingQuery.h"
 #include "billing/Recordset.h"
 #include "billing/ScheduleRules.h"
-#include "grid/CheckCell.h"
-#include "grid/GridColumns.h"
-#include "grid/GridOperations.h"
+#include "core/CheckCell.h"
+#include "core/GridColumns.h"
+#include "core/GridOperations.h"
 
 namespace {
 QString textOrEmpty(const QVariant& value) {

@@ -1,8 +1,8 @@
 #include "billing/Recordset.h"
 
-#include "app/DbConnection.h"
-#include "app/Failure.h"
-#include "app/FixedForms.h"
+#include "core/DbConnection.h"
+#include "core/Failure.h"
+#include "core/FixedForms.h"
 
 #include <QDateTime>
 #include <QLocale>

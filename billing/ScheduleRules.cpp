@@ -1,8 +1,8 @@
 #include "billing/ScheduleRules.h"
 
-#include "app/Failure.h"
-#include "app/FixedForms.h"
-#include "app/Money.h"
+#include "core/Failure.h"
+#include "core/FixedForms.h"
+#include "core/Money.h"
 
 namespace {
 struct Terms {

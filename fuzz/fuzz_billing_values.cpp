@@ -1,10 +1,10 @@
 // The readers of dates, amounts and check cells, and the rules that use them, on any text.
-#include "app/Failure.h"
-#include "app/FixedForms.h"
-#include "app/Money.h"
 #include "billing/ScheduleRules.h"
-#include "grid/CheckCell.h"
-#include "grid/MoneyFormat.h"
+#include "core/CheckCell.h"
+#include "core/Failure.h"
+#include "core/FixedForms.h"
+#include "core/Money.h"
+#include "core/MoneyFormat.h"
 #include "posting/PeriodText.h"
 
 #include <QStringList>

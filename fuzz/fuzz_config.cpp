@@ -1,6 +1,6 @@
 // config.txt reader: any bytes give items or Failure 62, never a crash or a hang.
-#include "app/ConfigReader.h"
-#include "app/Failure.h"
+#include "core/ConfigReader.h"
+#include "core/Failure.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 // Connection-string translation: any text is passed on, translated, or refused with a Failure.
-#include "app/ConnectionString.h"
-#include "app/Failure.h"
+#include "core/ConnectionString.h"
+#include "core/Failure.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 // The company-file host's reader of requests: any document gets an answer, never a crash.
-#include "CompanyFile.h"
-#include "QbxmlHost.h"
+#include "tools/qbhost/CompanyFile.h"
+#include "tools/qbhost/QbxmlHost.h"
 
 #include <QCoreApplication>
 #include <QDir>

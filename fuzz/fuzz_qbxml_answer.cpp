@@ -1,6 +1,6 @@
 // The components' reader of QuickBooks' answers (message-set status included), and the
 // channel's framing.
-#include "app/Failure.h"
+#include "core/Failure.h"
 #include "posting/QbChannel.h"
 #include "posting/QbxmlAnswer.h"
 

@@ -4,9 +4,9 @@
 #include "grid/GridModel.h"
 #include "grid/GridPrinter.h"
 
-#include "app/FixedForms.h"
-#include "app/Money.h"
-#include "grid/GridColumns.h"
+#include "core/FixedForms.h"
+#include "core/GridColumns.h"
+#include "core/Money.h"
 
 #include <QClipboard>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "grid/GridOperations.h"
+#include "core/GridOperations.h"
 
 #include <QTableView>
 

@@ -1,8 +1,8 @@
 #include "grid/GridModel.h"
 
-#include "grid/CheckCell.h"
-#include "grid/GridColumns.h"
-#include "grid/MoneyFormat.h"
+#include "core/CheckCell.h"
+#include "core/GridColumns.h"
+#include "core/MoneyFormat.h"
 
 #include <QByteArrayView>
 #include <queue>

@@ -1,7 +1,7 @@
 #include "grid/GridPrinter.h"
 
-#include "grid/CheckCell.h"
-#include "grid/GridColumns.h"
+#include "core/CheckCell.h"
+#include "core/GridColumns.h"
 #include "grid/GridModel.h"
 
 #include <QFontMetrics>

@@ -1,8 +1,8 @@
 #include "posting/InvoiceComponent.h"
 
-#include "app/Failure.h"
-#include "app/FixedForms.h"
-#include "app/Money.h"
+#include "core/Failure.h"
+#include "core/FixedForms.h"
+#include "core/Money.h"
 #include "posting/QbxmlAnswer.h"
 #include "posting/QbxmlRequest.h"
 #include "posting/RequestProcessor.h"

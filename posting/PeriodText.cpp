@@ -1,8 +1,8 @@
 #include "posting/PeriodText.h"
 
-#include "app/Failure.h"
-#include "app/FixedForms.h"
 #include "billing/ScheduleRules.h"
+#include "core/Failure.h"
+#include "core/FixedForms.h"
 
 QString PeriodText::of(const QString& dueDate, const QString& anniversary,
                        const QString& frequency) {

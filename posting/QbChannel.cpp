@@ -1,7 +1,7 @@
 #include "posting/QbChannel.h"
 
-#include "app/Failure.h"
-#include "app/RuntimeDir.h"
+#include "core/Failure.h"
+#include "core/RuntimeDir.h"
 
 #include <QDir>
 #include <QtEndian>

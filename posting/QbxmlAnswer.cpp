@@ -1,6 +1,6 @@
 #include "posting/QbxmlAnswer.h"
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 
 #include <QXmlStreamReader>
 

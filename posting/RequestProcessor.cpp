@@ -1,6 +1,6 @@
 #include "posting/RequestProcessor.h"
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 #include "posting/QbChannel.h"
 #include "posting/QbxmlAnswer.h"
 

@@ -1,7 +1,7 @@
 #include "PostingFixture.h"
 
+#include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
-#include "grid/GridColumns.h"
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
 #include "posting/InvoicePosting.h"

@@ -1,9 +1,9 @@
 #include "TestSupport.h"
 
-#include "app/DbConnection.h"
-#include "app/Failure.h"
 #include "app/MessageBoxes.h"
 #include "app/Module1.h"
+#include "core/DbConnection.h"
+#include "core/Failure.h"
 
 #include <QFile>
 #include <QProcess>

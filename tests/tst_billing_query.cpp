@@ -3,10 +3,10 @@
 
 #include "TestSupport.h"
 
-#include "app/DbConnection.h"
-#include "app/Failure.h"
 #include "billing/BillingQuery.h"
 #include "billing/Recordset.h"
+#include "core/DbConnection.h"
+#include "core/Failure.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>

@@ -3,11 +3,11 @@
 
 #include "TestSupport.h"
 
+#include "core/CheckCell.h"
+#include "core/GridColumns.h"
+#include "core/MoneyFormat.h"
 #include "grid/BillingGrid.h"
-#include "grid/CheckCell.h"
-#include "grid/GridColumns.h"
 #include "grid/GridModel.h"
-#include "grid/MoneyFormat.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>

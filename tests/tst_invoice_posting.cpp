@@ -7,8 +7,8 @@
 
 #include "app/MessageBoxes.h"
 #include "app/Module1.h"
+#include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
-#include "grid/GridColumns.h"
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
 #include "posting/InvoicePosting.h"

@@ -3,12 +3,12 @@
 
 #include "TestSupport.h"
 
-#include "app/DbConnection.h"
-#include "app/Failure.h"
 #include "billing/BillingInputs.h"
 #include "billing/LoadBillingList.h"
+#include "core/DbConnection.h"
+#include "core/Failure.h"
+#include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
-#include "grid/GridColumns.h"
 #include "grid/GridModel.h"
 
 #include <QLocale>

@@ -3,11 +3,11 @@
 
 #include "TestSupport.h"
 
-#include "app/Clock.h"
 #include "app/MessageBoxes.h"
 #include "app/Module1.h"
+#include "core/Clock.h"
+#include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
-#include "grid/GridColumns.h"
 #include "ui/ResizeRule.h"
 #include "ui/Twips.h"
 #include "ui/frmCreateInvoices.h"

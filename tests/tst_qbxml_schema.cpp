@@ -7,7 +7,7 @@
 #include "RequestRecorder.h"
 #include "TestSupport.h"
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
 #include "posting/PostingJournal.h"

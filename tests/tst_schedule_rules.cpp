@@ -1,9 +1,9 @@
 // The billing schedule: which records are due in a window, and the texts of their rows.
 
-#include "app/Failure.h"
-#include "app/FixedForms.h"
-#include "app/Money.h"
 #include "billing/ScheduleRules.h"
+#include "core/Failure.h"
+#include "core/FixedForms.h"
+#include "core/Money.h"
 
 #include <QLocale>
 #include <QTest>

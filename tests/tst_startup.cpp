@@ -4,13 +4,13 @@
 #include "QbHostProcess.h"
 #include "TestSupport.h"
 
-#include "app/ConfigReader.h"
-#include "app/ConnectionString.h"
-#include "app/Failure.h"
 #include "app/FailureReport.h"
 #include "app/MessageBoxes.h"
 #include "app/Module1.h"
 #include "app/SingleInstance.h"
+#include "core/ConfigReader.h"
+#include "core/ConnectionString.h"
+#include "core/Failure.h"
 
 #include <QApplication>
 #include <QDir>

@@ -8,9 +8,9 @@
 #include "PostingFixture.h"
 #include "QbHostProcess.h"
 
-#include "SoapMessage.h"
 #include "grid/BillingGrid.h"
 #include "posting/PostingJournal.h"
+#include "tools/qbwc/SoapMessage.h"
 
 #include <QEventLoop>
 #include <QHostAddress>

@@ -1,7 +1,7 @@
-#include "FramedServer.h"
+#include "tools/common/FramedServer.h"
 
-#include "LocalEndpoint.h"
 #include "posting/QbChannel.h"
+#include "tools/common/LocalEndpoint.h"
 
 #include <QLocalSocket>
 

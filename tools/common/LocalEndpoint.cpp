@@ -1,4 +1,4 @@
-#include "LocalEndpoint.h"
+#include "tools/common/LocalEndpoint.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "BridgeServer.h"
+#include "tools/qbbridge/BridgeServer.h"
 
-#include "SoapMessage.h"
 #include "posting/QbChannel.h"
+#include "tools/qbwc/SoapMessage.h"
 
 #include <QFile>
 #include <QHttpServerRequest>

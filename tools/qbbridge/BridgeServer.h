@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FramedServer.h"
-#include "WebConnectorService.h"
+#include "tools/common/FramedServer.h"
+#include "tools/qbbridge/WebConnectorService.h"
 
 #include <QAbstractHttpServer>
 

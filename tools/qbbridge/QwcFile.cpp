@@ -1,4 +1,4 @@
-#include "QwcFile.h"
+#include "tools/qbbridge/QwcFile.h"
 
 #include <QHostAddress>
 #include <QUrl>

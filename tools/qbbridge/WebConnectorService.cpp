@@ -1,7 +1,7 @@
-#include "WebConnectorService.h"
+#include "tools/qbbridge/WebConnectorService.h"
 
-#include "SoapMessage.h"
 #include "posting/QbxmlAnswer.h"
+#include "tools/qbwc/SoapMessage.h"
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>

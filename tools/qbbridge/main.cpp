@@ -6,11 +6,11 @@
 //                  [--cert FILE --key FILE] [--socket PATH] [--wait SECONDS]
 //   qbbridge qwc --url URL --user NAME [--app-name NAME] [--every SECONDS]
 
-#include "BridgeServer.h"
-#include "CommandLine.h"
-#include "LocalEndpoint.h"
-#include "QwcFile.h"
 #include "posting/QbChannel.h"
+#include "tools/common/CommandLine.h"
+#include "tools/common/LocalEndpoint.h"
+#include "tools/qbbridge/BridgeServer.h"
+#include "tools/qbbridge/QwcFile.h"
 
 #include <QCoreApplication>
 #include <QFile>

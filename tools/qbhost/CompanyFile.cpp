@@ -1,4 +1,4 @@
-#include "CompanyFile.h"
+#include "tools/qbhost/CompanyFile.h"
 
 #include <QDateTime>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "HostServer.h"
+#include "tools/qbhost/HostServer.h"
 
-#include "QbxmlHost.h"
 #include "posting/QbChannel.h"
+#include "tools/qbhost/QbxmlHost.h"
 
 #include <QLocalSocket>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FramedServer.h"
+#include "tools/common/FramedServer.h"
 
 #include <QByteArray>
 #include <QObject>

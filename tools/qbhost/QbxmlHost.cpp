@@ -1,9 +1,9 @@
-#include "QbxmlHost.h"
+#include "tools/qbhost/QbxmlHost.h"
 
 #include "posting/QbxmlAnswer.h"
 #include "posting/QbxmlEnvelope.h"
 
-#include "CompanyFile.h"
+#include "tools/qbhost/CompanyFile.h"
 
 #include <QCryptographicHash>
 #include <QDate>

@@ -5,7 +5,7 @@
 #include <QSet>
 #include <QString>
 
-#include "CompanyFile.h"
+#include "tools/qbhost/CompanyFile.h"
 
 // Answers qbXML requests against a company file the way QuickBooks does: element order and
 // request version checked, references, dates and edit sequences checked, each change stored

@@ -1,7 +1,7 @@
-#include "WebConnectorClient.h"
+#include "tools/qbhost/WebConnectorClient.h"
 
-#include "QbxmlHost.h"
-#include "SoapMessage.h"
+#include "tools/qbhost/QbxmlHost.h"
+#include "tools/qbwc/SoapMessage.h"
 
 #include <QEventLoop>
 #include <QNetworkReply>

@@ -9,13 +9,13 @@
 //   qbhost webconnector FILE --url URL --user NAME --password-file FILE [--every SECONDS]
 //                       [--ca FILE] [--fault KIND@N]
 
-#include "CommandLine.h"
-#include "CompanyFile.h"
-#include "HostServer.h"
-#include "LocalEndpoint.h"
-#include "QbxmlHost.h"
-#include "WebConnectorClient.h"
 #include "posting/QbChannel.h"
+#include "tools/common/CommandLine.h"
+#include "tools/common/LocalEndpoint.h"
+#include "tools/qbhost/CompanyFile.h"
+#include "tools/qbhost/HostServer.h"
+#include "tools/qbhost/QbxmlHost.h"
+#include "tools/qbhost/WebConnectorClient.h"
 
 #include <QCoreApplication>
 #include <QFile>

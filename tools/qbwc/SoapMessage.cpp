@@ -1,4 +1,4 @@
-#include "SoapMessage.h"
+#include "tools/qbwc/SoapMessage.h"
 
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>

@@ -1,6 +1,6 @@
-#include "app/ConnectionString.h"
+#include "core/ConnectionString.h"
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 
 #include <QRegularExpression>
 #include <QStringList>

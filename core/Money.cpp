@@ -1,4 +1,4 @@
-#include "app/Money.h"
+#include "core/Money.h"
 
 #include <cmath>
 #include <limits>

@@ -1,7 +1,7 @@
-#include "grid/MoneyFormat.h"
+#include "core/MoneyFormat.h"
 
-#include "app/FixedForms.h"
-#include "app/Money.h"
+#include "core/FixedForms.h"
+#include "core/Money.h"
 
 QString MoneyFormat::display(const QString& text) {
     const auto number = FixedForms::readNumber(text);

@@ -1,6 +1,6 @@
-#include "app/RuntimeDir.h"
+#include "core/RuntimeDir.h"
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 
 #include <QDir>
 #include <cerrno>

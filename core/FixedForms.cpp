@@ -1,4 +1,4 @@
-#include "app/FixedForms.h"
+#include "core/FixedForms.h"
 
 #include <QDateTime>
 #include <QLocale>

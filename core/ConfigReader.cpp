@@ -1,6 +1,6 @@
-#include "app/ConfigReader.h"
+#include "core/ConfigReader.h"
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
-#include "app/DbConnection.h"
+#include "core/DbConnection.h"
 
-#include "app/ConnectionString.h"
-#include "app/Failure.h"
+#include "core/ConnectionString.h"
+#include "core/Failure.h"
 
 #include <QAtomicInt>
 #include <QSqlError>

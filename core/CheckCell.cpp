@@ -1,6 +1,6 @@
-#include "grid/CheckCell.h"
+#include "core/CheckCell.h"
 
-#include "app/FixedForms.h"
+#include "core/FixedForms.h"
 
 QString CheckCell::text(bool checked) {
     return checked ? QStringLiteral("True") : QStringLiteral("False");
