@@ -24,8 +24,9 @@ DbConnection::~DbConnection() {
 }
 
 void DbConnection::open() {
-    QSqlDatabase db = QSqlDatabase::contains(m_name) ? QSqlDatabase::database(m_name, false)
-                                                     : QSqlDatabase::addDatabase("QODBC", m_name);
+    QSqlDatabase db = QSqlDatabase::contains(m_name)
+                          ? QSqlDatabase::database(m_name, false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
     if (!db.isValid())
         throw Failure(ErrorNumber::Unspecified,
                       QStringLiteral("The ODBC database driver of Qt (QODBC) is not installed."));

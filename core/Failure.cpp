@@ -5,7 +5,7 @@
 Failure::Failure(qint32 number, QString description)
     : m_number(number)
     , m_description(std::move(description))
-    , m_what(QString("%1: %2").arg(m_number).arg(m_description).toUtf8()) {}
+    , m_what(QStringLiteral("%1: %2").arg(m_number).arg(m_description).toUtf8()) {}
 
 namespace {
 QString withDetail(const QString& text, const QString& detail) {

@@ -23,10 +23,11 @@ std::optional<QDate> FixedForms::readDate(const QString& text) {
     static const QRegularExpression iso(QStringLiteral(
         "^\\s*(\\d{4})-(\\d{2})-(\\d{2})(?:[ T]\\d{2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?)?\\s*$"));
     QDate date;
-    if (const auto m = mdy.match(text); m.hasMatch())
-        date = QDate(m.captured(3).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
-    else if (const auto m = iso.match(text); m.hasMatch())
-        date = QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    if (const auto us = mdy.match(text); us.hasMatch())
+        date = QDate(us.captured(3).toInt(), us.captured(1).toInt(), us.captured(2).toInt());
+    else if (const auto stored = iso.match(text); stored.hasMatch())
+        date = QDate(stored.captured(1).toInt(), stored.captured(2).toInt(),
+                     stored.captured(3).toInt());
     if (!date.isValid())
         return std::nullopt;
     return date;

@@ -111,8 +111,8 @@ void frmCreateInvoices::createControls() {
     // While an invoice run waits for QuickBooks the window still handles events; a click that
     // reaches a button then (the dialog closed by Escape, a click queued before it opened)
     // does nothing, so that no list is refilled or printed under a run.
-    const auto command = [this](QPushButton* button, void (frmCreateInvoices::*handler)()) {
-        connect(button, &QPushButton::clicked, this, FailureReport::reporting([this, handler] {
+    const auto command = [this](QPushButton* clicked, void (frmCreateInvoices::*handler)()) {
+        connect(clicked, &QPushButton::clicked, this, FailureReport::reporting([this, handler] {
                     if (!m_running)
                         (this->*handler)();
                 }));

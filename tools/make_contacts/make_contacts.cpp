@@ -96,11 +96,11 @@ void generate(QSqlDatabase& db, int contacts, unsigned seed) {
             fail(contact.lastError().text());
         custom.addBindValue(id);
         custom.addBindValue(id);
-        custom.addBindValue(chamber ? QVariant(frequencies[pick(4)]) : QVariant());
-        custom.addBindValue(chamber ? QVariant(methods[pick(2)]) : QVariant());
+        custom.addBindValue(chamber ? QVariant(QLatin1String(frequencies[pick(4)])) : QVariant());
+        custom.addBindValue(chamber ? QVariant(QLatin1String(methods[pick(2)])) : QVariant());
         custom.addBindValue(chamber ? QVariant() : QVariant(date()));
-        custom.addBindValue(chamber ? QVariant() : QVariant(frequencies[pick(4)]));
-        custom.addBindValue(chamber ? QVariant() : QVariant(methods[pick(2)]));
+        custom.addBindValue(chamber ? QVariant() : QVariant(QLatin1String(frequencies[pick(4)])));
+        custom.addBindValue(chamber ? QVariant() : QVariant(QLatin1String(methods[pick(2)])));
         custom.addBindValue(chamber ? QVariant() : QVariant(amount));
         if (!custom.exec())
             fail(custom.lastError().text());
@@ -140,6 +140,6 @@ int main(int argc, char** argv) {
             generate(db, contacts, seed);
         db.close();
     }
-    QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+    QSqlDatabase::removeDatabase(QLatin1String(QSqlDatabase::defaultConnection));
     return 0;
 }

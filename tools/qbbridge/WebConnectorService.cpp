@@ -170,7 +170,8 @@ void WebConnectorService::call(const QByteArray& body, Respond respond, const vo
         if (call->parameter(QStringLiteral("strUserName")) != m_options.user ||
             !sameSecret(call->parameter(QStringLiteral("strPassword")).toUtf8(),
                         m_options.password)) {
-            respond(200, SoapMessage::writeResult(method, QStringList{newTicket(), "nvu"}));
+            respond(200, SoapMessage::writeResult(method,
+                                                  QStringList{newTicket(), QStringLiteral("nvu")}));
             return;
         }
         m_ticket = newTicket();
@@ -178,8 +179,10 @@ void WebConnectorService::call(const QByteArray& body, Respond respond, const vo
         respond(200, SoapMessage::writeResult(method, QStringList{m_ticket, QString()}));
         return;
     }
-    static const QStringList withTicket{"sendRequestXML", "receiveResponseXML", "connectionError",
-                                        "getLastError", "closeConnection"};
+    static const QStringList withTicket{
+        QStringLiteral("sendRequestXML"), QStringLiteral("receiveResponseXML"),
+        QStringLiteral("connectionError"), QStringLiteral("getLastError"),
+        QStringLiteral("closeConnection")};
     if (!withTicket.contains(method)) {
         respond(500, SoapMessage::writeFault(QStringLiteral("Unknown method %1.").arg(method)));
         return;

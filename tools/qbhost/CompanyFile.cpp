@@ -112,15 +112,16 @@ void CompanyFile::rollback() {
 
 void CompanyFile::addCustomer(const QString& name, const QString& email) {
     begin();
-    const QString id = newId(nextSequence("list"));
+    const QString id = newId(nextSequence(QStringLiteral("list")));
     exec(QStringLiteral("INSERT INTO customer VALUES (?, ?, ?, 1, ?, ?)"),
-         {id, name, email.isEmpty() ? QVariant() : email, nextSequence("edit"), now()});
+         {id, name, email.isEmpty() ? QVariant() : email, nextSequence(QStringLiteral("edit")),
+          now()});
     commit();
 }
 
 void CompanyFile::addItem(const QString& name) {
     begin();
-    const QString id = newId(nextSequence("list"));
+    const QString id = newId(nextSequence(QStringLiteral("list")));
     exec(QStringLiteral("INSERT INTO item VALUES (?, ?)"), {id, name});
     commit();
 }
@@ -147,10 +148,10 @@ bool CompanyFile::hasItem(const QString& fullName) const {
 
 CompanyFile::Invoice CompanyFile::addInvoice(Invoice invoice) {
     begin();
-    const QString number = nextSequence("txn");
+    const QString number = nextSequence(QStringLiteral("txn"));
     invoice.txnNumber = number.toLongLong();
     invoice.txnId = newId(number);
-    invoice.editSequence = nextSequence("edit");
+    invoice.editSequence = nextSequence(QStringLiteral("edit"));
     invoice.timeCreated = now();
     exec(QStringLiteral("INSERT INTO invoice (txn_id, txn_number, edit_sequence, time_created, "
                         "customer, txn_date, due_date, is_to_be_printed, is_to_be_emailed) "
@@ -216,7 +217,7 @@ std::optional<CompanyFile::Invoice> CompanyFile::invoice(const QString& txnId) c
 
 CompanyFile::Invoice CompanyFile::updateInvoice(Invoice invoice) {
     begin();
-    invoice.editSequence = nextSequence("edit");
+    invoice.editSequence = nextSequence(QStringLiteral("edit"));
     exec(
         QStringLiteral("UPDATE invoice SET edit_sequence = ?, customer = ?, txn_date = ?, "
                        "due_date = ?, is_to_be_printed = ?, is_to_be_emailed = ? WHERE txn_id = ?"),

@@ -14,11 +14,12 @@ HostServer::HostServer(QbxmlHost& host, QObject* parent)
           [this](QLocalSocket* socket, const QByteArray& request) { serve(socket, request); }) {}
 
 bool HostServer::setFault(const QString& fault) {
-    static const QHash<QString, Fault> kinds{{"die-before-store", Fault::DieBeforeStore},
-                                             {"die-after-store", Fault::DieAfterStore},
-                                             {"garble", Fault::Garble},
-                                             {"truncate", Fault::Truncate},
-                                             {"mute", Fault::Mute}};
+    static const QHash<QString, Fault> kinds{
+        {QStringLiteral("die-before-store"), Fault::DieBeforeStore},
+        {QStringLiteral("die-after-store"), Fault::DieAfterStore},
+        {QStringLiteral("garble"), Fault::Garble},
+        {QStringLiteral("truncate"), Fault::Truncate},
+        {QStringLiteral("mute"), Fault::Mute}};
     static const QRegularExpression form(QStringLiteral("^([a-z-]+)@([0-9]+)(?::([A-Za-z]+))?$"));
     const auto match = form.match(fault);
     const int at = match.captured(2).toInt();

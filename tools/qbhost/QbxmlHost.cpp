@@ -101,18 +101,31 @@ Document parse(const QByteArray& request) {
     return doc;
 }
 
+// Element names as the schema writes them, in its order.
+using ElementNames = std::initializer_list<const char*>;
+
+int indexOf(ElementNames names, const QString& name) {
+    int at = 0;
+    for (const char* candidate : names) {
+        if (name == QLatin1String(candidate))
+            return at;
+        ++at;
+    }
+    return -1;
+}
+
 // Checks that the children of node come in the order of allowed, each at most once unless
 // repeatable, and that elements newer than the request version are absent.
-void checkOrder(const Node& node, const QStringList& allowed, const QStringList& repeatable,
-                const QStringList& fromSix, double version) {
+void checkOrder(const Node& node, ElementNames allowed, ElementNames repeatable,
+                ElementNames fromSix, double version) {
     int last = -1;
     for (const auto& child : node.children) {
-        const int at = allowed.indexOf(child->name);
+        const int at = indexOf(allowed, child->name);
         if (at < 0)
             throw NotParsed{QStringLiteral("%1 has no element %2").arg(node.name, child->name)};
-        if (at < last || (at == last && !repeatable.contains(child->name)))
+        if (at < last || (at == last && indexOf(repeatable, child->name) < 0))
             throw NotParsed{QStringLiteral("%1 out of order in %2").arg(child->name, node.name)};
-        if (version < 6.0 && fromSix.contains(child->name))
+        if (version < 6.0 && indexOf(fromSix, child->name) >= 0)
             throw NotParsed{QStringLiteral("%1 needs qbXML 6.0 or later").arg(child->name)};
         last = at;
     }
@@ -191,8 +204,8 @@ void writeRef(QXmlStreamWriter& out, const QString& aggregate, const QString& fu
     out.writeEndElement();
 }
 
-const char* boolText(bool value) {
-    return value ? "true" : "false";
+QString boolText(bool value) {
+    return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 
 // An InvoiceRet in the format's element order; lines where the request asked for them.
@@ -339,10 +352,9 @@ QByteArray QbxmlHost::answer(const QByteArray& request) {
     try {
         const Document doc = parse(request);
         const Node* messages = doc.root->child(QStringLiteral("QBXMLMsgsRq"));
-        static const QStringList known{"InvoiceAddRq", "InvoiceQueryRq", "InvoiceModRq",
-                                       "CustomerQueryRq"};
         for (const auto& rq : messages->children)
-            if (!known.contains(rq->name))
+            if (indexOf({"InvoiceAddRq", "InvoiceQueryRq", "InvoiceModRq", "CustomerQueryRq"},
+                        rq->name) < 0)
                 throw NotParsed{QStringLiteral("unknown request %1").arg(rq->name)};
         const QString newId =
             messages->attributes.value(QLatin1String("newMessageSetID")).toString();
@@ -409,7 +421,8 @@ QList<CompanyFile::Invoice> QbxmlHost::queryInvoices(const Node& rq, double vers
                                  "RefNumberFilter", "RefNumberRangeFilter", "CurrencyFilter",
                                  "PaidStatus", "IncludeLinkedTxns", "IncludeRetElement", "OwnerID"})
         if (rq.child(QLatin1String(unserved)))
-            throw NotParsed{QStringLiteral("qbhost does not serve %1").arg(unserved)};
+            throw NotParsed{
+                QStringLiteral("qbhost does not serve %1").arg(QLatin1String(unserved))};
     const Node* lines = rq.child(QStringLiteral("IncludeLineItems"));
     withLines = lines && readBool(lines, lines->name);
 

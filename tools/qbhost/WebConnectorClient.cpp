@@ -68,7 +68,8 @@ std::optional<QStringList>
 WebConnectorClient::call(const QString& method, const QList<QPair<QString, QString>>& parameters,
                          QString* error) {
     QNetworkRequest request{QUrl(m_options.url)};
-    request.setHeader(QNetworkRequest::ContentTypeHeader, "text/xml; charset=utf-8");
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QByteArrayLiteral("text/xml; charset=utf-8"));
     request.setRawHeader("SOAPAction", "\"http://developer.intuit.com/" + method.toUtf8() + '"');
     request.setSslConfiguration(m_ssl);
     request.setTransferTimeout(CallTimeoutMs);
