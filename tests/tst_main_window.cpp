@@ -184,7 +184,7 @@ void TestMainWindow::datesTypedAsPeopleTypeThem() {
 
 void TestMainWindow::controlsAtTheirPlaces() {
     frmCreateInvoices w;
-    QCOMPARE(w.windowTitle(), QStringLiteral("Velloran 1.6"));
+    QCOMPARE(w.windowTitle(), QStringLiteral("Velloran " VELLORAN_VERSION));
     QVERIFY(near(Twips::fromPixels(w.width(), &w), 14010, &w));
     QVERIFY(near(Twips::fromPixels(w.height(), &w), 8325, &w));
 
