@@ -27,7 +27,7 @@
 
 namespace {
 struct BenchHost : PostingHost {
-    int box = 0;
+    int box = PostingHost::Unchecked;
     QString listOrganisation() const override {
         return QStringLiteral("Kestlemere Chamber of Commerce");
     }
@@ -62,7 +62,9 @@ int main(int argc, char** argv) {
 
     // Straight to the host without and with the e-mail mark, then through the Web Connector
     // bridge (qbbridge and qbhost webconnector) with it, on a fifth of the rows.
-    for (const auto& [box, bridged] : {std::pair{0, false}, {1, false}, {1, true}}) {
+    for (const auto& [box, bridged] : {std::pair{int(PostingHost::Unchecked), false},
+                                       {int(PostingHost::Checked), false},
+                                       {int(PostingHost::Checked), true}}) {
         QTemporaryDir dir;
         const QString file = dir.filePath("company.qbw");
         const QString socket = dir.filePath("qb.sock");
@@ -128,7 +130,7 @@ int main(int argc, char** argv) {
             std::printf("invoices=%d seconds=%.2f per_second=%.0f own_share=%.2f email=%s "
                         "requests_per_invoice=%.2f\n",
                         posted, seconds, posted / seconds, cpu / seconds,
-                        box ? "marked" : "unmarked", requests);
+                        box == PostingHost::Checked ? "marked" : "unmarked", requests);
         std::fflush(stdout);
         for (QProcess* process : {&host, &bridge}) {
             process->terminate();

@@ -265,9 +265,10 @@ QVariant Recordset::typed(const Column& column, const QString& text, bool null) 
 QVariant Recordset::field(const QString& name) const {
     const int index = m_positions.value(name, -1);
     if (index < 0)
-        throw Failure(3265, QStringLiteral("Item cannot be found in the collection corresponding "
-                                           "to the requested name or ordinal: %1")
-                                .arg(name));
+        throw Failure(ErrorNumber::ItemNotFound,
+                      QStringLiteral("Item cannot be found in the collection corresponding "
+                                     "to the requested name or ordinal: %1")
+                          .arg(name));
     if (m_decoded[size_t(index)])
         return m_values[size_t(index)];
     auto* self = const_cast<Recordset*>(this);

@@ -11,6 +11,9 @@ constexpr qint32 Overflow = 6;
 constexpr qint32 TypeMismatch = 13;
 constexpr qint32 FileNotFound = 53;
 constexpr qint32 InputPastEndOfFile = 62;
+constexpr qint32 PermissionDenied = 70;
+// A field the statement does not return.
+constexpr qint32 ItemNotFound = 3265;
 // The database layer's "unspecified error" (0x80004005), used when a driver gives no number.
 constexpr qint32 Unspecified = -2147467259;
 } // namespace ErrorNumber

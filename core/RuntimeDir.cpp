@@ -9,10 +9,9 @@
 #include <unistd.h>
 
 namespace {
-constexpr qint32 PermissionDenied = 70;
 
 Failure unsafe(const QString& dir, const QString& problem) {
-    return Failure(PermissionDenied,
+    return Failure(ErrorNumber::PermissionDenied,
                    QStringLiteral("Permission denied: the folder %1 cannot be trusted for "
                                   "Velloran's connection to QuickBooks: %2. Remove it, or set "
                                   "XDG_RUNTIME_DIR to a folder of your own that only you can "

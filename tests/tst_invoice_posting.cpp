@@ -40,7 +40,7 @@ const PostingItems Items{QStringLiteral("Membership Dues"), QStringLiteral("Pled
 
 struct Host : PostingHost {
     QString organisation = Chamber;
-    int box = 0;
+    int box = PostingHost::Unchecked;
     bool answer = true;
     QStringList asked;
     QList<bool> busy;

@@ -200,7 +200,7 @@ void TestLoadBillingList::textAmountColumns() {
         db, {"UPDATE contact SET annual_dues = 'twelve hundred' WHERE contact_id = 1"});
     const Failure failure =
         TestSupport::failureOf([&] { LoadBillingList(inputs, grid, connection); });
-    QCOMPARE(failure.number(), 13);
+    QCOMPARE(failure.number(), ErrorNumber::TypeMismatch);
     // The rows before the bad record stay, behind the header.
     QCOMPARE(grid.CellText(0, 0), QStringLiteral("Send"));
     QCOMPARE(grid.CellText(2, GridColumns::Contact), QStringLiteral("Lucy Abbott"));
@@ -233,7 +233,7 @@ void TestLoadBillingList::textInNumberColumnIsNotBilled() {
     Inputs inputs;
     const Failure failure =
         TestSupport::failureOf([&] { LoadBillingList(inputs, grid, connection); });
-    QCOMPARE(failure.number(), 13);
+    QCOMPARE(failure.number(), ErrorNumber::TypeMismatch);
     QCOMPARE(grid.RowCount(), 2); // the header and Kevin Walsh, who comes before Lucy Abbott
 }
 

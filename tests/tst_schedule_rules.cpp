@@ -235,7 +235,7 @@ void TestScheduleRules::amountThatIsNoNumberIsTypeMismatch() {
                                  March31);
             QFAIL(qPrintable(QStringLiteral("accepted %1").arg(bad.toString())));
         } catch (const Failure& failure) {
-            QCOMPARE(failure.number(), 13);
+            QCOMPARE(failure.number(), ErrorNumber::TypeMismatch);
             QCOMPARE(failure.description(), QStringLiteral("Type mismatch"));
         }
     }

@@ -115,18 +115,18 @@ void TestStartup::configItems() {
 
 void TestStartup::configTooFewItemsIsInputPastEnd() {
     const Failure f = failureOf([] { itemsOf("H\nL1,V1\nL2,V2\nL3\n", 7); });
-    QCOMPARE(f.number(), 62);
+    QCOMPARE(f.number(), ErrorNumber::InputPastEndOfFile);
     QCOMPARE(f.description(), QStringLiteral("Input past end of file"));
 
     // An unbalanced quote swallows the rest of the file.
     const Failure g = failureOf([] { itemsOf("H\nL1,\"V1\nL2,V2\nL3,V3\n", 7); });
-    QCOMPARE(g.number(), 62);
+    QCOMPARE(g.number(), ErrorNumber::InputPastEndOfFile);
 }
 
 void TestStartup::configMissingFileIsFileNotFound() {
     const QString path = m_dir.filePath(QStringLiteral("nowhere/config.txt"));
     const Failure f = failureOf([&] { ConfigReader::readItems(path, 7); });
-    QCOMPARE(f.number(), 53);
+    QCOMPARE(f.number(), ErrorNumber::FileNotFound);
     QVERIFY(f.description().startsWith(QStringLiteral("File not found")));
     QVERIFY(f.description().contains(path));
 }
@@ -177,7 +177,7 @@ void TestStartup::configLookedForBesideTheProgramThenInTheUsersAndTheOfficesFold
         return;
     }
     const Failure none = failureOf([] { Module1::configPath(); });
-    QCOMPARE(none.number(), 53);
+    QCOMPARE(none.number(), ErrorNumber::FileNotFound);
     for (const QString& place : places)
         QVERIFY2(none.description().contains(place), qPrintable(none.description()));
 }
@@ -422,7 +422,7 @@ void TestStartup::runtimeFolderMustBeTheUsersOwn() {
     }
     QVERIFY(host.waitForFinished(10000));
     const QString hostSaid = QString::fromUtf8(host.readAllStandardError());
-    QCOMPARE(lock.number(), 70);
+    QCOMPARE(lock.number(), ErrorNumber::PermissionDenied);
     QVERIFY2(lock.description().contains(made) && lock.description().contains(problem) &&
                  lock.description().contains(QStringLiteral("XDG_RUNTIME_DIR")),
              qPrintable(lock.description()));
