@@ -1,6 +1,7 @@
 #include "BridgeProcess.h"
 
 #include "QbHostProcess.h"
+#include "TestSupport.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -21,29 +22,19 @@ BridgeProcess::~BridgeProcess() {
 }
 
 bool BridgeProcess::start(const QStringList& extra) {
-    m_bridge.start(program(),
-                   QStringList{"serve", "--listen", "127.0.0.1:0", "--user", User,
-                               "--password-file", passwordFile(), "--socket", socketPath()} +
-                       extra);
-    if (!m_bridge.waitForStarted(10000))
-        return false;
-    while (!m_bridge.canReadLine())
-        if (!m_bridge.waitForReadyRead(10000))
-            return false;
+    const QByteArray said = TestSupport::startServer(
+        m_bridge, program(),
+        QStringList{"serve", "--listen", "127.0.0.1:0", "--user", User, "--password-file",
+                    passwordFile(), "--socket", socketPath()} +
+            extra);
     static const QRegularExpression serving(QStringLiteral("^qbbridge: serving \\S+ and (\\S+)"));
-    const auto match = serving.match(QString::fromUtf8(m_bridge.readLine()));
+    const auto match = serving.match(QString::fromUtf8(said));
     m_url = match.captured(1);
     return match.hasMatch();
 }
 
 void BridgeProcess::stop() {
-    if (m_bridge.state() == QProcess::NotRunning)
-        return;
-    m_bridge.terminate();
-    if (!m_bridge.waitForFinished(10000)) {
-        m_bridge.kill();
-        m_bridge.waitForFinished(10000);
-    }
+    TestSupport::stopServer(m_bridge);
 }
 
 bool BridgeProcess::startConnector(const QString& companyFile, const QStringList& extra) {

@@ -1,5 +1,7 @@
 #include "QbHostProcess.h"
 
+#include "TestSupport.h"
+
 #include <QJsonDocument>
 
 QString QbHostProcess::program() {
@@ -34,27 +36,15 @@ QbHostProcess::~QbHostProcess() {
 }
 
 bool QbHostProcess::start(const QStringList& extra) {
-    m_process.start(program(), QStringList{QStringLiteral("serve"), companyFile(),
-                                           QStringLiteral("--socket"), socketPath()} +
-                                   extra);
-    if (!m_process.waitForStarted(10000))
-        return false;
-    // The host says it serves once it listens.
-    while (!m_process.canReadLine())
-        if (!m_process.waitForReadyRead(10000))
-            return false;
-    return m_process.readLine().startsWith("qbhost: serving");
+    return TestSupport::startServer(m_process, program(),
+                                    QStringList{QStringLiteral("serve"), companyFile(),
+                                                QStringLiteral("--socket"), socketPath()} +
+                                        extra)
+        .startsWith("qbhost: serving");
 }
 
 bool QbHostProcess::stop() {
-    if (m_process.state() == QProcess::NotRunning)
-        return false;
-    m_process.terminate();
-    if (!m_process.waitForFinished(10000)) {
-        kill();
-        return false;
-    }
-    return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+    return TestSupport::stopServer(m_process);
 }
 
 void QbHostProcess::kill() {

@@ -67,6 +67,29 @@ void TestSupport::execSql(const QString& databasePath, const QStringList& statem
     QSqlDatabase::removeDatabase(name);
 }
 
+QByteArray TestSupport::startServer(QProcess& process, const QString& program,
+                                    const QStringList& arguments) {
+    process.start(program, arguments);
+    if (!process.waitForStarted(10000))
+        return QByteArray();
+    while (!process.canReadLine())
+        if (!process.waitForReadyRead(10000))
+            return QByteArray();
+    return process.readLine();
+}
+
+bool TestSupport::stopServer(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+        return false;
+    process.terminate();
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished(10000);
+        return false;
+    }
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
 Failure TestSupport::failureOf(const std::function<void()>& work) {
     try {
         work();

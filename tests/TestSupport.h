@@ -8,6 +8,7 @@
 #include <functional>
 
 class DbConnection;
+class QProcess;
 class Failure;
 
 // Helpers shared by the tests: real contact databases made by make_contacts, and a recorder
@@ -34,6 +35,14 @@ void startOn(const QString& dir, const QString& databasePath, const QString& ext
 
 // Runs statements on a SQLite file directly, to shape test data.
 void execSql(const QString& databasePath, const QStringList& statements);
+
+// Starts a server program and returns the first line it prints (the servers print one once
+// they listen); empty when it did not start or said nothing within ten seconds.
+QByteArray startServer(QProcess& process, const QString& program, const QStringList& arguments);
+
+// Asks a server to stop (SIGTERM) and kills it when it has not ended within ten seconds;
+// true when it ended by itself with exit code 0. False when it was not running.
+bool stopServer(QProcess& process);
 
 // The Failure that work throws, or one with number 0 and no description when it throws none.
 Failure failureOf(const std::function<void()>& work);
