@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
         if (bridged) {
             QFile password(dir.filePath("password"));
             password.open(QIODevice::WriteOnly);
-            password.write("bench\n");
+            password.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+            password.write("bench password\n");
             password.close();
             bridge.start(bin.filePath("qbbridge"),
                          {"serve", "--listen", "127.0.0.1:0", "--user", "bench", "--password-file",

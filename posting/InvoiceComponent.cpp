@@ -278,6 +278,14 @@ void InvoiceComponent::ForgetMessageSet(const QString& id) {
         throw Failure(status, MessageSetStatus::describe(status));
 }
 
+QString InvoiceComponent::openCompanyName() {
+    QbxmlRequest request(DefaultVersion, QStringLiteral("CompanyQueryRq"));
+    request.field(QStringLiteral("IncludeRetElement"), QStringLiteral("CompanyName"));
+    return QbxmlAnswer::read(m_processor.processRequest(request.finish()),
+                             QStringLiteral("CompanyQueryRs"))
+        .field(QStringLiteral("CompanyRet/CompanyName"));
+}
+
 QList<InvoiceComponent::Existing> InvoiceComponent::FindInvoices(const QString& customer,
                                                                  const QString& monthDayYear) {
     QbxmlRequest request(m_version, QStringLiteral("InvoiceQueryRq"));

@@ -63,6 +63,9 @@ public:
     // QuickBooks finds none or does not know the customer.
     QList<Existing> FindInvoices(const QString& customer, const QString& monthDayYear);
 
+    // The name of the company whose file QuickBooks has open; empty when it gives none.
+    QString openCompanyName();
+
     static const QString DefaultVersion;
 
 private:

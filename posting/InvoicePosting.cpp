@@ -79,6 +79,9 @@ public:
         , m_journal(journal)
         , m_owned(journal.invoices()) {}
 
+    // Asks QuickBooks which company it has open; a row whose answer is awaited from another
+    // company stops the run before anything is asked for it.
+    void checkCompany(int firstRow);
     // Asks QuickBooks for the stored answer of every write whose answer was lost, before any
     // other request; throws Failure, with m_row set, when a question fails.
     void askForLostAnswers();
@@ -103,7 +106,24 @@ private:
     PostingJournal& m_journal;
     QSet<QString> m_owned;
     QHash<int, QByteArray> m_stored;
+    QString m_company;
 };
+
+void Run::checkCompany(int firstRow) {
+    m_row = firstRow;
+    m_company = m_invoice.openCompanyName();
+    for (const int row : m_journal.unansweredRows()) {
+        const QString sentTo = m_journal.unanswered(row)->company;
+        if (sentTo.isEmpty() || sentTo == m_company)
+            continue;
+        m_row = row;
+        throw Failure(QbError::OtherCompanyOpen,
+                      QStringLiteral("QuickBooks has the company %1 open, but this row's invoice "
+                                     "was sent to %2 and its answer is still awaited: open %2 "
+                                     "and Create Invoices again.")
+                          .arg(m_company, sentTo));
+    }
+}
 
 void Run::askForLostAnswers() {
     for (const int row : m_journal.unansweredRows()) {
@@ -183,8 +203,8 @@ void Run::add(int row, const RowInvoice& wanted, const QString& messageSetId) {
         m_invoice.AddInvoice();
     } catch (const Failure& failure) {
         if (QbError::answerLost(failure.number()))
-            m_journal.setUnanswered(row,
-                                    {messageSetId, PostingJournal::Unanswered::Add, {}, email});
+            m_journal.setUnanswered(
+                row, {messageSetId, PostingJournal::Unanswered::Add, {}, email, m_company});
         else
             m_journal.answered(row);
         throw;
@@ -211,8 +231,9 @@ void Run::markForEmail(int row, const QString& txnId, const QString& messageSetI
             m_invoice.UpdateInvoice();
         } catch (const Failure& failure) {
             if (QbError::answerLost(failure.number()))
-                m_journal.setUnanswered(
-                    row, {messageSetId, PostingJournal::Unanswered::EmailFollowUp, txnId, true});
+                m_journal.setUnanswered(row,
+                                        {messageSetId, PostingJournal::Unanswered::EmailFollowUp,
+                                         txnId, true, m_company});
             throw;
         }
     } catch (const Failure& failure) {
@@ -319,10 +340,17 @@ void InvoicePosting::CreateInvoices(PostingHost& host, GridOperations& grid,
                journal.unanswered(row);
     };
     int total = 0;
-    for (int row = 1; row < rows; ++row)
-        total += walked(row, CheckCell::read(grid.CellText(row, GridColumns::Send)));
+    int first = 0;
+    for (int row = 1; row < rows; ++row) {
+        const bool walks = walked(row, CheckCell::read(grid.CellText(row, GridColumns::Send)));
+        total += walks;
+        if (walks && first == 0)
+            first = row;
+    }
     int done = 0;
     try {
+        if (total > 0)
+            run.checkCompany(first);
         run.askForLostAnswers();
         for (int row = 1; row < rows; ++row) {
             run.m_row = row;

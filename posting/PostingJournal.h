@@ -18,6 +18,8 @@ public:
         // was to be marked for e-mail afterwards.
         QString txnId;
         bool email = false;
+        // The company QuickBooks had open when the write went: its answer is there alone.
+        QString company;
     };
 
     void clear();

@@ -7,7 +7,9 @@ class QIODevice;
 
 // The local channel between Velloran and the open company file: a per-user socket carrying
 // one UTF-8 qbXML document per request and per answer, each framed by its length as a
-// 4-byte big-endian number.
+// 4-byte big-endian number. Before an answer may come frames of no bytes: the request has just
+// been handed to QuickBooks (the Web Connector bridge says so when the Web Connector takes it),
+// and the time allowed for the answer starts again.
 namespace QbChannel {
 
 // Frames larger than this are refused as damaged.

@@ -14,6 +14,8 @@ constexpr qint32 CouldNotStart = -2147220472; // 0x80040408
 constexpr qint32 ConnectionLost = -2147220447; // 0x80040421
 constexpr qint32 NoAnswer = -2147220446;       // 0x80040422
 constexpr qint32 BadAnswer = -2147220445;      // 0x80040423
+// QuickBooks has another company open than the one a lost answer is awaited from.
+constexpr qint32 OtherCompanyOpen = -2147220443; // 0x80040425
 
 // True for the failures after which nobody knows whether QuickBooks carried the request out.
 inline bool answerLost(qint32 number) {

@@ -28,6 +28,13 @@ void RequestProcessor::connectIfNeeded() {
     }
 }
 
+void RequestProcessor::disconnect() {
+    m_socket.disconnectFromServer();
+    if (m_socket.state() != QLocalSocket::UnconnectedState)
+        m_socket.abort();
+    m_buffer.clear();
+}
+
 bool RequestProcessor::takeAnswer(QByteArray& answer) {
     try {
         return QbChannel::takeFrame(m_buffer, answer);
@@ -48,9 +55,17 @@ QByteArray RequestProcessor::processRequest(const QByteArray& request) {
                       QStringLiteral("The request could not be handed to QuickBooks: %1")
                           .arg(m_socket.errorString()));
     }
-    const QDeadlineTimer deadline(m_answerTimeoutMs);
+    QDeadlineTimer deadline(m_answerTimeoutMs);
     QByteArray answer;
-    while (!takeAnswer(answer)) {
+    for (;;) {
+        if (takeAnswer(answer)) {
+            if (!answer.isEmpty())
+                break;
+            // The bridge tells that QuickBooks has taken the request only now: its answer
+            // time starts from here.
+            deadline.setRemainingTime(m_answerTimeoutMs);
+            continue;
+        }
         if (m_socket.state() != QLocalSocket::ConnectedState && m_socket.bytesAvailable() == 0) {
             m_socket.abort();
             m_buffer.clear();

@@ -19,6 +19,9 @@ public:
     void setAnswerTimeoutMs(int ms) { m_answerTimeoutMs = ms; }
     // Called every few milliseconds while an answer is awaited, so that a window can paint.
     void setWaitHook(std::function<void()> hook) { m_waitHook = std::move(hook); }
+    // Ends the conversation: the next request opens a new connection. A run is one
+    // conversation, so that the Web Connector bridge keeps each run to one company file.
+    void disconnect();
     // How many requests were handed over so far.
     qint64 requestsSent() const { return m_requestsSent; }
     const QString& socketPath() const { return m_socketPath; }

@@ -9,7 +9,7 @@ packages=(
     libqt6sql6-odbc libqt6sql6-sqlite
     unixodbc unixodbc-dev libsqliteodbc sqlite3 tdsodbc
     fonts-dejavu-core poppler-utils xvfb xauth libxml2-utils xdotool lintian dpkg-dev
-    clang libclang-rt-14-dev qt6-httpserver-dev qt6-websockets-dev openssl
+    clang libclang-rt-14-dev libmicrohttpd-dev libgnutls28-dev openssl
 )
 
 missing=()

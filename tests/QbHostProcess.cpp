@@ -18,8 +18,11 @@ int QbHostProcess::run(const QStringList& arguments, QByteArray* output) {
     return process.exitCode();
 }
 
-QbHostProcess::QbHostProcess(const QStringList& customers, const QStringList& items) {
-    run({QStringLiteral("init"), companyFile()});
+QbHostProcess::QbHostProcess(const QStringList& customers, const QStringList& items,
+                             const QString& company) {
+    run(company.isEmpty() ? QStringList{QStringLiteral("init"), companyFile()}
+                          : QStringList{QStringLiteral("init"), companyFile(),
+                                        QStringLiteral("--company"), company});
     for (const QString& customer : customers) {
         const QStringList parts = customer.split(u'|');
         QStringList args{QStringLiteral("add-customer"), companyFile(), parts.first()};

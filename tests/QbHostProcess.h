@@ -9,8 +9,10 @@
 // A real company-file host (qbhost) on a temporary company file and socket.
 class QbHostProcess {
 public:
-    // Customers as "Name" or "Name|address"; items by name.
-    QbHostProcess(const QStringList& customers, const QStringList& items);
+    // Customers as "Name" or "Name|address"; items by name; the company's name, "company"
+    // (the file's) unless given.
+    QbHostProcess(const QStringList& customers, const QStringList& items,
+                  const QString& company = QString());
     ~QbHostProcess();
 
     // Starts serving; extra arguments such as {"--refuse", "InvoiceMod"}.

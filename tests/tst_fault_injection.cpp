@@ -39,6 +39,7 @@ private slots:
     void identicalMembersEachBilled_data();
     void identicalMembersEachBilled();
     void statusErrorStopsTheRun();
+    void answerAwaitedFromAnotherCompany();
     void lockedDatabaseIsReported();
     void cleanupTestCase();
 
@@ -158,6 +159,35 @@ void TestFaultInjection::statusErrorStopsTheRun() {
     QVERIFY(resultsOf(grid)[0].startsWith(QStringLiteral("Error 3170: ")));
     QCOMPARE(resultsOf(grid).mid(1), QStringList(Members.size() - 1, QString()));
     QCOMPARE(qb.invoices().size(), 0);
+}
+
+// An add whose answer was lost belongs to the company that was open: with another company open
+// the next run asks nothing for it, and says which company to open.
+void TestFaultInjection::answerAwaitedFromAnotherCompany() {
+    QbHostProcess chamber(customers(), {"Membership Dues"}, "Kestlemere Chamber");
+    QbHostProcess other(customers(), {"Membership Dues"}, "Viderizo Foundation");
+    other.setSocketPath(chamber.socketPath());
+    QVERIFY(chamber.start({"--fault", "mute@1"}));
+    BillingGrid grid;
+    PostingJournal journal;
+    fillMembers(grid, Members.mid(1, 1));
+    postOnce(chamber.socketPath(), grid, journal, 1500);
+    QVERIFY2(resultsOf(grid)[0].startsWith("Error -2147220446: "), qPrintable(resultsOf(grid)[0]));
+    chamber.stop();
+
+    QVERIFY(other.start());
+    postOnce(other.socketPath(), grid, journal);
+    QCOMPARE(resultsOf(grid)[0],
+             "Error -2147220443: QuickBooks has the company Viderizo Foundation open, but this "
+             "row's invoice was sent to Kestlemere Chamber and its answer is still awaited: open "
+             "Kestlemere Chamber and Create Invoices again.");
+    QCOMPARE(other.invoices().size(), 0);
+    other.stop();
+
+    QVERIFY(chamber.start());
+    postOnce(chamber.socketPath(), grid, journal);
+    QCOMPARE(resultsOf(grid), QStringList{"Successful"});
+    QCOMPARE(chamber.invoices().size(), 1);
 }
 
 void TestFaultInjection::lockedDatabaseIsReported() {

@@ -547,7 +547,7 @@ void TestInvoicePosting::oddAnswersNeverAddAnInvoice() {
                     "3/15/2027", ""}});
     if (lostBefore)
         m_journal.setUnanswered(1, {PostingJournal::newMessageSetId(),
-                                    PostingJournal::Unanswered::Add, QString(), false});
+                                    PostingJournal::Unanswered::Add, QString(), false, QString()});
     Host host;
     InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, Items, m_journal);
     recorder.wait(10000);

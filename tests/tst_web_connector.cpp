@@ -12,16 +12,24 @@
 #include "posting/PostingJournal.h"
 #include "tools/qbwc/SoapMessage.h"
 
+#include "posting/QbChannel.h"
+
+#include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QJsonArray>
+#include <QLocalSocket>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QRegularExpression>
+#include <QSslCipher>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QXmlStreamReader>
+#include <thread>
 
 using namespace PostingFixture;
 
@@ -50,6 +58,45 @@ QByteArray soapCall(const QString& method, const QList<QPair<QString, QString>>&
     return SoapMessage::writeCall({method, parameters});
 }
 
+// Sends bytes to the bridge on a connection of its own from address and reads what comes back
+// until the bridge closes the connection or nothing more came for waitMs.
+QByteArray exchange(quint16 port, const QByteArray& bytes, bool* closed, int waitMs = 2000,
+                    const QString& address = "127.0.0.1") {
+    QTcpSocket socket;
+    socket.bind(QHostAddress(address));
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(5000))
+        return "not connected";
+    socket.write(bytes);
+    QByteArray answer;
+    while (socket.waitForReadyRead(waitMs))
+        answer += socket.readAll();
+    answer += socket.readAll();
+    *closed = socket.state() != QAbstractSocket::ConnectedState;
+    return answer;
+}
+
+// The next answer on the program's channel; the frames of no bytes before it, which say that
+// QuickBooks has the request, counted in *taken.
+QByteArray answerOn(QLocalSocket& channel, int* taken = nullptr) {
+    QByteArray buffer, document;
+    for (;;) {
+        while (QbChannel::takeFrame(buffer, document)) {
+            if (!document.isEmpty())
+                return document;
+            if (taken)
+                ++*taken;
+        }
+        if (!channel.waitForReadyRead(20000))
+            return QByteArray();
+        buffer += channel.readAll();
+    }
+}
+
+const QByteArray CompanyQuery =
+    "<?xml version=\"1.0\"?><?qbxml version=\"12.0\"?><QBXML><QBXMLMsgsRq onError=\"stopOnError\">"
+    "<CompanyQueryRq requestID=\"1\"/></QBXMLMsgsRq></QBXML>";
+
 QString authenticate(const QString& url, const QString& password) {
     const auto answer = SoapMessage::readResult(
         post(url, soapCall("authenticate",
@@ -73,6 +120,19 @@ private slots:
     void httpsWithTheOfficeCertificate();
     void webConnectorFollowsTheProtocol();
     void qwcFile();
+    void hostileInputs_data();
+    void hostileInputs();
+    void floodsAndGuessesCostNothing();
+    void oneCompanyFilePerRun();
+    void slowQuickBooksOnNewConnections();
+    void serveRefusesUnsafeSetUps_data();
+    void serveRefusesUnsafeSetUps();
+    void cleanupTestCase();
+
+private:
+    // One bridge and Web Connector for the hostile inputs, each followed by a run.
+    std::unique_ptr<QbHostProcess> m_company;
+    std::unique_ptr<BridgeProcess> m_bridge;
 };
 
 void TestWebConnector::sameInvoicesAsStraightToTheHost() {
@@ -97,22 +157,20 @@ void TestWebConnector::sameInvoicesAsStraightToTheHost() {
 void TestWebConnector::failuresNeverBillTwice_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("result");
-    QTest::newRow("Web Connector stops before running the add")
-        << "die-before-store@8"
-        << "Error -2147220447: The connection to QuickBooks was lost";
+    // A Web Connector that stops is not heard of again: the answer time tells.
+    const QString silent = QStringLiteral("Error -2147220446: QuickBooks did not answer within 3");
+    QTest::newRow("Web Connector stops before running the add") << "die-before-store@9" << silent;
     QTest::newRow("Web Connector stops before handing the answer back")
-        << "die-after-store@8"
-        << "Error -2147220447: The connection to QuickBooks was lost";
+        << "die-after-store@9" << silent;
     QTest::newRow("QuickBooks fails the request (hresult)")
-        << "hresult@8"
+        << "hresult@9"
         << "Error -2147220472: Could not start QuickBooks.";
-    QTest::newRow("Web Connector stops, bridge restarted")
-        << "die-after-store@8+bridge"
-        << "Error -2147220447: The connection to QuickBooks was lost";
+    QTest::newRow("Web Connector stops, bridge restarted") << "die-after-store@9+bridge" << silent;
 }
 
-// A member with an address takes five requests (look-up, customer, add, load, mark), one
-// without three; the eighth request is the second member's add.
+// A run asks first which company is open; then a member with an address takes five requests
+// (look-up, customer, add, load, mark), one without three: the ninth request is the second
+// member's add.
 void TestWebConnector::failuresNeverBillTwice() {
     QFETCH(QString, fault);
     QFETCH(QString, result);
@@ -123,7 +181,7 @@ void TestWebConnector::failuresNeverBillTwice() {
     BillingGrid grid;
     PostingJournal journal;
     fillMembers(grid);
-    postOnce(bridge.socketPath(), grid, journal, 20000);
+    postOnce(bridge.socketPath(), grid, journal, 3000);
     QVERIFY2(resultsOf(grid)[1].startsWith(result), qPrintable(resultsOf(grid)[1]));
     QCOMPARE(resultsOf(grid).mid(2), QStringList(3, QString()));
     if (fault.endsWith(u"+bridge")) {
@@ -172,7 +230,9 @@ void TestWebConnector::protocolRefusals_data() {
                                     << 500 << "Unknown or ended ticket.";
     QTest::newRow("unknown method") << soapCall("deleteCompany", {}) << 500 << "Unknown method";
     QTest::newRow("no SOAP") << QByteArray("<a><b>") << 500 << "no SOAP call";
-    QTest::newRow("too large") << QByteArray(17 * 1024 * 1024, 'x') << 500 << "too large";
+    QTest::newRow("closeConnection of an unknown ticket")
+        << soapCall("closeConnection", {{"ticket", "0123456789abcdef"}}) << 500
+        << "Unknown or ended ticket.";
     QTest::newRow("WSDL") << QByteArray() << 200 << "soapAction=\"http://developer.intuit.com/";
 }
 
@@ -187,8 +247,8 @@ void TestWebConnector::protocolRefusals() {
     QCOMPARE(code, status);
     QVERIFY2(QString::fromUtf8(text).contains(answer), text.left(400).constData());
     QVERIFY(!text.contains(BridgeProcess::Password));
-    // The bridge serves on after every refusal.
-    QVERIFY(authenticate(bridge.url(), BridgeProcess::Password).endsWith(u'|'));
+    // The bridge serves on after every refusal; with no program connected, nobody is billing.
+    QVERIFY(authenticate(bridge.url(), BridgeProcess::Password).endsWith(u"|none"));
 }
 
 // Anywhere but loopback needs HTTPS; the bridge refuses before it binds anything.
@@ -340,6 +400,253 @@ void TestWebConnector::qwcFile() {
         QCOMPARE(
             QProcess::execute(BridgeProcess::program(), {"qwc", "--url", url, "--user", "clerk"}),
             1);
+}
+
+void TestWebConnector::hostileInputs_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("answer"); // how the answer begins
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<int>("waitMs");
+    const QByteArray post = "POST /qbwc HTTP/1.1\r\nHost: localhost\r\n";
+    QTest::newRow("a body over 16 MiB announced")
+        << post + "Content-Length: 16777217\r\nExpect: 100-continue\r\n\r\n"
+        << QByteArray("HTTP/1.1 413") << true << 2000;
+    QTest::newRow("a Content-Length that is no number")
+        << post + "Content-Length: 1e11\r\n\r\n"
+        << QByteArray("HTTP/1.1 400") << true << 2000;
+    QTest::newRow("Expect: 100-continue, body held back")
+        << post + "Content-Length: 10\r\nExpect: 100-continue\r\n\r\n"
+        << QByteArray("HTTP/1.1 100 Continue\r\n\r\n") << false << 1000;
+    QTest::newRow("HTTP/1.0") << QByteArray("GET /qbwc?wsdl HTTP/1.0\r\n\r\n")
+                              << QByteArray("HTTP/1.1 200 OK") << true << 2000;
+    QTest::newRow("Connection: close")
+        << QByteArray("GET /qbwc?wsdl HTTP/1.1\r\nHost: a\r\nConnection: close\r\n\r\n")
+        << QByteArray("HTTP/1.1 200 OK") << true << 2000;
+    QTest::newRow("headers never finished")
+        << QByteArray("GET /qbwc?wsdl HTTP/1.1\r\nHost: a\r\nX-Slow: ") << QByteArray() << true
+        << 12000;
+    QByteArray chunked = post + "Transfer-Encoding: chunked\r\n\r\n";
+    const QByteArray chunk = "10000\r\n" + QByteArray(0x10000, 'x') + "\r\n";
+    while (chunked.size() < 17 * 1024 * 1024)
+        chunked += chunk;
+    QTest::newRow("a chunked body growing past 16 MiB") << chunked << QByteArray() << true << 5000;
+}
+
+// What a stranger on the network sends never stops the bridge: each is refused or cut off
+// as it arrives, and the clerk's next run works.
+void TestWebConnector::hostileInputs() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, closes);
+    QFETCH(int, waitMs);
+    if (!m_bridge) {
+        m_company = std::make_unique<QbHostProcess>(customers(), QStringList{"Membership Dues"});
+        m_bridge = std::make_unique<BridgeProcess>();
+        QVERIFY(m_bridge->start());
+        QVERIFY(m_bridge->startConnector(m_company->companyFile()));
+    }
+    bool closed = false;
+    const QByteArray got = exchange(m_bridge->port(), bytes, &closed, waitMs);
+    QVERIFY2(got.startsWith(answer), got.left(200).constData());
+    QCOMPARE(closed, closes);
+
+    BillingGrid grid;
+    PostingJournal journal;
+    fillMembers(grid, {Members[QTest::currentDataTag()[0] % Members.size()]});
+    postOnce(m_bridge->socketPath(), grid, journal);
+    QVERIFY2(resultsOf(grid)[0].startsWith("Successful"), qPrintable(resultsOf(grid)[0]));
+}
+
+// A flood of connections is closed as it comes, and password guesses from one address are
+// slowed and logged, while the clerk's run goes on untouched.
+void TestWebConnector::floodsAndGuessesCostNothing() {
+    QbHostProcess company(customers(), {"Membership Dues"});
+    BridgeProcess bridge;
+    QVERIFY(bridge.start());
+    QVERIFY(bridge.startConnector(company.companyFile(), {"--latency", "100"}));
+
+    // 300 idle connections from eight addresses: at most 64 are kept, 16 from each.
+    QList<QTcpSocket*> flood;
+    for (int i = 0; i < 300; ++i) {
+        auto* socket = new QTcpSocket;
+        socket->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(2 + i % 8)));
+        socket->connectToHost(QHostAddress::LocalHost, bridge.port());
+        flood << socket;
+    }
+    QTest::qWait(1500);
+    int open = 0;
+    for (QTcpSocket* socket : flood)
+        open += socket->state() == QAbstractSocket::ConnectedState;
+    qDeleteAll(flood);
+    QVERIFY2(open <= 64, qPrintable(QString::number(open)));
+    QTRY_VERIFY_WITH_TIMEOUT(post(bridge.url() + "?wsdl", QByteArray()).first == 200, 1000);
+
+    // Guesses from 127.0.0.3 while the run goes on: five answered at once, then each later
+    // answer spaced by a doubling delay, the right password's too.
+    QList<qint64> answeredAt;
+    QStringList answers;
+    std::thread guesser([&] {
+        QElapsedTimer clock;
+        clock.start();
+        for (const char* password :
+             {"x1", "x2", "x3", "x4", "x5", "x6", "x7", BridgeProcess::Password, "x9"}) {
+            bool closed = false;
+            const bool right = password == BridgeProcess::Password;
+            const QByteArray body =
+                soapCall("authenticate", {{"strUserName", right ? BridgeProcess::User : "mallory"},
+                                          {"strPassword", password}});
+            const QByteArray got = exchange(bridge.port(),
+                                            "POST /qbwc HTTP/1.1\r\nHost: a\r\nContent-Length: " +
+                                                QByteArray::number(body.size()) +
+                                                "\r\nConnection: close\r\n\r\n" + body,
+                                            &closed, 35000, "127.0.0.3");
+            answeredAt << clock.elapsed();
+            answers << QString::fromUtf8(got.mid(got.indexOf("<string>", 200)));
+        }
+    });
+    BillingGrid grid;
+    PostingJournal journal;
+    fillMembers(grid);
+    postOnce(bridge.socketPath(), grid, journal);
+    guesser.join();
+    QCOMPARE(resultsOf(grid), QStringList(Members.size(), "Successful"));
+    QCOMPARE(company.invoices().size(), Members.size());
+    QCOMPARE(answers.filter("nvu").size(), answers.size() - 1);
+    QVERIFY(!answers[7].contains("nvu"));
+    QVERIFY2(answeredAt[5] - answeredAt[4] >= 900 && answeredAt[6] - answeredAt[5] >= 1900 &&
+                 answeredAt[7] - answeredAt[6] >= 3900 && answeredAt[8] - answeredAt[7] < 900,
+             qPrintable(QString::number(answeredAt.value(8) - answeredAt.value(4))));
+    const QByteArray log = bridge.log();
+    QCOMPARE(log.count("sign-in refused from 127.0.0.3 for user \"mallory\""), 8);
+    QVERIFY(!log.contains(BridgeProcess::Password) && !log.contains("x9"));
+}
+
+// Once a Web Connector with company file A has taken a request of a run, one with company
+// file B gets nothing of that run: the request waits, then says which file to open. The next
+// run may go to B.
+void TestWebConnector::oneCompanyFilePerRun() {
+    QbHostProcess chamber(customers(), {"Membership Dues"}, "Kestlemere Chamber");
+    QbHostProcess other(customers(), {"Membership Dues"}, "Viderizo Foundation");
+    BridgeProcess bridge;
+    QVERIFY(bridge.start({"--wait", "3"}));
+    QLocalSocket run;
+    run.connectToServer(bridge.socketPath());
+    QVERIFY(run.waitForConnected(5000));
+    run.write(QbChannel::frame(CompanyQuery));
+    QVERIFY(bridge.startConnector(chamber.companyFile()));
+    int taken = 0;
+    QVERIFY(answerOn(run, &taken).contains("<CompanyName>Kestlemere Chamber</CompanyName>"));
+    QCOMPARE(taken, 1);
+
+    QVERIFY(bridge.startConnector(other.companyFile()));
+    run.write(QbChannel::frame(CompanyQuery));
+    const QString refused = QString::fromUtf8(answerOn(run));
+    QVERIFY2(
+        refused.contains("code=\"-2147220472\"") &&
+            refused.contains(QStringLiteral("The Web Connector that called has company file %1 "
+                                            "open, but this run's invoices went to %2: open "
+                                            "%2 in QuickBooks and press Update Selected.")
+                                 .arg(QDir::cleanPath(other.companyFile()),
+                                      QDir::cleanPath(chamber.companyFile()))),
+        qPrintable(refused));
+
+    QLocalSocket nextRun;
+    nextRun.connectToServer(bridge.socketPath());
+    QVERIFY(nextRun.waitForConnected(5000));
+    nextRun.write(QbChannel::frame(CompanyQuery));
+    QVERIFY(answerOn(nextRun).contains("<CompanyName>Viderizo Foundation</CompanyName>"));
+}
+
+// A Web Connector that opens a connection for each call, in front of a QuickBooks that takes
+// longer than the program's answer time from the moment it sent: the answer still counts.
+void TestWebConnector::slowQuickBooksOnNewConnections() {
+    QbHostProcess company(customers(), {"Membership Dues"});
+    BridgeProcess bridge;
+    QVERIFY(bridge.start());
+    QVERIFY(
+        bridge.startConnector(company.companyFile(), {"--new-connections", "--latency", "3500"}));
+    BillingGrid grid;
+    PostingJournal journal;
+    fillMembers(grid, Members.mid(1, 1));
+    postOnce(bridge.socketPath(), grid, journal, 5000);
+    QCOMPARE(resultsOf(grid), QStringList{"Successful"});
+    QCOMPARE(company.invoices().size(), 1);
+}
+
+void TestWebConnector::serveRefusesUnsafeSetUps_data() {
+    QTest::addColumn<QString>("setUp");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a password of 11 characters") << "short"
+                                                 << "has 11 characters: it needs at least 12";
+    QTest::newRow("a password file others may read")
+        << "644"
+        << "may be read or changed by others (mode 0644)";
+    QTest::newRow("a link to a password file anyone may change")
+        << "link"
+        << "may be read or changed by others (mode 0666)";
+    QTest::newRow("a key others may read") << "key644"
+                                           << "the key file";
+    QTest::newRow("the key of another certificate") << "otherkey"
+                                                    << "does not belong to the certificate";
+    QTest::newRow("an expired certificate") << "expired"
+                                            << "expired on 2020-01-02T00:00:00Z";
+    QTest::newRow("a public URL the certificate does not name")
+        << "url"
+        << "not for billing.example.org, the host of the public URL";
+}
+
+// Before it listens, serve refuses secrets others can read and certificates the Web Connector
+// would refuse: exit 1 and one line saying why.
+void TestWebConnector::serveRefusesUnsafeSetUps() {
+    QFETCH(QString, setUp);
+    QFETCH(QString, reason);
+    BridgeProcess bridge;
+    QString passwordFile = bridge.passwordFile();
+    QStringList extra;
+    if (setUp == u"short") {
+        QFile file(passwordFile);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("s3cret pass\n");
+    } else if (setUp == u"644" || setUp == u"link") {
+        QFile::setPermissions(
+            passwordFile,
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther |
+                (setUp == u"link" ? QFile::WriteGroup | QFile::WriteOther : QFile::Permissions()));
+        if (setUp == u"link") {
+            QVERIFY(QFile::link(passwordFile, bridge.path("link")));
+            passwordFile = bridge.path("link");
+        }
+    } else {
+        const QString dir = bridge.path(QString());
+        if (!BridgeProcess::makeSelfSigned(dir, "cert", "localhost") ||
+            !BridgeProcess::makeSelfSigned(dir, "old", "localhost", "20200101000000Z",
+                                           "20200102000000Z"))
+            QSKIP("skipped: openssl cannot make certificates here");
+        const QString cert = setUp == u"expired" ? "old" : "cert";
+        extra << "--cert" << bridge.path(cert + ".pem") << "--key"
+              << bridge.path((setUp == u"otherkey" ? "old" : cert) + QString(".key"));
+        if (setUp == u"key644")
+            QFile::setPermissions(bridge.path("cert.key"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        if (setUp == u"url")
+            extra << "--public-url"
+                  << "https://billing.example.org:8443/qbwc";
+    }
+    QProcess serve;
+    serve.start(BridgeProcess::program(),
+                QStringList{"serve", "--listen", "127.0.0.1:0", "--user", "clerk",
+                            "--password-file", passwordFile, "--socket", bridge.socketPath()} +
+                    extra);
+    QVERIFY(serve.waitForFinished(10000));
+    QCOMPARE(serve.exitCode(), 1);
+    const QString said = QString::fromUtf8(serve.readAllStandardError());
+    QVERIFY2(said.contains(reason) && said.count(u'\n') == 1, qPrintable(said));
+    QVERIFY(!QFile::exists(bridge.socketPath()));
+}
+
+void TestWebConnector::cleanupTestCase() {
+    m_bridge.reset();
+    m_company.reset();
 }
 
 QTEST_MAIN(TestWebConnector)

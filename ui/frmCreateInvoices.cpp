@@ -271,6 +271,7 @@ void frmCreateInvoices::btnCreateInvoices_Click() {
                                    {Module1::chamberItemName(), Module1::foundationItemName()},
                                    m_journal);
     m_processor.setWaitHook({});
+    m_processor.disconnect();
     m_running = false;
     // The first error in view, with its "Result".
     for (int row = 1; row < vsfgList->RowCount(); ++row) {

@@ -32,6 +32,8 @@ QString FramedServer::listen(const QString& path) {
 
 void FramedServer::accept() {
     while (QLocalSocket* connection = m_server.nextPendingConnection()) {
+        if (m_arrived)
+            m_arrived(connection);
         connect(connection, &QLocalSocket::readyRead, this,
                 [this, connection] { read(connection); });
         connect(connection, &QLocalSocket::disconnected, this, [this, connection] {

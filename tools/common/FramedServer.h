@@ -24,6 +24,8 @@ public:
 
     // Refuses when another server answers on path; returns an error text, empty on success.
     QString listen(const QString& path);
+    // Told of each new connection, before its first request.
+    void onArrival(Gone arrived) { m_arrived = std::move(arrived); }
 
 private:
     void accept();
@@ -31,6 +33,7 @@ private:
 
     Handler m_handler;
     Gone m_gone;
+    Gone m_arrived;
     QLocalServer m_server;
     QHash<QLocalSocket*, QByteArray> m_buffers;
 };

@@ -1,92 +1,98 @@
 #include "tools/qbbridge/BridgeServer.h"
 
 #include "posting/QbChannel.h"
+#include "tools/common/Log.h"
 #include "tools/qbwc/SoapMessage.h"
 
 #include <QFile>
-#include <QHttpServerRequest>
 #include <QLocalSocket>
 #include <QPointer>
-#include <QTcpSocket>
-#include <QUrlQuery>
+#include <QRegularExpression>
 
 namespace {
-// One HTTP answer, written whole; the connection stays open for the Web Connector's next call.
-void writeHttp(QTcpSocket* socket, int status, const QByteArray& type, const QByteArray& body) {
-    const QByteArray reason = status == 200 ? "OK" : status == 404 ? "Not Found" : "Error";
-    socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
-                  "\r\nContent-Type: " + type +
-                  "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
-}
+const QByteArray Xml = QByteArrayLiteral("text/xml; charset=utf-8");
+const QByteArray Text = QByteArrayLiteral("text/plain; charset=utf-8");
 
-QByteArray wsdl() {
-    QFile file(QStringLiteral(":/qbbridge/qbwc.wsdl"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+void notice(const QString& text) {
+    Log::write("qbbridge", Log::Warning, text);
 }
 } // namespace
 
-BridgeServer::BridgeServer(WebConnectorService::Options options, QObject* parent)
-    : QAbstractHttpServer(parent)
-    , m_service(std::move(options))
+BridgeServer::BridgeServer(Settings settings, QObject* parent)
+    : QObject(parent)
+    , m_settings(std::move(settings))
+    , m_service(m_settings.service, notice)
     , m_local([this](QLocalSocket* socket, const QByteArray& request) { submit(socket, request); },
-              [this](QLocalSocket* socket) { m_service.withdraw(socket); }) {}
-
-BridgeServer::~BridgeServer() {
-    // The Web Connector's connections are the HTTP server's; they must not reach the service
-    // once it is gone.
-    for (QTcpSocket* socket : findChildren<QTcpSocket*>())
-        socket->disconnect(this);
+              [this](QLocalSocket* socket) { m_service.withdraw(socket); })
+    , m_http([this](const HttpEndpoint::Request& request,
+                    HttpEndpoint::Responder respond) { handle(request, respond); },
+             notice, m_settings.limits) {
+    m_local.onArrival([this](QLocalSocket* socket) { m_service.programConnected(socket); });
+    if (!m_settings.certificateChain.isEmpty())
+        m_http.setTls(m_settings.certificateChain, m_settings.key);
 }
+
+BridgeServer::~BridgeServer() = default;
 
 QString BridgeServer::listenLocal(const QString& path) {
     return m_local.listen(path);
 }
 
+QString BridgeServer::listen(const QHostAddress& address, quint16 port) {
+    m_address = address;
+    return m_http.listen(address, port);
+}
+
 void BridgeServer::submit(QLocalSocket* socket, const QByteArray& request) {
     QPointer<QLocalSocket> to(socket);
-    m_service.submit(socket, request, [to](const QByteArray& answer) {
+    const auto send = [to](const QByteArray& document) {
         if (to) {
-            to->write(QbChannel::frame(answer));
+            to->write(QbChannel::frame(document));
             to->flush();
         }
-    });
+    };
+    // A frame of no bytes tells the program that QuickBooks has the request now.
+    m_service.submit(socket, request, send, [send] { send(QByteArray()); });
 }
 
-bool BridgeServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
-    if (request.url().path() != u"/qbwc")
-        return false;
-    if (request.method() == QHttpServerRequest::Method::Get &&
-        QUrlQuery(request.url()).hasQueryItem(QStringLiteral("wsdl"))) {
-        writeHttp(socket, 200, "text/xml; charset=utf-8", wsdl());
-        return true;
+// The WSDL names the service by its whole URL: the public one, or the one the client used.
+QByteArray BridgeServer::wsdl(const HttpEndpoint::Request& request) const {
+    QFile file(QStringLiteral(":/qbbridge/qbwc.wsdl"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    QString url = m_settings.publicUrl;
+    if (url.isEmpty()) {
+        static const QRegularExpression hostForm(QStringLiteral("^[A-Za-z0-9.:\\[\\]-]{1,255}$"));
+        QString host = QString::fromLatin1(request.host);
+        if (!hostForm.match(host).hasMatch())
+            host = (m_address.protocol() == QAbstractSocket::IPv6Protocol
+                        ? u'[' + m_address.toString() + u']'
+                        : m_address.toString()) +
+                   u':' + QString::number(m_http.port());
+        url = (m_settings.certificateChain.isEmpty() ? QStringLiteral("http://")
+                                                     : QStringLiteral("https://")) +
+              host + QStringLiteral("/qbwc");
     }
-    if (request.method() != QHttpServerRequest::Method::Post) {
-        writeHttp(socket, 405, "text/plain", "POST SOAP calls to /qbwc\n");
-        return true;
+    return file.readAll().replace("location=\"/qbwc\"",
+                                  "location=\"" + url.toHtmlEscaped().toUtf8() + '"');
+}
+
+void BridgeServer::handle(const HttpEndpoint::Request& request,
+                          const HttpEndpoint::Responder& respond) {
+    if (request.path != "/qbwc") {
+        respond(404, Text, "The Web Connector service is at /qbwc\n");
+        return;
     }
-    if (request.body().size() > MaxBodyBytes) {
-        writeHttp(socket, 500, "text/xml; charset=utf-8",
-                  SoapMessage::writeFault(QStringLiteral("The request is too large.")));
-        return true;
+    if (request.method == "GET" && request.query.split('&').contains("wsdl")) {
+        respond(200, Xml, wsdl(request));
+        return;
     }
-    if (!socket->property("watched").toBool()) {
-        socket->setProperty("watched", true);
-        connect(socket, &QTcpSocket::disconnected, this,
-                [this, socket] { m_service.webConnectorDisconnected(socket); });
+    if (request.method != "POST") {
+        respond(405, Text, "POST SOAP calls to /qbwc\n");
+        return;
     }
-    QPointer<QTcpSocket> to(socket);
     m_service.call(
-        request.body(),
-        [to](int status, const QByteArray& body) {
-            if (!to || to->state() != QAbstractSocket::ConnectedState)
-                return false;
-            writeHttp(to, status, "text/xml; charset=utf-8", body);
-            return true;
-        },
-        socket);
-    return true;
-}
-
-void BridgeServer::missingHandler(const QHttpServerRequest&, QTcpSocket* socket) {
-    writeHttp(socket, 404, "text/plain", "The Web Connector service is at /qbwc\n");
+        request.body,
+        [respond](int status, const QByteArray& body) { return respond(status, Xml, body); },
+        request.peer);
 }

@@ -1,35 +1,47 @@
 #pragma once
 
 #include "tools/common/FramedServer.h"
+#include "tools/qbbridge/HttpEndpoint.h"
 #include "tools/qbbridge/WebConnectorService.h"
 
-#include <QAbstractHttpServer>
+#include <QObject>
 
 class QLocalSocket;
 
 // qbbridge's two ends: the program's per-user socket, framed as the company-file host's, and
 // the Web Connector's SOAP service at /qbwc (GET /qbwc?wsdl gives its WSDL).
-class BridgeServer : public QAbstractHttpServer {
+class BridgeServer : public QObject {
     Q_OBJECT
 public:
-    // SOAP bodies larger than this are refused with a fault.
-    static constexpr qsizetype MaxBodyBytes = 16 * 1024 * 1024;
+    struct Settings {
+        WebConnectorService::Options service;
+        HttpEndpoint::Limits limits;
+        // The URL the Web Connector uses, for the WSDL; empty: built from each request's Host.
+        QString publicUrl;
+        // PEM; empty for plain HTTP.
+        QByteArray certificateChain;
+        QByteArray key;
+    };
 
-    explicit BridgeServer(WebConnectorService::Options options, QObject* parent = nullptr);
+    explicit BridgeServer(Settings settings, QObject* parent = nullptr);
     ~BridgeServer() override;
 
-    // Returns an error text, empty on success.
+    // Each returns an error text, empty on success.
     QString listenLocal(const QString& path);
-
-protected:
-    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
-    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+    QString listen(const QHostAddress& address, quint16 port);
+    quint16 port() const { return m_http.port(); }
 
 private:
     void submit(QLocalSocket* socket, const QByteArray& request);
+    void handle(const HttpEndpoint::Request& request, const HttpEndpoint::Responder& respond);
+    QByteArray wsdl(const HttpEndpoint::Request& request) const;
 
+    Settings m_settings;
+    QHostAddress m_address;
     WebConnectorService m_service;
     // After the service, so that its connections close, and withdraw what they asked for,
     // while the service is still there.
     FramedServer m_local;
+    // Last, so that it goes first: held calls are let go before anything they reach.
+    HttpEndpoint m_http;
 };

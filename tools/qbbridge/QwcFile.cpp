@@ -19,11 +19,24 @@ QString QwcFile::problemWith(const QString& url) {
             .arg(parsed.host());
     if (parsed.scheme() != u"https" && parsed.host() != u"localhost")
         return QStringLiteral("the Web Connector needs https:// for any host but localhost");
+    if (!parsed.userInfo().isEmpty())
+        return QStringLiteral("the address may hold no user name or password: the Web Connector "
+                              "asks for the password itself");
+    if (parsed.path() != u"/qbwc" || parsed.hasQuery() || parsed.hasFragment())
+        return QStringLiteral("the bridge serves the Web Connector at /qbwc, not at %1")
+            .arg(parsed.path(QUrl::FullyEncoded) +
+                 (parsed.hasQuery() ? u'?' + parsed.query() : QString()));
     return QString();
 }
 
+QString QwcFile::fileIdOf(const QString& text) {
+    const QUuid id(text.trimmed());
+    return id.isNull() ? QString() : id.toString(QUuid::WithBraces);
+}
+
 QByteArray QwcFile::write(const Settings& settings) {
-    QUrl support(settings.url);
+    const QUrl url(settings.url);
+    QUrl support(url);
     support.setPath(QStringLiteral("/"));
     support.setQuery(QString());
     QByteArray out;
@@ -33,13 +46,15 @@ QByteArray QwcFile::write(const Settings& settings) {
     xml.writeStartElement(QStringLiteral("QBWCXML"));
     xml.writeTextElement(QStringLiteral("AppName"), settings.appName);
     xml.writeTextElement(QStringLiteral("AppID"), QString());
-    xml.writeTextElement(QStringLiteral("AppURL"), settings.url);
+    xml.writeTextElement(QStringLiteral("AppURL"), url.toString());
     xml.writeTextElement(QStringLiteral("AppDescription"),
                          QStringLiteral("Velloran creates the members' invoices"));
     xml.writeTextElement(QStringLiteral("AppSupport"), support.toString());
     xml.writeTextElement(QStringLiteral("UserName"), settings.user);
     xml.writeTextElement(QStringLiteral("OwnerID"), OwnerId);
-    xml.writeTextElement(QStringLiteral("FileID"), QUuid::createUuid().toString());
+    xml.writeTextElement(QStringLiteral("FileID"), settings.fileId.isEmpty()
+                                                       ? QUuid::createUuid().toString()
+                                                       : settings.fileId);
     xml.writeTextElement(QStringLiteral("QBType"), QStringLiteral("QBFS"));
     if (settings.everySeconds > 0) {
         xml.writeStartElement(QStringLiteral("Scheduler"));

@@ -12,13 +12,20 @@ struct Settings {
     QString user;
     QString appName = QStringLiteral("Velloran");
     int everySeconds = 0; // 0: no schedule, the clerk presses Update Selected
+    // The Web Connector keys what it knows of the service by FileID: a file made again keeps
+    // the first one's. Empty: a new one.
+    QString fileId;
 };
 
-// What the Web Connector would refuse about url (an IP address, plain HTTP away from
-// localhost); empty when it takes it.
+// What the Web Connector or the bridge would refuse about url (an IP address, plain HTTP away
+// from localhost, a user name or password in it, a path other than the service's /qbwc);
+// empty when both take it.
 QString problemWith(const QString& url);
 
-// A new file: the same OwnerID always, a new FileID each time.
+// "{xxxxxxxx-...}" for a GUID in any of its usual spellings; empty for no GUID.
+QString fileIdOf(const QString& text);
+
+// The file: the same OwnerID always; AppURL and AppSupport with one spelling of the host.
 QByteArray write(const Settings& settings);
 
 } // namespace QwcFile

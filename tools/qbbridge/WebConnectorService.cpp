@@ -4,11 +4,17 @@
 #include "tools/qbwc/SoapMessage.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QXmlStreamWriter>
 
 namespace {
 const QString NoOp = QStringLiteral("NoOp");
+// Tickets of ended sessions kept for their closeConnection.
+constexpr int EndedTicketsKept = 256;
+// A session whose Web Connector has not called for this long has gone away.
+constexpr int SessionGoneMs = 3 * 60 * 1000;
 
 // Equal texts, compared in a time that does not depend on where they differ.
 bool sameSecret(const QByteArray& a, const QByteArray& b) {
@@ -36,24 +42,35 @@ qint32 hresultNumber(const QString& hresult) {
                              : text.toLongLong(&ok);
     return ok ? qint32(quint32(value)) : QbError::ParseError;
 }
+
+// A name from the network as a log may show it: quoted, no control characters, not too long.
+QString shown(const QString& text) {
+    QString out;
+    for (const QChar c : text.left(64))
+        out += c.isPrint() ? c : u'?';
+    return u'"' + out + (text.size() > 64 ? QStringLiteral("...\"") : QStringLiteral("\""));
+}
+
+// Windows names the same file in any letter case.
+bool sameCompany(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 } // namespace
 
-WebConnectorService::WebConnectorService(Options options, QObject* parent)
+WebConnectorService::WebConnectorService(Options options, Log log, QObject* parent)
     : QObject(parent)
-    , m_options(std::move(options)) {
-    m_holdTimer.setSingleShot(true);
-    connect(&m_holdTimer, &QTimer::timeout, this, [this] {
-        if (m_held) {
-            m_lastError = NoOp;
-            std::exchange(m_held, {})(
-                200, SoapMessage::writeResult(QStringLiteral("sendRequestXML"), QString()));
-        }
-    });
+    , m_options(std::move(options))
+    , m_log(std::move(log)) {
     m_inFlightTimer.setSingleShot(true);
     connect(&m_inFlightTimer, &QTimer::timeout, this, &WebConnectorService::loseInFlight);
     m_waitTimer.setInterval(250);
     connect(&m_waitTimer, &QTimer::timeout, this, &WebConnectorService::failWaiting);
+    m_sweepTimer.setInterval(1000);
+    connect(&m_sweepTimer, &QTimer::timeout, this, &WebConnectorService::sweep);
+    m_sweepTimer.start();
 }
+
+WebConnectorService::~WebConnectorService() = default;
 
 QByteArray WebConnectorService::processorError(qint32 code, const QString& message) {
     QByteArray document;
@@ -66,66 +83,110 @@ QByteArray WebConnectorService::processorError(qint32 code, const QString& messa
     return document;
 }
 
-void WebConnectorService::submit(const void* owner, const QByteArray& request, Reply reply) {
-    Pending pending{owner, request, std::move(reply), {}};
+void WebConnectorService::programConnected(const void* owner) {
+    m_programs.insert(owner, Program{});
+}
+
+void WebConnectorService::submit(const void* owner, const QByteArray& request, Reply reply,
+                                 Taken taken) {
+    if (!m_programs.contains(owner))
+        programConnected(owner);
+    Pending pending{owner, request, std::move(reply), std::move(taken), {}};
     pending.waited.start();
     m_queue.append(std::move(pending));
     m_waitTimer.start();
     handOver();
 }
 
+// The program's connection has gone: its waiting requests go with it, and an answer in flight
+// has nowhere to go. With no program left, every session ends: nobody is billing.
 void WebConnectorService::withdraw(const void* owner) {
     m_queue.removeIf([owner](const Pending& p) { return p.owner == owner; });
-    if (m_inFlight && m_inFlight->owner == owner)
-        m_inFlight->reply = [](const QByteArray&) {}; // its answer has nowhere to go
-}
-
-// Requests nobody took in time are answered "Could not start QuickBooks." and never handed
-// over afterwards.
-void WebConnectorService::webConnectorDisconnected(const void* connection) {
-    if (m_held && connection == m_heldConnection) {
-        m_held = {};
-        m_holdTimer.stop();
+    // QuickBooks goes on with a request it took, but the next program need not wait for it.
+    if (m_inFlight && m_inFlight->pending.owner == owner) {
+        if (Session* session = sessionOf(m_inFlight->ticket))
+            session->owesDroppedAnswer = true;
+        m_inFlightTimer.stop();
+        m_inFlight.reset();
     }
-    constexpr int GraceMs = 3000;
-    if (m_inFlight && connection == m_inFlightConnection &&
-        m_inFlightTimer.remainingTime() > GraceMs)
-        m_inFlightTimer.start(GraceMs);
+    m_programs.remove(owner);
+    handOver();
+    if (m_programs.isEmpty())
+        for (auto& [ticket, session] : m_sessions)
+            endSession(*session, QStringLiteral("Velloran has closed its connection to the "
+                                                "bridge: nothing more to do."));
 }
 
 void WebConnectorService::failWaiting() {
     const qint64 limit = qint64(m_options.waitSeconds) * 1000;
     while (!m_queue.isEmpty() && m_queue.first().waited.elapsed() >= limit) {
         const Pending expired = m_queue.takeFirst();
+        const Program program = m_programs.value(expired.owner);
+        const QString& wanted = program.company;
+        const QString& other = program.otherCompany;
         expired.reply(processorError(
             QbError::CouldNotStart,
-            QStringLiteral("Could not start QuickBooks. The QuickBooks Web Connector did not "
-                           "call within %1 seconds: on the QuickBooks computer, open the Web "
-                           "Connector, tick Velloran and press Update Selected, then try again.")
-                .arg(m_options.waitSeconds)));
+            !program.pinned || other.isNull()
+                ? QStringLiteral("Could not start QuickBooks. The QuickBooks Web Connector did "
+                                 "not call within %1 seconds: on the QuickBooks computer, open "
+                                 "the Web Connector, tick Velloran and press Update Selected, "
+                                 "then try again.")
+                      .arg(m_options.waitSeconds)
+                : QStringLiteral("Could not start QuickBooks. The Web Connector that called has "
+                                 "company file %1 open, but this run's invoices went to %2: "
+                                 "open %2 in QuickBooks and press Update Selected.")
+                      .arg(other, wanted)));
     }
     if (m_queue.isEmpty())
         m_waitTimer.stop();
 }
 
+// The first waiting request goes to a session holding a sendRequestXML whose company file is
+// the one its program connection's requests went to before; a session with another company
+// file open gets nothing to do and is ended.
 void WebConnectorService::handOver() {
-    if (!m_held || m_inFlight || m_queue.isEmpty())
+    if (m_inFlight || m_queue.isEmpty())
         return;
-    m_holdTimer.stop();
-    // A held call whose connection has gone takes nothing: the request waits for the next.
-    if (!std::exchange(m_held, {})(
-            200, SoapMessage::writeResult(QStringLiteral("sendRequestXML"),
-                                          QString::fromUtf8(m_queue.first().request))))
+    const void* owner = m_queue.first().owner;
+    Program& program = m_programs[owner];
+    for (auto& [ticket, entry] : m_sessions) {
+        Session& session = *entry;
+        if (!session.held || !session.ending.isEmpty())
+            continue;
+        if (program.pinned && !sameCompany(session.company, program.company)) {
+            program.otherCompany = session.company;
+            if (m_log)
+                m_log(QStringLiteral("a Web Connector at %1 has company file %2 open, but "
+                                     "Velloran's run is with %3: its session is ended")
+                          .arg(session.peer, shown(session.company), shown(program.company)));
+            endSession(session, QStringLiteral("Velloran's run is with the company file %1, "
+                                               "not %2: open %1 in QuickBooks.")
+                                    .arg(program.company, session.company));
+            continue;
+        }
+        session.holdTimer.stop();
+        // A held call whose connection has gone takes nothing: the request waits for the next.
+        if (!std::exchange(session.held, {})(
+                200, SoapMessage::writeResult(QStringLiteral("sendRequestXML"),
+                                              QString::fromUtf8(m_queue.first().request))))
+            continue;
+        m_inFlight = InFlight{m_queue.takeFirst(), ticket};
+        program.pinned = true;
+        program.company = session.company;
+        program.otherCompany.clear();
+        session.lastWork.restart();
+        m_inFlightTimer.start(m_options.answerMs);
+        if (m_inFlight->pending.taken)
+            m_inFlight->pending.taken();
         return;
-    m_inFlight = m_queue.takeFirst();
-    m_inFlightConnection = m_heldConnection;
-    m_inFlightTimer.start(m_options.answerMs);
+    }
 }
 
 void WebConnectorService::answerInFlight(const QByteArray& document) {
     m_inFlightTimer.stop();
-    const Pending done = *std::exchange(m_inFlight, std::nullopt);
-    done.reply(document);
+    const InFlight done = *std::exchange(m_inFlight, std::nullopt);
+    done.pending.reply(document);
+    handOver();
 }
 
 void WebConnectorService::loseInFlight() {
@@ -135,22 +196,104 @@ void WebConnectorService::loseInFlight() {
             QStringLiteral("The connection to QuickBooks was lost before it answered.")));
 }
 
-void WebConnectorService::endSession() {
-    loseInFlight();
-    if (!m_ticket.isEmpty())
-        m_endedTickets.insert(std::exchange(m_ticket, QString()));
-    if (m_held) {
-        m_holdTimer.stop();
-        std::exchange(m_held, {})(
+// The session asks for nothing more: a held call is let go with "", and the Web Connector,
+// reading message from getLastError, closes the session.
+void WebConnectorService::endSession(Session& session, const QString& message) {
+    session.ending = message;
+    session.lastError = message;
+    session.holdTimer.stop();
+    if (session.held)
+        std::exchange(session.held, {})(
             200, SoapMessage::writeResult(QStringLiteral("sendRequestXML"), QString()));
+}
+
+// The session is over: an answer it still owed is lost.
+void WebConnectorService::closeSession(const QString& ticket) {
+    const auto found = m_sessions.find(ticket);
+    if (found == m_sessions.end())
+        return;
+    if (m_inFlight && m_inFlight->ticket == ticket)
+        loseInFlight();
+    endSession(*found->second, QString());
+    m_sessions.erase(found);
+    m_endedTickets.append(ticket);
+    if (m_endedTickets.size() > EndedTicketsKept)
+        m_endedTickets.removeFirst();
+    handOver();
+}
+
+WebConnectorService::Session* WebConnectorService::sessionOf(const QString& ticket) {
+    const auto found = m_sessions.find(ticket);
+    return found == m_sessions.end() ? nullptr : found->second.get();
+}
+
+// Sessions with nothing to do end after a while; those whose Web Connector stopped calling
+// are forgotten.
+void WebConnectorService::sweep() {
+    QStringList gone;
+    for (auto& [ticket, session] : m_sessions) {
+        const bool inFlight = m_inFlight && m_inFlight->ticket == ticket;
+        if (!inFlight && session->lastCall.hasExpired(SessionGoneMs) && !session->held)
+            gone << ticket;
+        else if (!inFlight && session->ending.isEmpty() && m_queue.isEmpty() &&
+                 session->lastWork.hasExpired(m_options.sessionIdleMs))
+            endSession(*session, QStringLiteral("Velloran asked for nothing for %1 minutes: the "
+                                                "session ends.")
+                                     .arg(m_options.sessionIdleMs / 60000));
     }
+    for (const QString& ticket : gone)
+        closeSession(ticket);
 }
 
-bool WebConnectorService::validTicket(const QString& ticket) const {
-    return !m_ticket.isEmpty() && ticket == m_ticket;
+void WebConnectorService::authenticate(const QString& user, const QString& password,
+                                       const QString& peer, Respond respond) {
+    const QString method = QStringLiteral("authenticate");
+    if (user != m_options.user || !sameSecret(password.toUtf8(), m_options.password)) {
+        m_guard.failed(peer);
+        if (m_log)
+            m_log(QStringLiteral("%1 sign-in refused from %2 for user %3: wrong user name or "
+                                 "password")
+                      .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
+                           peer.isEmpty() ? QStringLiteral("?") : peer, shown(user)));
+        respond(200,
+                SoapMessage::writeResult(method, QStringList{newTicket(), QStringLiteral("nvu")}));
+        return;
+    }
+    m_guard.succeeded(peer);
+    const QString ticket = newTicket();
+    // Nobody is billing: QuickBooks is not opened for nothing.
+    if (m_programs.isEmpty()) {
+        m_endedTickets.append(ticket);
+        respond(200, SoapMessage::writeResult(method, QStringList{ticket, QStringLiteral("none")}));
+        return;
+    }
+    // The same Web Connector signing in anew has given up its earlier session, and with it
+    // any answer that session owed.
+    QStringList earlier;
+    for (const auto& [t, session] : m_sessions)
+        if (session->peer == peer)
+            earlier << t;
+    for (const QString& t : earlier)
+        closeSession(t);
+    auto session = std::make_unique<Session>();
+    session->ticket = ticket;
+    session->peer = peer;
+    session->lastWork.start();
+    session->lastCall.start();
+    session->holdTimer.setSingleShot(true);
+    Session* raw = session.get();
+    connect(&session->holdTimer, &QTimer::timeout, this, [raw] {
+        if (raw->held) {
+            raw->lastError = raw->ending.isEmpty() ? NoOp : raw->ending;
+            std::exchange(raw->held, {})(
+                200, SoapMessage::writeResult(QStringLiteral("sendRequestXML"), QString()));
+        }
+    });
+    m_sessions.emplace(ticket, std::move(session));
+    respond(200, SoapMessage::writeResult(method, QStringList{ticket, QString()}));
 }
 
-void WebConnectorService::call(const QByteArray& body, Respond respond, const void* connection) {
+void WebConnectorService::call(const QByteArray& body, Respond respond, const QString& peer) {
     const auto call = SoapMessage::readCall(body);
     if (!call) {
         respond(500, SoapMessage::writeFault(QStringLiteral("The request is no SOAP call.")));
@@ -165,18 +308,12 @@ void WebConnectorService::call(const QByteArray& body, Respond respond, const vo
     if (method == u"clientVersion")
         return result(QString());
     if (method == u"authenticate") {
-        // A new session while an answer was due: that answer is lost.
-        endSession();
-        if (call->parameter(QStringLiteral("strUserName")) != m_options.user ||
-            !sameSecret(call->parameter(QStringLiteral("strPassword")).toUtf8(),
-                        m_options.password)) {
-            respond(200, SoapMessage::writeResult(method,
-                                                  QStringList{newTicket(), QStringLiteral("nvu")}));
-            return;
-        }
-        m_ticket = newTicket();
-        m_lastError.clear();
-        respond(200, SoapMessage::writeResult(method, QStringList{m_ticket, QString()}));
+        const QString user = call->parameter(QStringLiteral("strUserName"));
+        const QString password = call->parameter(QStringLiteral("strPassword"));
+        const qint64 delay = m_guard.delayFor(peer);
+        if (delay == 0)
+            return authenticate(user, password, peer, std::move(respond));
+        QTimer::singleShot(delay, this, [=] { authenticate(user, password, peer, respond); });
         return;
     }
     static const QStringList withTicket{
@@ -187,22 +324,38 @@ void WebConnectorService::call(const QByteArray& body, Respond respond, const vo
         respond(500, SoapMessage::writeFault(QStringLiteral("Unknown method %1.").arg(method)));
         return;
     }
-    if (!validTicket(call->parameter(QStringLiteral("ticket")))) {
+    const QString ticket = call->parameter(QStringLiteral("ticket"));
+    Session* session = sessionOf(ticket);
+    if (!session) {
+        // A session that ended may still say goodbye.
+        if (method == u"closeConnection" && m_endedTickets.contains(ticket))
+            return result(QStringLiteral("OK"));
         respond(500, SoapMessage::writeFault(QStringLiteral("Unknown or ended ticket.")));
         return;
     }
+    session->lastCall.restart();
     if (method == u"sendRequestXML") {
-        if (m_held) // QBWC asks once at a time; an earlier call it gave up on is let go
-            std::exchange(m_held, {})(200, SoapMessage::writeResult(method, QString()));
-        m_held = std::move(respond);
-        m_heldConnection = connection;
-        m_holdTimer.start(m_options.holdMs);
+        session->company = call->parameter(QStringLiteral("strCompanyFileName"));
+        if (session->held) // QBWC asks once at a time; an earlier call it gave up on is let go
+            std::exchange(session->held, {})(200, SoapMessage::writeResult(method, QString()));
+        if (m_inFlight && m_inFlight->ticket == ticket) {
+            // It asks for the next request without answering the last: that answer is lost.
+            loseInFlight();
+        }
+        if (!session->ending.isEmpty()) {
+            session->lastError = session->ending;
+            return result(QString());
+        }
+        session->held = std::move(respond);
+        session->holdTimer.start(m_options.holdMs);
         handOver();
         return;
     }
     if (method == u"receiveResponseXML") {
-        if (!m_inFlight) {
-            m_lastError = QStringLiteral("Velloran expected no answer.");
+        if (std::exchange(session->owesDroppedAnswer, false))
+            return result(session->ending.isEmpty() ? QStringLiteral("50") : QStringLiteral("100"));
+        if (!m_inFlight || m_inFlight->ticket != ticket) {
+            session->lastError = QStringLiteral("Velloran expected no answer.");
             return result(QStringLiteral("-1"));
         }
         const QString hresult = call->parameter(QStringLiteral("hresult"));
@@ -211,22 +364,37 @@ void WebConnectorService::call(const QByteArray& body, Respond respond, const vo
                 processorError(hresultNumber(hresult), call->parameter(QStringLiteral("message"))));
         else
             answerInFlight(call->parameter(QStringLiteral("response")).toUtf8());
-        // Never 100: the session stays open for the program's next request.
-        return result(QStringLiteral("50"));
+        // 100 ends a session that is ending; otherwise it stays open for the next request.
+        return result(session->ending.isEmpty() ? QStringLiteral("50") : QStringLiteral("100"));
     }
     if (method == u"connectionError") {
         const qint32 code = hresultNumber(call->parameter(QStringLiteral("hresult")));
         const QString message = call->parameter(QStringLiteral("message"));
-        if (m_inFlight)
+        if (m_inFlight && m_inFlight->ticket == ticket)
             answerInFlight(processorError(code, message));
-        while (!m_queue.isEmpty())
-            m_queue.takeFirst().reply(processorError(code, message));
-        endSession();
+        // QuickBooks cannot be reached through this Web Connector: what waits for its company
+        // file, or for any, is told so.
+        const QString company = session->company;
+        QList<Pending> failed;
+        m_queue.removeIf([&](const Pending& p) {
+            const Program program = m_programs.value(p.owner);
+            if (program.pinned && !sameCompany(program.company, company))
+                return false;
+            failed.append(p);
+            return true;
+        });
+        for (const Pending& p : failed)
+            p.reply(processorError(code, message));
+        closeSession(ticket);
         return result(QStringLiteral("done"));
     }
-    if (method == u"getLastError")
-        return result(m_lastError.isEmpty() ? NoOp : m_lastError);
+    if (method == u"getLastError") {
+        const QString text = session->lastError.isEmpty() ? NoOp : session->lastError;
+        if (text == NoOp && session->ending.isEmpty())
+            session->lastError.clear();
+        return result(text);
+    }
     // closeConnection
-    endSession();
+    closeSession(ticket);
     return result(QStringLiteral("OK"));
 }

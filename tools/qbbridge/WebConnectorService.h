@@ -1,21 +1,27 @@
 #pragma once
 
+#include "tools/qbbridge/SignInGuard.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 
-// The Web Connector's service: QuickBooks Web Connector (QBWC) polls it with SOAP calls, takes
-// the program's qbXML requests one at a time and hands back QuickBooks' answers. Requests
-// wait in order; one that QBWC does not take within the wait is answered with the request
+// The Web Connector's service: QuickBooks Web Connectors (QBWC) poll it with SOAP calls, take
+// the program's qbXML requests one at a time and hand back QuickBooks' answers. Requests wait
+// in order; one that no Web Connector takes within the wait is answered with the request
 // processor's failure and withdrawn, so that QuickBooks never carries out a request whose row
-// says it failed. One handed to QBWC whose answer never comes back is answered as a lost
-// connection, and the program's error recovery decides.
+// says it failed. Calls are tied together by their ticket, never by their TCP connection: the
+// Web Connector opens and closes connections as it likes. A request handed over stays in
+// flight until its answer comes back on any connection, or its session ends, or the answer
+// time passes; then the program's error recovery decides.
 class WebConnectorService : public QObject {
     Q_OBJECT
 public:
@@ -28,26 +34,30 @@ public:
         int holdMs = 2000;
         // How long an answer may take once QBWC has the request.
         int answerMs = 60000;
+        // A session in which nothing was asked for this long is ended.
+        int sessionIdleMs = 5 * 60 * 1000;
     };
     // Where an answer goes: the answer document, or a ProcessorError document.
     using Reply = std::function<void(const QByteArray& document)>;
+    // Told when a Web Connector takes the request: from then on QuickBooks is working on it.
+    using Taken = std::function<void()>;
     // Where a SOAP answer goes: its HTTP status and body. False when the connection it was
     // to go on is gone.
     using Respond = std::function<bool(int status, const QByteArray& body)>;
+    // A line for the bridge's log.
+    using Log = std::function<void(const QString& line)>;
 
-    explicit WebConnectorService(Options options, QObject* parent = nullptr);
+    explicit WebConnectorService(Options options, Log log = {}, QObject* parent = nullptr);
+    ~WebConnectorService() override;
 
-    // The program's side. owner names the connection, so that its waiting requests can be
-    // withdrawn when it goes.
-    void submit(const void* owner, const QByteArray& request, Reply reply);
+    // The program's side. owner names the program's connection: its waiting requests are
+    // withdrawn when it goes, and its requests go to one company file only.
+    void programConnected(const void* owner);
+    void submit(const void* owner, const QByteArray& request, Reply reply, Taken taken = {});
     void withdraw(const void* owner);
 
-    // The Web Connector's connection that took the request in flight closed: it has stopped,
-    // unless it hands the answer back on another connection within a few seconds.
-    void webConnectorDisconnected(const void* connection);
-
-    // QBWC's side: one SOAP call on a connection; respond is called once, now or later.
-    void call(const QByteArray& body, Respond respond, const void* connection = nullptr);
+    // QBWC's side: one SOAP call from peer (an address); respond is called once, now or later.
+    void call(const QByteArray& body, Respond respond, const QString& peer = QString());
 
     static QByteArray processorError(qint32 code, const QString& message);
 
@@ -56,27 +66,56 @@ private:
         const void* owner;
         QByteArray request;
         Reply reply;
+        Taken taken;
         QElapsedTimer waited;
     };
+    struct Session {
+        QString ticket;
+        QString peer;
+        QString company; // strCompanyFileName, as QuickBooks names the open file
+        Respond held;    // a sendRequestXML held while nothing waits
+        QTimer holdTimer;
+        QString lastError;
+        // Set once the session is to end: sendRequestXML answers "" and getLastError this.
+        QString ending;
+        // It took a request whose program has gone: its answer is taken and dropped.
+        bool owesDroppedAnswer = false;
+        QElapsedTimer lastWork; // since the session last took a request, or began
+        QElapsedTimer lastCall;
+    };
+    struct InFlight {
+        Pending pending;
+        QString ticket;
+    };
 
+    void authenticate(const QString& user, const QString& password, const QString& peer,
+                      Respond respond);
     void handOver();
     void failWaiting();
+    void sweep();
     void loseInFlight();
     void answerInFlight(const QByteArray& document);
-    void endSession();
-    bool validTicket(const QString& ticket) const;
+    void endSession(Session& session, const QString& message);
+    void closeSession(const QString& ticket);
+    Session* sessionOf(const QString& ticket);
 
     Options m_options;
+    Log m_log;
+    SignInGuard m_guard;
     QList<Pending> m_queue;
-    std::optional<Pending> m_inFlight;
+    std::optional<InFlight> m_inFlight;
     QTimer m_inFlightTimer;
     QTimer m_waitTimer;
-    QString m_ticket;
-    QSet<QString> m_endedTickets;
-    // A sendRequestXML held while nothing waits.
-    Respond m_held;
-    const void* m_heldConnection = nullptr;
-    const void* m_inFlightConnection = nullptr;
-    QTimer m_holdTimer;
-    QString m_lastError;
+    QTimer m_sweepTimer;
+    std::map<QString, std::unique_ptr<Session>> m_sessions;
+    // Tickets of sessions that ended, still good for their closeConnection; oldest first.
+    QList<QString> m_endedTickets;
+    // A program's connection: the company file its requests went to, once one was taken, and
+    // a company file that a Web Connector had open instead.
+    struct Program {
+        bool pinned = false;
+        QString company;
+        QString otherCompany;
+    };
+    QHash<const void*, Program> m_programs;
 };

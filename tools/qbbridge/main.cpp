@@ -3,22 +3,24 @@
 // to the QuickBooks Web Connector, which polls it over HTTP(S).
 //
 //   qbbridge serve --listen ADDRESS:PORT --user NAME --password-file FILE
-//                  [--cert FILE --key FILE] [--socket PATH] [--wait SECONDS]
-//   qbbridge qwc --url URL --user NAME [--app-name NAME] [--every SECONDS]
+//                  [--cert FILE --key FILE] [--public-url URL] [--socket PATH] [--wait SECONDS]
+//   qbbridge qwc --url URL --user NAME [--app-name NAME] [--every SECONDS] [--file-id GUID]
 
 #include "posting/QbChannel.h"
 #include "tools/common/CommandLine.h"
 #include "tools/common/LocalEndpoint.h"
 #include "tools/qbbridge/BridgeServer.h"
 #include "tools/qbbridge/QwcFile.h"
+#include "tools/qbbridge/SecretFile.h"
+#include "tools/qbbridge/TlsCredentials.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QHostAddress>
-#include <QSslCertificate>
-#include <QSslKey>
+#include <QUrl>
 #include <cstdio>
 #include <stdexcept>
+#include <sys/resource.h>
 
 using CommandLine::takeOption;
 
@@ -26,8 +28,10 @@ namespace {
 
 int usage() {
     std::fputs("usage: qbbridge serve --listen ADDRESS:PORT --user NAME --password-file FILE\n"
-               "                      [--cert FILE --key FILE] [--socket PATH] [--wait SECONDS]\n"
-               "       qbbridge qwc --url URL --user NAME [--app-name NAME] [--every SECONDS]\n",
+               "                      [--cert FILE --key FILE] [--public-url URL]\n"
+               "                      [--socket PATH] [--wait SECONDS]\n"
+               "       qbbridge qwc --url URL --user NAME [--app-name NAME] [--every SECONDS]\n"
+               "                    [--file-id GUID]\n",
                stderr);
     return 2;
 }
@@ -36,33 +40,26 @@ int fail(const QString& message) {
     return CommandLine::fail("qbbridge", message);
 }
 
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(
-            qPrintable(QStringLiteral("cannot read %1: %2").arg(path, file.errorString())));
-    return file.readAll();
-}
-
-QSslKey readKey(const QString& path) {
-    const QByteArray pem = readFile(path);
-    for (const QSsl::KeyAlgorithm algorithm : {QSsl::Rsa, QSsl::Ec}) {
-        const QSslKey key(pem, algorithm, QSsl::Pem, QSsl::PrivateKey);
-        if (!key.isNull())
-            return key;
+// Many connections are allowed before the file table is full: the bridge bounds them itself.
+void raiseOpenFileLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
     }
-    throw std::runtime_error(qPrintable(QStringLiteral("%1 holds no private key").arg(path)));
 }
 
 int serve(QStringList args) {
     const QString listen = takeOption(args, QStringLiteral("--listen"));
-    WebConnectorService::Options options;
+    BridgeServer::Settings settings;
+    WebConnectorService::Options& options = settings.service;
     options.user = takeOption(args, QStringLiteral("--user"));
     const QString passwordFile = takeOption(args, QStringLiteral("--password-file"));
     const QString cert = takeOption(args, QStringLiteral("--cert"));
     const QString key = takeOption(args, QStringLiteral("--key"));
     const QString socketGiven = takeOption(args, QStringLiteral("--socket"));
     const QString wait = takeOption(args, QStringLiteral("--wait"));
+    settings.publicUrl = takeOption(args, QStringLiteral("--public-url"));
     if (!args.isEmpty() || listen.isEmpty() || options.user.isEmpty() || passwordFile.isEmpty() ||
         cert.isEmpty() != key.isEmpty())
         return usage();
@@ -87,26 +84,42 @@ int serve(QStringList args) {
         return fail(QStringLiteral("plain HTTP is only for a loopback address; to listen on %1 "
                                    "give --cert FILE --key FILE (the Web Connector needs HTTPS)")
                         .arg(host));
-    options.password = readFile(passwordFile).split('\n').value(0);
-    if (options.password.endsWith('\r'))
-        options.password.chop(1);
-    if (options.password.isEmpty())
-        return fail(QStringLiteral("the password file %1 is empty").arg(passwordFile));
-
-    const QString socket = socketGiven.isEmpty() ? QbChannel::defaultSocketPath() : socketGiven;
-    BridgeServer server(options);
-    if (!cert.isEmpty()) {
-        const QSslCertificate certificate(readFile(cert), QSsl::Pem);
-        if (certificate.isNull())
-            return fail(QStringLiteral("%1 holds no certificate").arg(cert));
-        server.sslSetup(certificate, readKey(key));
+    QString publicHost;
+    if (!settings.publicUrl.isEmpty()) {
+        const QString problem = QwcFile::problemWith(settings.publicUrl);
+        if (!problem.isEmpty())
+            return fail(QStringLiteral("--public-url: %1").arg(problem));
+        publicHost = QUrl(settings.publicUrl).host();
     }
-    const QString error = server.listenLocal(socket);
+    QString problem;
+    const auto password = SecretFile::password(passwordFile, &problem);
+    if (!password)
+        return fail(problem);
+    options.password = *password;
+    if (!cert.isEmpty()) {
+        const auto keyPem = SecretFile::read(key, QStringLiteral("the key file"), &problem);
+        if (!keyPem)
+            return fail(problem);
+        QFile certificate(cert);
+        if (!certificate.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("cannot read %1: %2").arg(cert, certificate.errorString()));
+        TlsCredentials credentials;
+        problem = TlsCredentials::judge(certificate.readAll(), cert, *keyPem, key, publicHost,
+                                        QDateTime::currentDateTimeUtc(), credentials);
+        if (!problem.isEmpty())
+            return fail(problem);
+        settings.certificateChain = credentials.chainPem;
+        settings.key = credentials.keyPem;
+    }
+
+    raiseOpenFileLimit();
+    const QString socket = socketGiven.isEmpty() ? QbChannel::defaultSocketPath() : socketGiven;
+    BridgeServer server(settings);
+    QString error = server.listenLocal(socket);
+    if (error.isEmpty())
+        error = server.listen(address, port);
     if (!error.isEmpty())
         return fail(error);
-    const quint16 bound = server.listen(address, port);
-    if (bound == 0)
-        return fail(QStringLiteral("cannot listen on %1").arg(listen));
     if (!LocalEndpoint::quitOnSignals())
         return fail(QStringLiteral("cannot watch for signals"));
     std::printf("qbbridge: serving %s and %s://%s:%u/qbwc\n", qPrintable(socket),
@@ -114,7 +127,7 @@ int serve(QStringList args) {
                 qPrintable(address.protocol() == QAbstractSocket::IPv6Protocol
                                ? u'[' + address.toString() + u']'
                                : address.toString()),
-                unsigned(bound));
+                unsigned(server.port()));
     std::fflush(stdout);
     return QCoreApplication::exec();
 }
@@ -125,8 +138,15 @@ int qwc(QStringList args) {
     settings.user = takeOption(args, QStringLiteral("--user"));
     const QString appName = takeOption(args, QStringLiteral("--app-name"));
     const QString every = takeOption(args, QStringLiteral("--every"));
+    const QString fileId = takeOption(args, QStringLiteral("--file-id"));
     if (!args.isEmpty() || settings.url.isEmpty() || settings.user.isEmpty())
         return usage();
+    if (!fileId.isEmpty()) {
+        settings.fileId = QwcFile::fileIdOf(fileId);
+        if (settings.fileId.isEmpty())
+            return fail(QStringLiteral("--file-id takes a GUID, such as the FileID of the first "
+                                       "file: {5b0d7c2e-9a41-4c8e-b7f3-2d6e1a9c4f10}"));
+    }
     if (!appName.isEmpty())
         settings.appName = appName;
     if (!every.isEmpty()) {

@@ -45,13 +45,28 @@ QString lineId(const QString& txnId, int lineNo) {
 }
 } // namespace
 
-void CompanyFile::create(const QString& path) {
+void CompanyFile::create(const QString& path, const QString& companyName) {
     if (QFileInfo::exists(path))
         throw std::runtime_error(qPrintable(QStringLiteral("%1 exists already").arg(path)));
+    const QString name = companyName.isEmpty() ? QFileInfo(path).completeBaseName() : companyName;
+    if (name.size() > MaxCompanyName)
+        throw std::runtime_error(qPrintable(
+            QStringLiteral("a company name has at most %1 characters").arg(MaxCompanyName)));
     CompanyFile file(path);
     for (const char* statement : Schema)
         file.exec(QString::fromLatin1(statement));
     file.exec(QString::fromLatin1(MessageSetTable));
+    file.exec(QStringLiteral("CREATE TABLE company (name TEXT NOT NULL)"));
+    file.exec(QStringLiteral("INSERT INTO company VALUES (?)"), {name});
+}
+
+QString CompanyFile::companyName() const {
+    QSqlQuery query(m_db);
+    // Files made before companies had names are named after themselves.
+    if (m_db.tables().contains(QStringLiteral("company")) &&
+        query.exec(QStringLiteral("SELECT name FROM company")) && query.next())
+        return query.value(0).toString();
+    return QFileInfo(m_db.databaseName()).completeBaseName().left(MaxCompanyName);
 }
 
 CompanyFile::CompanyFile(const QString& path)

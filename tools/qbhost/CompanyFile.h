@@ -40,12 +40,17 @@ public:
         QList<Line> lines;
     };
 
-    // Creates an empty company file; throws std::runtime_error when it cannot.
-    static void create(const QString& path);
+    // Creates an empty company file for the company of that name (the file's base name when
+    // empty); throws std::runtime_error when it cannot.
+    static void create(const QString& path, const QString& companyName = QString());
+    // At most this many characters, as QuickBooks keeps a company name.
+    static constexpr int MaxCompanyName = 59;
 
     explicit CompanyFile(const QString& path); // throws std::runtime_error
     ~CompanyFile();
 
+    // The company's name: as given when the file was made, or the file's base name.
+    QString companyName() const;
     void addCustomer(const QString& name, const QString& email);
     void addItem(const QString& name);
     std::optional<Customer> customer(const QString& fullName) const;

@@ -353,7 +353,8 @@ QByteArray QbxmlHost::answer(const QByteArray& request) {
         const Document doc = parse(request);
         const Node* messages = doc.root->child(QStringLiteral("QBXMLMsgsRq"));
         for (const auto& rq : messages->children)
-            if (indexOf({"InvoiceAddRq", "InvoiceQueryRq", "InvoiceModRq", "CustomerQueryRq"},
+            if (indexOf({"InvoiceAddRq", "InvoiceQueryRq", "InvoiceModRq", "CustomerQueryRq",
+                         "CompanyQueryRq"},
                         rq->name) < 0)
                 throw NotParsed{QStringLiteral("unknown request %1").arg(rq->name)};
         const QString newId =
@@ -487,6 +488,7 @@ QByteArray QbxmlHost::carryOut(const QString& versionText, double version, const
         QList<CompanyFile::Invoice> invoiceRets;
         bool withLines = true;
         std::optional<CompanyFile::Customer> customerRet;
+        std::optional<QString> companyRet;
         Refused status{0, QStringLiteral("Status OK")};
         try {
             if (m_refused.contains(kind))
@@ -502,6 +504,10 @@ QByteArray QbxmlHost::carryOut(const QString& versionText, double version, const
                 invoiceRets = queryInvoices(*rq, version, withLines);
             } else if (kind == u"InvoiceMod") {
                 invoiceRets << modifyInvoice(*rq, version);
+            } else if (kind == u"CompanyQuery") {
+                checkOrder(*rq, {"IncludeRetElement", "OwnerID"}, {"IncludeRetElement", "OwnerID"},
+                           {}, version);
+                companyRet = m_file.companyName();
             } else {
                 checkOrder(*rq, {"FullName"}, {}, {}, version);
                 const QString name = rq->childText(QStringLiteral("FullName"));
@@ -525,6 +531,11 @@ QByteArray QbxmlHost::carryOut(const QString& versionText, double version, const
             writeInvoice(out, invoice, withLines);
         if (customerRet)
             writeCustomer(out, *customerRet);
+        if (companyRet) {
+            out.writeStartElement(QStringLiteral("CompanyRet"));
+            out.writeTextElement(QStringLiteral("CompanyName"), *companyRet);
+            out.writeEndElement();
+        }
         out.writeEndElement();
         if (status.code != 0 && status.code != 1 &&
             messages.attributes.value(QLatin1String("onError")) != u"continueOnError")

@@ -4,9 +4,8 @@
 #include "tools/qbwc/SoapMessage.h"
 
 #include <QEventLoop>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QRegularExpression>
+#include <QSslConfiguration>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
@@ -35,16 +34,22 @@ void pause(int ms) {
 }
 } // namespace
 
+namespace {
+QSslConfiguration trusting(const QString& caFile) {
+    QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
+    if (!caFile.isEmpty()) {
+        auto certificates = ssl.caCertificates();
+        certificates += QSslCertificate::fromPath(caFile);
+        ssl.setCaCertificates(certificates);
+    }
+    return ssl;
+}
+} // namespace
+
 WebConnectorClient::WebConnectorClient(Options options, QbxmlHost& host)
     : m_options(std::move(options))
     , m_host(host)
-    , m_ssl(QSslConfiguration::defaultConfiguration()) {
-    if (!m_options.caFile.isEmpty()) {
-        auto certificates = m_ssl.caCertificates();
-        certificates += QSslCertificate::fromPath(m_options.caFile);
-        m_ssl.setCaCertificates(certificates);
-    }
-}
+    , m_poster(QUrl(m_options.url), trusting(m_options.caFile), m_options.newConnectionPerCall) {}
 
 bool WebConnectorClient::parseFault(const QString& text, Options& options) {
     static const QRegularExpression form(QStringLiteral("^([a-z-]+)@([0-9]+)$"));
@@ -67,28 +72,23 @@ bool WebConnectorClient::parseFault(const QString& text, Options& options) {
 std::optional<QStringList>
 WebConnectorClient::call(const QString& method, const QList<QPair<QString, QString>>& parameters,
                          QString* error) {
-    QNetworkRequest request{QUrl(m_options.url)};
-    request.setHeader(QNetworkRequest::ContentTypeHeader,
-                      QByteArrayLiteral("text/xml; charset=utf-8"));
-    request.setRawHeader("SOAPAction", "\"http://developer.intuit.com/" + method.toUtf8() + '"');
-    request.setSslConfiguration(m_ssl);
-    request.setTransferTimeout(CallTimeoutMs);
-    QNetworkReply* reply = m_network.post(request, SoapMessage::writeCall({method, parameters}));
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    loop.exec();
-    reply->deleteLater();
-    const QByteArray body = reply->readAll();
-    const auto result = SoapMessage::readResult(body, method);
+    QString failure;
+    const auto answer =
+        m_poster.post("http://developer.intuit.com/" + method.toUtf8(),
+                      SoapMessage::writeCall({method, parameters}), CallTimeoutMs, &failure);
+    if (!answer) {
+        *error = QStringLiteral("%1: %2").arg(method, failure);
+        return std::nullopt;
+    }
+    const auto result = SoapMessage::readResult(answer->body, method);
     if (result && result->fault) {
         *error = QStringLiteral("%1: SOAP fault: %2").arg(method, *result->fault);
         return std::nullopt;
     }
-    if (reply->error() != QNetworkReply::NoError || !result) {
-        *error = QStringLiteral("%1: %2").arg(method, reply->error() != QNetworkReply::NoError
-                                                          ? reply->errorString()
-                                                          : QStringLiteral("no answer of the "
-                                                                           "protocol's form"));
+    if (answer->status != 200 || !result) {
+        *error = QStringLiteral("%1: HTTP %2, no answer of the protocol's form")
+                     .arg(method)
+                     .arg(answer->status);
         return std::nullopt;
     }
     return result->isList ? result->list : QStringList{result->text};
@@ -124,7 +124,8 @@ QString WebConnectorClient::runSession() {
         const auto next = call(QStringLiteral("sendRequestXML"),
                                {{QStringLiteral("ticket"), ticket},
                                 {QStringLiteral("strHCPResponse"), first ? HcpResponse : QString()},
-                                {QStringLiteral("strCompanyFileName"), company},
+                                {QStringLiteral("strCompanyFileName"),
+                                 company.isEmpty() ? m_options.companyFile : company},
                                 {QStringLiteral("qbXMLCountry"), QStringLiteral("US")},
                                 {QStringLiteral("qbXMLMajorVers"), QStringLiteral("12")},
                                 {QStringLiteral("qbXMLMinorVers"), QStringLiteral("0")}},
@@ -154,6 +155,8 @@ QString WebConnectorClient::runSession() {
             hresult = QStringLiteral("0x80040408");
             message = QStringLiteral("Could not start QuickBooks.");
         } else {
+            if (m_options.latencyMs > 0)
+                pause(m_options.latencyMs);
             response = QString::fromUtf8(m_host.answer(request.toUtf8()));
         }
         if (faulty && m_options.fault == Options::Fault::DieAfterRun)

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "tools/qbhost/SoapPoster.h"
+
 #include <QByteArray>
-#include <QNetworkAccessManager>
-#include <QSslConfiguration>
 #include <QString>
 #include <optional>
 
@@ -11,8 +11,9 @@ class QbxmlHost;
 // The QuickBooks Web Connector's part, played against any Web Connector service: a session
 // in the protocol's order (serverVersion, clientVersion, authenticate, sendRequestXML and
 // receiveResponseXML pairs, closeConnection), the host/company/preferences answer on the
-// first sendRequestXML, a 5-second pause on "NoOp", and each request run against the company
-// file.
+// first sendRequestXML, the company file's path in every one, a 5-second pause on "NoOp", and
+// each request run against the company file, as slowly as QuickBooks may. Its HTTP is .NET's
+// (SoapPoster).
 class WebConnectorClient {
 public:
     struct Options {
@@ -20,6 +21,12 @@ public:
         QString user;
         QString password;
         QString caFile; // a certificate to trust besides the system's
+        // The company file's full path, as QuickBooks names the file it has open.
+        QString companyFile;
+        // Each SOAP call on a connection of its own.
+        bool newConnectionPerCall = false;
+        // How long QuickBooks takes over each request.
+        int latencyMs = 0;
         // Failures to rehearse at the Nth request handed over: the Web Connector ends before
         // running it, or after running it but before handing the answer back; or it hands
         // back a failure of QuickBooks (hresult) instead of running it.
@@ -42,7 +49,6 @@ private:
 
     Options m_options;
     QbxmlHost& m_host;
-    QNetworkAccessManager m_network;
-    QSslConfiguration m_ssl;
+    SoapPoster m_poster;
     int m_handed = 0;
 };

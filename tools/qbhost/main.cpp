@@ -1,13 +1,13 @@
 // qbhost: the company-file host. It holds a company file (SQLite) and answers qbXML requests
 // on a per-user local socket, as QuickBooks does with its company file open.
 //
-//   qbhost init FILE
+//   qbhost init FILE [--company NAME]
 //   qbhost add-customer FILE NAME [--email ADDRESS]
 //   qbhost add-item FILE NAME
 //   qbhost serve FILE [--socket PATH] [--refuse REQUEST]... [--fault KIND@N]
 //   qbhost invoices FILE
 //   qbhost webconnector FILE --url URL --user NAME --password-file FILE [--every SECONDS]
-//                       [--ca FILE] [--fault KIND@N]
+//                       [--ca FILE] [--fault KIND@N] [--new-connections] [--latency MS]
 
 #include "posting/QbChannel.h"
 #include "tools/common/CommandLine.h"
@@ -30,7 +30,7 @@
 namespace {
 
 int usage() {
-    std::fputs("usage: qbhost init FILE\n"
+    std::fputs("usage: qbhost init FILE [--company NAME]\n"
                "       qbhost add-customer FILE NAME [--email ADDRESS]\n"
                "       qbhost add-item FILE NAME\n"
                "       qbhost serve FILE [--socket PATH] [--refuse REQUEST]... [--fault KIND@N]\n"
@@ -39,6 +39,7 @@ int usage() {
                "       qbhost invoices FILE\n"
                "       qbhost webconnector FILE --url URL --user NAME --password-file FILE\n"
                "                           [--every SECONDS] [--ca FILE] [--fault KIND@N]\n"
+               "                           [--new-connections] [--latency MS]\n"
                "         KIND: die-before-store, die-after-store, hresult\n",
                stderr);
     return 2;
@@ -87,6 +88,13 @@ int webconnector(const QString& path, QStringList args) {
     const QString every = CommandLine::takeOption(args, QStringLiteral("--every"));
     options.caFile = CommandLine::takeOption(args, QStringLiteral("--ca"));
     const QString fault = CommandLine::takeOption(args, QStringLiteral("--fault"));
+    const QString latency = CommandLine::takeOption(args, QStringLiteral("--latency"));
+    options.newConnectionPerCall = args.removeAll(QStringLiteral("--new-connections")) > 0;
+    options.companyFile = QFileInfo(path).absoluteFilePath();
+    bool latencyOk = true;
+    options.latencyMs = latency.isEmpty() ? 0 : latency.toInt(&latencyOk);
+    if (!latencyOk || options.latencyMs < 0)
+        return fail(QStringLiteral("--latency takes a number of milliseconds"));
     if (!args.isEmpty() || options.url.isEmpty() || options.user.isEmpty() ||
         passwordFile.isEmpty())
         return usage();
@@ -158,7 +166,10 @@ int main(int argc, char** argv) {
     const QString path = args.takeFirst();
     try {
         if (command == u"init") {
-            CompanyFile::create(path);
+            const QString company = CommandLine::takeOption(args, QStringLiteral("--company"));
+            if (!args.isEmpty())
+                return usage();
+            CompanyFile::create(path, company);
             return 0;
         }
         if (command != u"serve" && !QFileInfo::exists(path))

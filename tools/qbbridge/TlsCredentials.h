@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The certificate chain and key the bridge serves HTTPS with, read and judged before it
+// listens: a chain the Web Connector's Windows can follow (leaf first, then intermediates),
+// a key that belongs to the leaf, no certificate outside its dates, and names that include the
+// host the Web Connector is given.
+struct TlsCredentials {
+    struct Certificate {
+        QString subject;
+        QString issuer;
+        QStringList names; // the subject's DNS names and IP addresses
+        QDateTime notBefore;
+        QDateTime notAfter;
+    };
+
+    QByteArray chainPem;
+    QByteArray keyPem;
+    QList<Certificate> chain;
+
+    // Reads certificatePem (one or more certificates) and keyPem, named by their files for the
+    // messages; host is the one of the public URL, or empty. Returns the reason they cannot
+    // serve, empty when they can.
+    static QString judge(const QByteArray& certificatePem, const QString& certificateFile,
+                         const QByteArray& keyPem, const QString& keyFile, const QString& host,
+                         const QDateTime& now, TlsCredentials& out);
+};
