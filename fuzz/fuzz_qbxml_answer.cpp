@@ -8,7 +8,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
-    for (const char* name : {"InvoiceAddRs", "CustomerQueryRs", "InvoiceQueryRs"}) {
+    for (const char* name :
+         {"InvoiceAddRs", "CustomerQueryRs", "InvoiceQueryRs", "CompanyQueryRs"}) {
         try {
             QbxmlAnswer::read(bytes, QLatin1String(name), name[7] == 'Q');
         } catch (const Failure&) {

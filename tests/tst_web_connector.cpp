@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QLocalSocket>
@@ -264,23 +265,22 @@ void TestWebConnector::plainHttpOnlyOnLoopback() {
     QVERIFY(!QFile::exists(bridge.socketPath()));
 }
 
+// The office's own authority signs through an intermediate: the bridge sends the whole chain,
+// so a Web Connector that trusts only the root takes it; suites without AEAD are refused.
 void TestWebConnector::httpsWithTheOfficeCertificate() {
     BridgeProcess bridge;
-    const QString cert = bridge.path("cert.pem"), key = bridge.path("key.pem");
-    QProcess openssl;
-    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
-                              "-out", cert, "-days", "2", "-subj", "/CN=localhost", "-addext",
-                              "subjectAltName=DNS:localhost"});
-    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
-        QSKIP("skipped: openssl cannot make a certificate here");
+    if (!BridgeProcess::makeChain(bridge.path(QString())))
+        QSKIP("skipped: openssl cannot make certificates here");
+    const QString root = bridge.path("root.pem");
     QbHostProcess company(customers(), {"Membership Dues"});
-    QVERIFY(bridge.start({"--cert", cert, "--key", key}));
+    QVERIFY(bridge.start({"--cert", bridge.path("chain.pem"), "--key", bridge.path("leaf.key"),
+                          "--public-url", "https://localhost/qbwc"}));
     QVERIFY(bridge.url().startsWith(u"https://127.0.0.1:"));
     const QString url = QString(bridge.url()).replace(QStringLiteral("127.0.0.1"), "localhost");
     QProcess connector;
     connector.start(QbHostProcess::program(),
                     {"webconnector", company.companyFile(), "--url", url, "--user", "clerk",
-                     "--password-file", bridge.passwordFile(), "--every", "1", "--ca", cert});
+                     "--password-file", bridge.passwordFile(), "--every", "1", "--ca", root});
     BillingGrid grid;
     PostingJournal journal;
     fillMembers(grid, Members.mid(0, 1));
@@ -293,6 +293,15 @@ void TestWebConnector::httpsWithTheOfficeCertificate() {
     QCOMPARE(QbHostProcess::run({"webconnector", company.companyFile(), "--url", url, "--user",
                                  "clerk", "--password-file", bridge.passwordFile()}),
              1);
+    // A client that offers only a CBC suite finds no common ground.
+    QSslSocket cbc;
+    QSslConfiguration only = QSslConfiguration::defaultConfiguration();
+    only.setProtocol(QSsl::TlsV1_2);
+    only.setCiphers({QSslCipher("ECDHE-ECDSA-AES128-SHA256")});
+    only.setCaCertificates(QSslCertificate::fromPath(root));
+    cbc.setSslConfiguration(only);
+    cbc.connectToHostEncrypted("localhost", bridge.port());
+    QVERIFY(!cbc.waitForEncrypted(5000));
 }
 
 // qbhost webconnector against a service of the test's own: the session's order, the HCP
@@ -303,7 +312,8 @@ void TestWebConnector::webConnectorFollowsTheProtocol() {
     QTcpServer service;
     QVERIFY(service.listen(QHostAddress::LocalHost));
     QStringList calls;
-    QString hcpFirst, hcpSecond, response;
+    QString hcpFirst, hcpSecond, response, companyFile;
+    int expectations = 0;
     int sends = 0;
     const QString add = QStringLiteral(
         "<?xml version=\"1.0\"?><?qbxml version=\"6.0\"?><QBXML><QBXMLMsgsRq onError=\""
@@ -318,6 +328,7 @@ void TestWebConnector::webConnectorFollowsTheProtocol() {
             return SoapMessage::writeResult(m, QStringList{"T1", ""});
         if (m == u"sendRequestXML") {
             (++sends == 1 ? hcpFirst : hcpSecond) = call.parameter("strHCPResponse");
+            companyFile = call.parameter("strCompanyFileName");
             return SoapMessage::writeResult(m, sends == 1 ? QString() : add);
         }
         if (m == u"getLastError")
@@ -344,6 +355,7 @@ void TestWebConnector::webConnectorFollowsTheProtocol() {
                 lengthHeader.match(QString::fromLatin1(buffer.left(end))).captured(1).toInt();
             if (end < 0 || buffer.size() < end + 4 + length)
                 return;
+            expectations += buffer.left(end).contains("\r\nExpect: 100-continue");
             const auto call = SoapMessage::readCall(buffer.mid(end + 4, length));
             buffer.remove(0, end + 4 + length);
             const QByteArray body = call ? answer(*call) : SoapMessage::writeFault("bad");
@@ -367,6 +379,9 @@ void TestWebConnector::webConnectorFollowsTheProtocol() {
     QVERIFY(response.contains(QStringLiteral("<InvoiceAddRs")));
     QVERIFY(response.contains(QStringLiteral("statusCode=\"0\"")));
     QCOMPARE(company.invoices().size(), 1);
+    // As QuickBooks names the open file; every call as .NET's HTTP client sends it.
+    QCOMPARE(companyFile, QFileInfo(company.companyFile()).absoluteFilePath());
+    QCOMPARE(expectations, calls.size());
 }
 
 void TestWebConnector::qwcFile() {
@@ -395,11 +410,22 @@ void TestWebConnector::qwcFile() {
     QCOMPARE(values["IsReadOnly"], QStringLiteral("false"));
     QCOMPARE(values["RunEveryNSeconds"], QStringLiteral("60"));
     QVERIFY(values["OwnerID"].startsWith(u'{') && values["FileID"].startsWith(u'{'));
-    // The Web Connector takes no IP address and no plain HTTP away from localhost.
-    for (const char* url : {"https://192.0.2.7/qbwc", "http://billing.example.org/qbwc"})
+    // The Web Connector takes no IP address and no plain HTTP away from localhost; the bridge
+    // serves /qbwc alone, and the password is never in the file.
+    for (const char* url :
+         {"https://192.0.2.7/qbwc", "http://billing.example.org/qbwc",
+          "https://clerk:pw@billing.example.org/qbwc", "https://billing.example.org/soap"})
         QCOMPARE(
             QProcess::execute(BridgeProcess::program(), {"qwc", "--url", url, "--user", "clerk"}),
             1);
+    // A file made again keeps the first one's FileID; the host is spelt one way throughout.
+    qwc.start(BridgeProcess::program(), {"qwc", "--url", "https://Billing.Example.org/qbwc",
+                                         "--user", "clerk", "--file-id", values["FileID"]});
+    QVERIFY(qwc.waitForFinished(10000));
+    const QByteArray again = qwc.readAllStandardOutput();
+    QVERIFY(again.contains("<FileID>" + values["FileID"].toUtf8() + "</FileID>"));
+    QVERIFY(again.contains("<AppURL>https://billing.example.org/qbwc</AppURL>"));
+    QVERIFY(again.contains("<AppSupport>https://billing.example.org/</AppSupport>"));
 }
 
 void TestWebConnector::hostileInputs_data() {

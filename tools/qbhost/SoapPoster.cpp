@@ -32,6 +32,27 @@ bool SoapPoster::connectIfNeeded(QString* error) {
     return false;
 }
 
+SoapPoster::Head SoapPoster::readHead(const QByteArray& text) {
+    const QList<QByteArray> lines = text.split('\n');
+    Head head;
+    head.status = lines.value(0).split(' ').value(1).toInt();
+    head.close = lines.value(0).startsWith("HTTP/1.0");
+    for (const QByteArray& line : lines.mid(1)) {
+        const int colon = line.indexOf(':');
+        if (colon < 0)
+            continue;
+        const QByteArray name = line.left(colon).trimmed().toLower();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        bool ok = false;
+        const qint64 length = value.toLongLong(&ok);
+        if (name == "content-length")
+            head.length = ok && length >= 0 && length <= MaxAnswerBytes ? length : -2;
+        else if (name == "connection" && value.toLower() == "close")
+            head.close = true;
+    }
+    return head;
+}
+
 bool SoapPoster::fill(const QDeadlineTimer& deadline) {
     if (m_socket->bytesAvailable() == 0 &&
         !m_socket->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
@@ -48,24 +69,19 @@ std::optional<SoapPoster::Answer> SoapPoster::readAnswer(const QDeadlineTimer& d
             *error = QStringLiteral("no answer: %1").arg(m_socket->errorString());
             return std::nullopt;
         }
-    const QList<QByteArray> lines = m_buffer.left(end).split('\n');
+    const Head head = readHead(m_buffer.left(end));
     Answer answer;
-    answer.status = lines.value(0).split(' ').value(1).toInt();
-    qint64 length = -1;
-    *close = lines.value(0).startsWith("HTTP/1.0");
-    for (const QByteArray& line : lines.mid(1)) {
-        const int colon = line.indexOf(':');
-        const QByteArray name = line.left(colon).trimmed().toLower();
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        if (name == "content-length")
-            length = value.toLongLong();
-        else if (name == "connection" && value.toLower() == "close")
-            *close = true;
-    }
+    answer.status = head.status;
+    qint64 length = head.length;
+    *close = head.close;
     m_buffer.remove(0, end + 4);
     if (answer.status >= 100 && answer.status < 200)
         return answer; // an interim answer has no body
-    if (length < 0) {  // the body ends with the connection
+    if (length == -2) {
+        *error = QStringLiteral("an answer with a Content-Length out of bounds");
+        return std::nullopt;
+    }
+    if (length < 0) { // the body ends with the connection
         *close = true;
         while (fill(deadline)) {
         }

@@ -26,6 +26,16 @@ public:
 
     static constexpr int ContinueWaitMs = 350;
 
+    // An answer's status line and headers, up to the blank line.
+    struct Head {
+        int status = 0;
+        qint64 length = -1; // -1: the body ends with the connection
+        bool close = false;
+    };
+    static Head readHead(const QByteArray& head);
+    // A larger answer is refused (length -2), as no service's answer is that large.
+    static constexpr qint64 MaxAnswerBytes = 64 * 1024 * 1024;
+
 private:
     bool connectIfNeeded(QString* error);
     // Reads one HTTP answer off the connection: its status line, headers and body.
