@@ -3,9 +3,12 @@
 //   invoices=N seconds=S per_second=P own_share=F email=E requests_per_invoice=R
 // then 200 of them through the Web Connector bridge and the Web Connector's part:
 //   bridge_invoices_per_second=P invoices=N seconds=S email=marked requests_per_invoice=R
+//   bridge_continue_ms median=M max=X tries=20
 // where own_share is the share of the run's wall time that Velloran itself spent on the
 // processor (the rest is the host's work and the trips between the two), and R counts every
 // request of the run: the invoice look-up, the customer lookup, the add and the e-mail mark.
+// The last line times the bridge's "100 Continue" to a POST that asks for it, as the Web
+// Connector's every call does (it waits up to 350 ms for it).
 
 #include "BenchSupport.h"
 
@@ -21,7 +24,11 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QElapsedTimer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QUrl>
+#include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -49,6 +56,30 @@ QString customerName(int index) {
     return QStringLiteral("Member %1 & Sons").arg(index, 3, 10, QLatin1Char('0'));
 }
 
+// Milliseconds from a POST's headers to the bridge's "100 Continue", over tries connections.
+void timeContinue(const QString& url, int tries) {
+    QList<double> ms;
+    for (int i = 0; i < tries; ++i) {
+        QTcpSocket socket;
+        socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(QUrl(url).port()));
+        if (!socket.waitForConnected(5000))
+            return;
+        QElapsedTimer clock;
+        clock.start();
+        socket.write("POST /qbwc HTTP/1.1\r\nHost: localhost\r\nContent-Length: 4\r\n"
+                     "Expect: 100-continue\r\n\r\n");
+        QByteArray got;
+        while (!got.contains("\r\n\r\n") && socket.waitForReadyRead(5000))
+            got += socket.readAll();
+        ms << clock.nsecsElapsed() / 1.0e6;
+        if (!got.startsWith("HTTP/1.1 100"))
+            return;
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("bridge_continue_ms median=%.2f max=%.2f tries=%d\n", ms[ms.size() / 2], ms.last(),
+                tries);
+}
+
 int qbhost(const QStringList& args) {
     return QProcess::execute(QDir(QCoreApplication::applicationDirPath()).filePath("qbhost"), args);
 }
@@ -74,6 +105,7 @@ int main(int argc, char** argv) {
         qbhost({"add-item", file, "Membership Dues"});
         const QDir bin(QCoreApplication::applicationDirPath());
         QProcess host, bridge;
+        QString bridgeUrl;
         if (bridged) {
             QFile password(dir.filePath("password"));
             password.open(QIODevice::WriteOnly);
@@ -85,6 +117,7 @@ int main(int argc, char** argv) {
                           password.fileName(), "--socket", socket});
             bridge.waitForReadyRead(10000);
             const QString url = QString::fromUtf8(bridge.readLine()).section(u' ', -1).trimmed();
+            bridgeUrl = url;
             host.start(bin.filePath("qbhost"),
                        {"webconnector", file, "--url", url, "--user", "bench", "--password-file",
                         password.fileName(), "--every", "1"});
@@ -132,6 +165,8 @@ int main(int argc, char** argv) {
                         "requests_per_invoice=%.2f\n",
                         posted, seconds, posted / seconds, cpu / seconds,
                         box == PostingHost::Checked ? "marked" : "unmarked", requests);
+        if (bridged)
+            timeContinue(bridgeUrl, 20);
         std::fflush(stdout);
         for (QProcess* process : {&host, &bridge}) {
             process->terminate();

@@ -125,6 +125,7 @@ private slots:
     void hostileInputs();
     void floodsAndGuessesCostNothing();
     void oneCompanyFilePerRun();
+    void sessionsEndWithTheProgram();
     void slowQuickBooksOnNewConnections();
     void serveRefusesUnsafeSetUps_data();
     void serveRefusesUnsafeSetUps();
@@ -581,6 +582,40 @@ void TestWebConnector::oneCompanyFilePerRun() {
     QVERIFY(nextRun.waitForConnected(5000));
     nextRun.write(QbChannel::frame(CompanyQuery));
     QVERIFY(answerOn(nextRun).contains("<CompanyName>Viderizo Foundation</CompanyName>"));
+}
+
+// A session lives while a program is connected: "none" before, an ending told in plain words
+// when the program goes; and a session that reported a connection error still says goodbye.
+void TestWebConnector::sessionsEndWithTheProgram() {
+    BridgeProcess bridge;
+    QVERIFY(bridge.start());
+    const auto callResult = [&](const QString& method, const QString& ticket) {
+        const auto result = SoapMessage::readResult(
+            post(bridge.url(), soapCall(method, {{"ticket", ticket}})).second, method);
+        return result ? result->text : QStringLiteral("(no answer)");
+    };
+    QVERIFY(authenticate(bridge.url(), BridgeProcess::Password).endsWith(u"|none"));
+    auto program = std::make_unique<QLocalSocket>();
+    program->connectToServer(bridge.socketPath());
+    QVERIFY(program->waitForConnected(5000));
+    QTRY_VERIFY(authenticate(bridge.url(), BridgeProcess::Password).endsWith(u'|'));
+    QString ticket = authenticate(bridge.url(), BridgeProcess::Password).section(u'|', 0, 0);
+    QCOMPARE(callResult("connectionError", ticket), QStringLiteral("done"));
+    QCOMPARE(callResult("closeConnection", ticket), QStringLiteral("OK"));
+
+    ticket = authenticate(bridge.url(), BridgeProcess::Password).section(u'|', 0, 0);
+    QNetworkAccessManager network;
+    QNetworkRequest request{QUrl(bridge.url())};
+    request.setHeader(QNetworkRequest::ContentTypeHeader, "text/xml; charset=utf-8");
+    QNetworkReply* held = network.post(request, soapCall("sendRequestXML", {{"ticket", ticket}}));
+    QTest::qWait(300);
+    program.reset(); // the clerk closes Velloran
+    QTRY_VERIFY(held->isFinished());
+    QCOMPARE(SoapMessage::readResult(held->readAll(), "sendRequestXML")->text, QString());
+    delete held;
+    QCOMPARE(callResult("getLastError", ticket),
+             QStringLiteral("Velloran has closed its connection to the bridge: nothing more to do."));
+    QVERIFY(authenticate(bridge.url(), BridgeProcess::Password).endsWith(u"|none"));
 }
 
 // A Web Connector that opens a connection for each call, in front of a QuickBooks that takes
