@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 class RequestProcessor;
 
@@ -12,11 +15,30 @@ public:
     virtual ~CustomerComponent() = default;
 
     // Throws Failure when the lookup fails (the customer is not in the company file among
-    // other reasons); the record of the last good lookup is dropped first.
+    // other reasons); the record of the last good lookup is dropped first. A customer that
+    // lookUpAll asked for is answered from what it found, without a request.
     virtual void LookupCustomer(const QString& fullName);
     QString LookupResultText() const { return m_email; }
 
+    // Looks many customers up at once, in requests of at most BatchSize names, and keeps what
+    // QuickBooks answered until forgetLookUps: found with its e-mail address, or not found.
+    // Throws Failure when a request fails, or QuickBooks refuses one otherwise than by not
+    // finding a name.
+    void lookUpAll(const QStringList& fullNames);
+    void forgetLookUps() { m_known.clear(); }
+    // True for a customer lookUpAll found.
+    bool found(const QString& fullName) const;
+    static constexpr int BatchSize = 100;
+
 private:
+    struct Known {
+        bool found = false;
+        QString email;
+    };
+    // One name asked alone; nullopt when QuickBooks does not know it.
+    std::optional<Known> lookUpOne(const QString& fullName);
+
     RequestProcessor& m_processor;
     QString m_email;
+    QHash<QString, Known> m_known; // by name, as QuickBooks compares names: any letter case
 };

@@ -193,13 +193,48 @@ void InvoiceComponent::ReadAddAnswer(const QByteArray& document) {
     if (m_addedId.isEmpty())
         throw Failure(QbError::BadAnswer,
                       QStringLiteral("QuickBooks created the invoice but did not name it."));
+    remember(answer.records.value(0));
+}
+
+namespace {
+QString monthDayYearOf(const QString& isoDate) {
+    const QDate d = QDate::fromString(isoDate, Qt::ISODate);
+    return d.isValid() ? FixedForms::dateText(d) : QString();
+}
+} // namespace
+
+void InvoiceComponent::remember(const QHash<QString, QString>& record) {
+    const QString id = record.value(QStringLiteral("InvoiceRet/TxnID"));
+    const QString sequence = record.value(QStringLiteral("InvoiceRet/EditSequence"));
+    if (id.isEmpty() || sequence.isEmpty())
+        return;
+    m_known.insert(id, Loaded{sequence, record.value(QStringLiteral("InvoiceRet/CustomerRef/FullName")),
+                              monthDayYearOf(record.value(QStringLiteral("InvoiceRet/TxnDate"))),
+                              monthDayYearOf(record.value(QStringLiteral("InvoiceRet/DueDate"))),
+                              record.value(QStringLiteral("InvoiceRet/IsToBePrinted")) == u"true"});
 }
 
 void InvoiceComponent::LoadInvoice(const QString& txnId) {
+    // Known from an answer of this run: its edit sequence is QuickBooks' latest unless the
+    // invoice was changed meanwhile, which UpdateInvoice then hears as 3200.
+    if (const auto known = m_known.constFind(txnId); known != m_known.constEnd()) {
+        m_loadedId = txnId;
+        m_loadedEditSequence = known->editSequence;
+        m_customer = known->customer;
+        m_txnDate = known->txnDate;
+        m_dueDate = known->dueDate;
+        m_toBePrinted = known->toBePrinted;
+        m_known.erase(known);
+        m_changed = 0;
+        m_linesChanged = false;
+        return;
+    }
     QbxmlRequest request(m_version, QStringLiteral("InvoiceQueryRq"));
     request.field(QStringLiteral("TxnID"), txnId);
-    const QbxmlAnswer answer = QbxmlAnswer::read(m_processor.processRequest(request.finish()),
-                                                 QStringLiteral("InvoiceQueryRs"));
+    const QbxmlAnswer answer =
+        m_processor.processQuery(request.finish(), [](const QByteArray& document) {
+            return QbxmlAnswer::read(document, QStringLiteral("InvoiceQueryRs"));
+        });
     m_loadedId = answer.field(QStringLiteral("InvoiceRet/TxnID"));
     m_loadedEditSequence = answer.field(QStringLiteral("InvoiceRet/EditSequence"));
     if (m_loadedId.isEmpty() || m_loadedEditSequence.isEmpty())
@@ -208,12 +243,8 @@ void InvoiceComponent::LoadInvoice(const QString& txnId) {
     // The component now holds the invoice as QuickBooks has it; what is set from here on is
     // what UpdateInvoice changes.
     m_customer = answer.field(QStringLiteral("InvoiceRet/CustomerRef/FullName"));
-    const auto isoDate = [&](const char* name) {
-        const QDate d = QDate::fromString(answer.field(QLatin1String(name)), Qt::ISODate);
-        return d.isValid() ? FixedForms::dateText(d) : QString();
-    };
-    m_txnDate = isoDate("InvoiceRet/TxnDate");
-    m_dueDate = isoDate("InvoiceRet/DueDate");
+    m_txnDate = monthDayYearOf(answer.field(QStringLiteral("InvoiceRet/TxnDate")));
+    m_dueDate = monthDayYearOf(answer.field(QStringLiteral("InvoiceRet/DueDate")));
     m_toBePrinted = answer.field(QStringLiteral("InvoiceRet/IsToBePrinted")) == u"true";
     m_changed = 0;
     m_linesChanged = false;
@@ -260,9 +291,12 @@ void InvoiceComponent::SetMessageSetId(const QString& id) {
 }
 
 std::optional<QByteArray> InvoiceComponent::StoredAnswer(const QString& id) {
-    const QByteArray answer =
-        m_processor.processRequest(QbxmlRequest::emptyMessageSet(m_version, id, id));
-    const qint32 status = QbxmlAnswer::messageSetStatus(answer);
+    QByteArray answer;
+    const qint32 status = m_processor.processQuery(
+        QbxmlRequest::emptyMessageSet(m_version, id, id), [&](const QByteArray& document) {
+            answer = document;
+            return QbxmlAnswer::messageSetStatus(document);
+        });
     if (status == MessageSetStatus::Unknown || status == MessageSetStatus::NothingStored)
         return std::nullopt;
     if (status != 0)
@@ -281,8 +315,11 @@ void InvoiceComponent::ForgetMessageSet(const QString& id) {
 QString InvoiceComponent::openCompanyName() {
     QbxmlRequest request(DefaultVersion, QStringLiteral("CompanyQueryRq"));
     request.field(QStringLiteral("IncludeRetElement"), QStringLiteral("CompanyName"));
-    return QbxmlAnswer::read(m_processor.processRequest(request.finish()),
-                             QStringLiteral("CompanyQueryRs"))
+    return m_processor
+        .processQuery(request.finish(),
+                      [](const QByteArray& document) {
+                          return QbxmlAnswer::read(document, QStringLiteral("CompanyQueryRs"));
+                      })
         .field(QStringLiteral("CompanyRet/CompanyName"));
 }
 
@@ -298,8 +335,36 @@ QList<InvoiceComponent::Existing> InvoiceComponent::FindInvoices(const QString& 
     request.field(QStringLiteral("FullName"), customer);
     xml.writeEndElement();
     request.field(QStringLiteral("IncludeLineItems"), QStringLiteral("true"));
-    const QbxmlAnswer answer = QbxmlAnswer::read(m_processor.processRequest(request.finish()),
-                                                 QStringLiteral("InvoiceQueryRs"), true);
+    return existingOf(m_processor.processQuery(request.finish(), [](const QByteArray& document) {
+        return QbxmlAnswer::read(document, QStringLiteral("InvoiceQueryRs"), true);
+    }));
+}
+
+QList<InvoiceComponent::Existing> InvoiceComponent::findInvoicesOf(const QStringList& customers,
+                                                                   const QDate& from,
+                                                                   const QDate& to) {
+    QList<Existing> found;
+    for (int first = 0; first < customers.size(); first += BatchSize) {
+        QbxmlRequest request(m_version, QStringLiteral("InvoiceQueryRq"));
+        QXmlStreamWriter& xml = request.xml();
+        xml.writeStartElement(QStringLiteral("TxnDateRangeFilter"));
+        request.field(QStringLiteral("FromTxnDate"), from.toString(Qt::ISODate));
+        request.field(QStringLiteral("ToTxnDate"), to.toString(Qt::ISODate));
+        xml.writeEndElement();
+        xml.writeStartElement(QStringLiteral("EntityFilter"));
+        for (const QString& customer : customers.mid(first, BatchSize))
+            request.field(QStringLiteral("FullName"), customer);
+        xml.writeEndElement();
+        request.field(QStringLiteral("IncludeLineItems"), QStringLiteral("true"));
+        found += existingOf(
+            m_processor.processQuery(request.finish(), [](const QByteArray& document) {
+                return QbxmlAnswer::read(document, QStringLiteral("InvoiceQueryRs"), true);
+            }));
+    }
+    return found;
+}
+
+QList<InvoiceComponent::Existing> InvoiceComponent::existingOf(const QbxmlAnswer& answer) {
     QList<Existing> found;
     const QString lineRet = QStringLiteral("InvoiceRet/InvoiceLineRet");
     for (const QbxmlAnswer::Record& record : answer.records) {
@@ -318,6 +383,11 @@ QList<InvoiceComponent::Existing> InvoiceComponent::FindInvoices(const QString& 
         invoice.item = record.value(lineRet + QStringLiteral("/ItemRef/FullName"));
         invoice.description = record.value(lineRet + QStringLiteral("/Desc"));
         invoice.amount = record.value(lineRet + QStringLiteral("/Amount"));
+        invoice.customer = record.value(QStringLiteral("InvoiceRet/CustomerRef/FullName"));
+        invoice.txnDate =
+            QDate::fromString(record.value(QStringLiteral("InvoiceRet/TxnDate")), Qt::ISODate);
+        invoice.toBePrinted = record.value(QStringLiteral("InvoiceRet/IsToBePrinted")) == u"true";
+        remember(record);
         found.append(invoice);
     }
     return found;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QDate>
+#include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <optional>
 
@@ -35,6 +38,8 @@ public:
     void SetLineExtra(int line, const QString& text);
     void AddInvoice();
     QString AddedInvoiceId() const { return m_addedId; }
+    // Asks QuickBooks for the invoice, unless the component knows its identifier and edit
+    // sequence already: from the answer of the add that made it, or from findInvoicesOf.
     void LoadInvoice(const QString& txnId);
     void UpdateInvoice();
 
@@ -58,10 +63,21 @@ public:
         QString item;
         QString description;
         QString amount; // "83.33"
+        QString customer;
+        QDate txnDate;
+        bool toBePrinted = false;
     };
     // The customer's invoices of one date (month/day/year), with their lines; none when
     // QuickBooks finds none or does not know the customer.
     QList<Existing> FindInvoices(const QString& customer, const QString& monthDayYear);
+    // The invoices of all these customers (each known to QuickBooks) dated from..to, with
+    // their lines, in requests of at most BatchSize customers each; LoadInvoice of any of
+    // them then needs no request.
+    QList<Existing> findInvoicesOf(const QStringList& customers, const QDate& from,
+                                   const QDate& to);
+    static constexpr int BatchSize = 100;
+    // Forgets the invoices LoadInvoice could take without asking (a new run starts afresh).
+    void forgetFound() { m_known.clear(); }
 
     // The name of the company whose file QuickBooks has open; empty when it gives none.
     QString openCompanyName();
@@ -86,7 +102,19 @@ private:
     QByteArray modRequest() const;
     void writeInsertions(class QbxmlRequest& request, const QString& after) const;
     QString qbDate(const QString& monthDayYear) const;
+    // The invoices of a query's answer; each is remembered for LoadInvoice.
+    QList<Existing> existingOf(const class QbxmlAnswer& answer);
 
+    // What LoadInvoice takes without asking: an invoice as an add or a query answered it.
+    struct Loaded {
+        QString editSequence;
+        QString customer;
+        QString txnDate;
+        QString dueDate;
+        bool toBePrinted = false;
+    };
+    void remember(const QHash<QString, QString>& record);
+    QHash<QString, Loaded> m_known;
     RequestProcessor& m_processor;
     QString m_customer;
     QString m_txnDate;

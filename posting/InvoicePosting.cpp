@@ -54,6 +54,19 @@ struct FollowUpFailed {
     Failure failure;
 };
 
+// A look-up before an add failed: nothing was added, and the row says what could not be
+// looked up.
+struct LookUpFailed {
+    Failure failure;
+    QString what;
+};
+
+// QuickBooks' answer to a look-up of a name it does not know.
+constexpr qint32 CustomerNotFound = 500;
+const QString NowMarked = QStringLiteral("Successful, already in QuickBooks: now marked to e-mail");
+// QuickBooks refuses a change to an invoice changed since it was read.
+constexpr qint32 EditSequenceOutOfDate = 3200;
+
 // What a row's invoice is, as the run makes it.
 struct RowInvoice {
     QString customer;
@@ -77,7 +90,10 @@ public:
         , m_customer(customer)
         , m_items(items)
         , m_journal(journal)
-        , m_owned(journal.invoices()) {}
+        , m_owned(journal.invoices()) {
+        m_invoice.forgetFound();
+        m_customer.forgetLookUps();
+    }
 
     // Asks QuickBooks which company it has open; a row whose answer is awaited from another
     // company stops the run before anything is asked for it.
@@ -85,16 +101,22 @@ public:
     // Asks QuickBooks for the stored answer of every write whose answer was lost, before any
     // other request; throws Failure, with m_row set, when a question fails.
     void askForLostAnswers();
+    // Looks up, in as few requests as QuickBooks takes, every customer of the rows to post and
+    // their invoices of the run's dates; throws LookUpFailed, with m_row set to the first of
+    // them, when a look-up fails.
+    void lookUp(const QList<int>& rows);
     void post(int row, bool selected);
 
     int m_row = 0;
 
 private:
     RowInvoice describe(int row) const;
-    std::optional<QString> alreadyInQuickBooks(const RowInvoice& wanted);
+    std::optional<InvoiceComponent::Existing> alreadyInQuickBooks(const RowInvoice& wanted);
     void add(int row, const RowInvoice& wanted, const QString& messageSetId);
     void added(int row, const QString& txnId, bool email);
-    void markForEmail(int row, const QString& txnId, const QString& messageSetId);
+    void markForEmail(int row, const QString& txnId, const QString& messageSetId,
+                      bool setEmailFlag = false);
+    bool emailed(const QString& customer);
     void recover(int row, const PostingJournal::Unanswered& lost, bool selected);
     void forget(const QString& messageSetId);
 
@@ -107,7 +129,64 @@ private:
     QSet<QString> m_owned;
     QHash<int, QByteArray> m_stored;
     QString m_company;
+    // What lookUp found: each customer's invoices of a date, by customer (any letter case)
+    // and date.
+    bool m_lookedUp = false;
+    QHash<QPair<QString, QDate>, QList<InvoiceComponent::Existing>> m_found;
 };
+
+void Run::lookUp(const QList<int>& rows) {
+    if (rows.isEmpty())
+        return;
+    m_row = rows.first();
+    QStringList customers;
+    QDate from, to;
+    for (const int row : rows) {
+        try {
+            const RowInvoice wanted = describe(row);
+            const auto date = FixedForms::readDate(wanted.txnDate);
+            customers << wanted.customer;
+            if (date && (!from.isValid() || *date < from))
+                from = *date;
+            if (date && (!to.isValid() || *date > to))
+                to = *date;
+        } catch (const Failure&) {
+            // The row says what is wrong with it when the run gets there.
+        }
+    }
+    const QString name = customers.value(0);
+    try {
+        m_customer.lookUpAll(customers);
+    } catch (const Failure& failure) {
+        throw LookUpFailed{failure,
+                           QStringLiteral("whether %1 is e-mailed could not be looked up").arg(name)};
+    }
+    QStringList known;
+    for (const QString& customer : std::as_const(customers))
+        if (m_customer.found(customer) && !known.contains(customer, Qt::CaseInsensitive))
+            known << customer;
+    if (!known.isEmpty() && from.isValid()) {
+        try {
+            for (const auto& existing : m_invoice.findInvoicesOf(known, from, to))
+                m_found[{existing.customer.toCaseFolded(), existing.txnDate}] << existing;
+        } catch (const Failure& failure) {
+            throw LookUpFailed{failure, QStringLiteral("the invoices QuickBooks already holds "
+                                                       "could not be looked up")};
+        }
+    }
+    m_lookedUp = true;
+}
+
+// Whether the customer's invoice is e-mailed. QuickBooks not knowing the customer means no;
+// any other failure of the look-up stops the run before the add.
+bool Run::emailed(const QString& customer) {
+    try {
+        return InvoicePosting::CustomerQualifiesForEmail(m_customer, customer);
+    } catch (const Failure& failure) {
+        throw LookUpFailed{
+            failure, QStringLiteral("whether %1 is e-mailed could not be looked up").arg(customer)};
+    }
+}
 
 void Run::checkCompany(int firstRow) {
     m_row = firstRow;
@@ -163,8 +242,12 @@ RowInvoice Run::describe(int row) const {
 
 // An invoice of the customer and date with the row's one line that no row of this list owns
 // yet: the row's invoice, made by an earlier run or an earlier list of the same month.
-std::optional<QString> Run::alreadyInQuickBooks(const RowInvoice& wanted) {
-    for (const auto& existing : m_invoice.FindInvoices(wanted.customer, wanted.txnDate)) {
+std::optional<InvoiceComponent::Existing> Run::alreadyInQuickBooks(const RowInvoice& wanted) {
+    const auto date = FixedForms::readDate(wanted.txnDate);
+    const QList<InvoiceComponent::Existing> found =
+        m_lookedUp ? m_found.value({wanted.customer.toCaseFolded(), date.value_or(QDate())})
+                   : m_invoice.FindInvoices(wanted.customer, wanted.txnDate);
+    for (const auto& existing : found) {
         if (m_owned.contains(existing.txnId) || existing.lineCount != 1)
             continue;
         const auto amount = FixedForms::readNumber(existing.amount);
@@ -172,7 +255,7 @@ std::optional<QString> Run::alreadyInQuickBooks(const RowInvoice& wanted) {
         // Item names are unique in QuickBooks whatever their letter case.
         if (existing.item.compare(wanted.item, Qt::CaseInsensitive) == 0 &&
             existing.description == wanted.description && hundredths == wanted.hundredths)
-            return existing.txnId;
+            return existing;
     }
     return std::nullopt;
 }
@@ -185,8 +268,7 @@ void Run::add(int row, const RowInvoice& wanted, const QString& messageSetId) {
     m_invoice.SetToBePrinted(true);
 
     const int emailBox = m_host.emailBoxValue();
-    const bool qualifies =
-        InvoicePosting::CustomerQualifiesForEmail(m_customer, m_invoice.InvoiceCustomer());
+    const bool qualifies = emailed(m_invoice.InvoiceCustomer());
     const bool email = emailBox == PostingHost::Checked && qualifies;
     if (email) {
         m_invoice.SetRequestVersion(QStringLiteral("6.0"));
@@ -221,20 +303,34 @@ void Run::added(int row, const QString& txnId, bool email) {
     m_grid.SetCellText(row, GridColumns::Result, Successful);
 }
 
-void Run::markForEmail(int row, const QString& txnId, const QString& messageSetId) {
+// The invoice is loaded from what the run knows of it (the add's answer, the look-up), so the
+// mark costs one request; only when QuickBooks says the invoice changed meanwhile is it read
+// again and the mark sent once more, under a new ID (the refusal is stored under the first).
+// An invoice made without the e-mail flag gets it with the mark.
+void Run::markForEmail(int row, const QString& txnId, const QString& messageSetId,
+                       bool setEmailFlag) {
+    QString id = messageSetId;
     try {
-        m_invoice.ClearInvoice();
-        m_invoice.LoadInvoice(txnId);
-        m_invoice.SetToBePrinted(false);
-        m_invoice.SetMessageSetId(messageSetId);
-        try {
-            m_invoice.UpdateInvoice();
-        } catch (const Failure& failure) {
-            if (QbError::answerLost(failure.number()))
-                m_journal.setUnanswered(row,
-                                        {messageSetId, PostingJournal::Unanswered::EmailFollowUp,
-                                         txnId, true, m_company});
-            throw;
+        for (int attempt = 0;; ++attempt) {
+            m_invoice.ClearInvoice();
+            m_invoice.LoadInvoice(txnId);
+            if (setEmailFlag) {
+                m_invoice.SetRequestVersion(QStringLiteral("6.0"));
+                m_invoice.ApplyConfig(EmailConfig);
+            }
+            m_invoice.SetToBePrinted(false);
+            m_invoice.SetMessageSetId(id);
+            try {
+                m_invoice.UpdateInvoice();
+                break;
+            } catch (const Failure& failure) {
+                if (QbError::answerLost(failure.number()))
+                    m_journal.setUnanswered(row, {id, PostingJournal::Unanswered::EmailFollowUp,
+                                                  txnId, true, m_company});
+                if (failure.number() != EditSequenceOutOfDate || attempt > 0)
+                    throw;
+                id = PostingJournal::newMessageSetId();
+            }
         }
     } catch (const Failure& failure) {
         throw FollowUpFailed{failure};
@@ -298,8 +394,15 @@ void Run::post(int row, bool selected) {
     }
     const RowInvoice wanted = describe(row);
     if (const auto existing = alreadyInQuickBooks(wanted)) {
-        m_owned.insert(*existing);
-        m_journal.setInvoice(row, *existing);
+        m_owned.insert(existing->txnId);
+        m_journal.setInvoice(row, existing->txnId);
+        // An earlier run whose e-mail mark was lost left it marked to be printed.
+        if (existing->toBePrinted && m_host.emailBoxValue() == PostingHost::Checked &&
+            emailed(wanted.customer)) {
+            markForEmail(row, existing->txnId, PostingJournal::newMessageSetId(), true);
+            m_grid.SetCellText(row, GridColumns::Result, NowMarked);
+            return;
+        }
         m_grid.SetCellText(row, GridColumns::Result, AlreadyThere);
         return;
     }
@@ -315,8 +418,12 @@ bool InvoicePosting::CustomerQualifiesForEmail(CustomerComponent& customer, cons
     try {
         customer.LookupCustomer(name);
         return !customer.LookupResultText().isEmpty();
-    } catch (const Failure&) {
-        return false;
+    } catch (const Failure& failure) {
+        // A customer QuickBooks does not know is not e-mailed. A look-up that failed on its
+        // way says nothing about the customer: it is not taken for "no e-mail address".
+        if (failure.number() == CustomerNotFound)
+            return false;
+        throw;
     }
 }
 
@@ -352,6 +459,14 @@ void InvoicePosting::CreateInvoices(PostingHost& host, GridOperations& grid,
         if (total > 0)
             run.checkCompany(first);
         run.askForLostAnswers();
+        QList<int> toPost;
+        for (int row = 1; row < rows; ++row) {
+            const auto send = CheckCell::read(grid.CellText(row, GridColumns::Send));
+            if (send && *send && !isPosted(grid.CellText(row, GridColumns::Result)) &&
+                !journal.unanswered(row))
+                toPost << row;
+        }
+        run.lookUp(toPost);
         for (int row = 1; row < rows; ++row) {
             run.m_row = row;
             const auto send = CheckCell::read(grid.CellText(row, GridColumns::Send));
@@ -370,6 +485,11 @@ void InvoicePosting::CreateInvoices(PostingHost& host, GridOperations& grid,
             if (host.stopRequested())
                 break;
         }
+    } catch (const LookUpFailed& lookUp) {
+        grid.SetCellText(run.m_row, GridColumns::Result,
+                         QStringLiteral("Error %1: %2: %3; nothing was added.")
+                             .arg(lookUp.failure.number())
+                             .arg(lookUp.failure.description(), lookUp.what));
     } catch (const FollowUpFailed& followUp) {
         grid.SetCellText(run.m_row, GridColumns::Result,
                          Successful + QStringLiteral(", not marked to e-mail: ") +

@@ -46,8 +46,10 @@ namespace InvoicePosting {
 // when the invoice was made but something after it failed.
 bool isPosted(const QString& result);
 
-// Asks QuickBooks about the customer: true when the customer has an e-mail address on file.
-// Never fails: any failure is the answer false.
+// Asks QuickBooks about the customer: true when the customer has an e-mail address on file,
+// false when it has none or QuickBooks does not know the customer. Any other failure of the
+// look-up (the channel's, or QuickBooks refusing it) is thrown: it tells nothing about the
+// customer, and an invoice that should be e-mailed must not go out marked to be printed.
 bool CustomerQualifiesForEmail(CustomerComponent& customer, const QString& name);
 
 // Turns every checked row that has no invoice yet into one invoice, writing "Successful" or

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/Failure.h"
+#include "posting/QbxmlAnswer.h"
+
 #include <QByteArray>
 #include <QLocalSocket>
 #include <QString>
@@ -15,6 +18,22 @@ public:
     // Throws Failure: -2147220472 "Could not start QuickBooks." when no company file is open,
     // or a plain description of a lost connection or a missing answer.
     QByteArray processRequest(const QByteArray& request);
+    // A request that changes nothing, its answer read by read: when its connection was lost or
+    // its answer could not be read, it is asked once more on a fresh connection before the
+    // failure stands. Never for a write: a write's lost answer is settled from QuickBooks'
+    // stored answer instead.
+    template <typename Read>
+    auto processQuery(const QByteArray& request, Read read) -> decltype(read(QByteArray())) {
+        try {
+            return read(processRequest(request));
+        } catch (const Failure& failure) {
+            if (failure.number() != QbError::ConnectionLost &&
+                failure.number() != QbError::BadAnswer)
+                throw;
+        }
+        disconnect();
+        return read(processRequest(request));
+    }
 
     void setAnswerTimeoutMs(int ms) { m_answerTimeoutMs = ms; }
     // Called every few milliseconds while an answer is awaited, so that a window can paint.

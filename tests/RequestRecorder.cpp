@@ -4,6 +4,7 @@
 
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <memory>
 
 RequestRecorder::RequestRecorder(QByteArray answer)
     : m_answer(std::move(answer)) {}
@@ -24,14 +25,17 @@ void RequestRecorder::run() {
     m_ready.release();
     if (!server.waitForNewConnection(10000))
         return;
-    QLocalSocket* socket = server.nextPendingConnection();
-    QByteArray buffer, request;
-    while (socket->state() == QLocalSocket::ConnectedState && socket->waitForReadyRead(1000)) {
-        buffer += socket->readAll();
-        while (QbChannel::takeFrame(buffer, request)) {
-            requests << request;
-            socket->write(QbChannel::frame(m_answer));
-            socket->waitForBytesWritten(3000);
+    // A client that asks again on a fresh connection is answered there too.
+    do {
+        std::unique_ptr<QLocalSocket> socket(server.nextPendingConnection());
+        QByteArray buffer, request;
+        while (socket->state() == QLocalSocket::ConnectedState && socket->waitForReadyRead(1000)) {
+            buffer += socket->readAll();
+            while (QbChannel::takeFrame(buffer, request)) {
+                requests << request;
+                socket->write(QbChannel::frame(m_answer));
+                socket->waitForBytesWritten(3000);
+            }
         }
-    }
+    } while (server.waitForNewConnection(1000));
 }

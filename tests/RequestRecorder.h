@@ -7,9 +7,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-// A listener on a local socket that records each request of one connection and answers each
-// with the same canned document, so that the exact text a component writes can be read back
-// and odd answers can be tried. It ends a second after the last request.
+// A listener on a local socket that records each request of its connections, one after the
+// other, and answers each with the same canned document, so that the exact text a component
+// writes can be read back and odd answers can be tried. It ends a second after the last
+// request.
 class RequestRecorder : public QThread {
 public:
     // Listens in a folder of its own; path() is where to connect.

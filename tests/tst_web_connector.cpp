@@ -161,18 +161,18 @@ void TestWebConnector::failuresNeverBillTwice_data() {
     QTest::addColumn<QString>("result");
     // A Web Connector that stops is not heard of again: the answer time tells.
     const QString silent = QStringLiteral("Error -2147220446: QuickBooks did not answer within 3");
-    QTest::newRow("Web Connector stops before running the add") << "die-before-store@9" << silent;
+    QTest::newRow("Web Connector stops before running the add") << "die-before-store@6" << silent;
     QTest::newRow("Web Connector stops before handing the answer back")
-        << "die-after-store@9" << silent;
+        << "die-after-store@6" << silent;
     QTest::newRow("QuickBooks fails the request (hresult)")
-        << "hresult@9"
+        << "hresult@6"
         << "Error -2147220472: Could not start QuickBooks.";
-    QTest::newRow("Web Connector stops, bridge restarted") << "die-after-store@9+bridge" << silent;
+    QTest::newRow("Web Connector stops, bridge restarted") << "die-after-store@6+bridge" << silent;
 }
 
-// A run asks first which company is open; then a member with an address takes five requests
-// (look-up, customer, add, load, mark), one without three: the ninth request is the second
-// member's add.
+// A run asks first which company is open, then looks its customers and their invoices up;
+// then a member with an address takes two requests (add, mark), one without one: the sixth
+// request is the second member's add.
 void TestWebConnector::failuresNeverBillTwice() {
     QFETCH(QString, fault);
     QFETCH(QString, result);

@@ -4,6 +4,7 @@
 #include "tools/qbhost/QbxmlHost.h"
 
 #include <QLocalSocket>
+#include <QThread>
 #include <QRegularExpression>
 #include <unistd.h>
 
@@ -43,6 +44,8 @@ void HostServer::serve(QLocalSocket* socket, const QByteArray& request) {
     const Fault fault = faulty ? m_fault : Fault::None;
     if (fault == Fault::DieBeforeStore)
         ::_exit(3);
+    if (m_latencyMs > 0) // QuickBooks' own time, one request after the other
+        QThread::msleep(unsigned(m_latencyMs));
     const QByteArray answer = m_host.answer(request);
     switch (fault) {
     case Fault::DieAfterStore:

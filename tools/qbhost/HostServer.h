@@ -23,6 +23,8 @@ public:
     // "die-before-store@3", "mute@2:InvoiceMod" and the like; false for a text that names no
     // fault.
     bool setFault(const QString& fault);
+    // Each request is answered this many milliseconds late, as a slow QuickBooks would.
+    void setLatency(int ms) { m_latencyMs = ms; }
 
     // Refuses when another host answers on path; a socket file left by a host that died is
     // taken over. Returns an error text, empty on success.
@@ -36,6 +38,7 @@ private:
     int m_faultAt = 0;
     QByteArray m_faultRequest;
     int m_faultCount = 0;
+    int m_latencyMs = 0;
     // Last, so that its connections close while the rest is still there.
     FramedServer m_connections;
 };

@@ -242,18 +242,25 @@ void writeInvoice(QXmlStreamWriter& out, const CompanyFile::Invoice& invoice, bo
     out.writeEndElement();
 }
 
-void writeCustomer(QXmlStreamWriter& out, const CompanyFile::Customer& customer) {
+// A CustomerRet in the format's element order; only the included elements where the request
+// named some (IncludeRetElement).
+void writeCustomer(QXmlStreamWriter& out, const CompanyFile::Customer& customer,
+                   const QSet<QString>& included) {
+    const auto element = [&](const QString& name, const QString& text) {
+        if (included.isEmpty() || included.contains(name))
+            out.writeTextElement(name, text);
+    };
     out.writeStartElement(QStringLiteral("CustomerRet"));
-    out.writeTextElement(QStringLiteral("ListID"), customer.listId);
-    out.writeTextElement(QStringLiteral("TimeCreated"), qbDateTime(customer.timeCreated));
-    out.writeTextElement(QStringLiteral("TimeModified"), qbDateTime(customer.timeCreated));
-    out.writeTextElement(QStringLiteral("EditSequence"), customer.editSequence);
-    out.writeTextElement(QStringLiteral("Name"), customer.name);
-    out.writeTextElement(QStringLiteral("FullName"), customer.name);
-    out.writeTextElement(QStringLiteral("IsActive"), boolText(customer.active));
-    out.writeTextElement(QStringLiteral("Sublevel"), QStringLiteral("0"));
+    element(QStringLiteral("ListID"), customer.listId);
+    element(QStringLiteral("TimeCreated"), qbDateTime(customer.timeCreated));
+    element(QStringLiteral("TimeModified"), qbDateTime(customer.timeCreated));
+    element(QStringLiteral("EditSequence"), customer.editSequence);
+    element(QStringLiteral("Name"), customer.name);
+    element(QStringLiteral("FullName"), customer.name);
+    element(QStringLiteral("IsActive"), boolText(customer.active));
+    element(QStringLiteral("Sublevel"), QStringLiteral("0"));
     if (!customer.email.isEmpty())
-        out.writeTextElement(QStringLiteral("Email"), customer.email);
+        element(QStringLiteral("Email"), customer.email);
     out.writeEndElement();
 }
 
@@ -487,7 +494,8 @@ QByteArray QbxmlHost::carryOut(const QString& versionText, double version, const
         // Checked and carried out before anything of its answer is written.
         QList<CompanyFile::Invoice> invoiceRets;
         bool withLines = true;
-        std::optional<CompanyFile::Customer> customerRet;
+        QList<CompanyFile::Customer> customerRets;
+        QSet<QString> included;
         std::optional<QString> companyRet;
         Refused status{0, QStringLiteral("Status OK")};
         try {
@@ -509,15 +517,13 @@ QByteArray QbxmlHost::carryOut(const QString& versionText, double version, const
                            {}, version);
                 companyRet = m_file.companyName();
             } else {
-                checkOrder(*rq, {"FullName"}, {}, {}, version);
-                const QString name = rq->childText(QStringLiteral("FullName"));
-                customerRet = m_file.customer(name);
-                if (!customerRet)
-                    notFound(name);
+                queryCustomers(*rq, version, included, customerRets);
             }
         } catch (const Refused& refused) {
             status = refused;
             invoiceRets.clear();
+            if (refused.code != 500)
+                customerRets.clear();
         }
 
         out.writeStartElement(kind + QStringLiteral("Rs"));
@@ -529,8 +535,8 @@ QByteArray QbxmlHost::carryOut(const QString& versionText, double version, const
         out.writeAttribute(QStringLiteral("statusMessage"), status.message);
         for (const auto& invoice : invoiceRets)
             writeInvoice(out, invoice, withLines);
-        if (customerRet)
-            writeCustomer(out, *customerRet);
+        for (const auto& customer : std::as_const(customerRets))
+            writeCustomer(out, customer, included);
         if (companyRet) {
             out.writeStartElement(QStringLiteral("CompanyRet"));
             out.writeTextElement(QStringLiteral("CompanyName"), *companyRet);
@@ -543,6 +549,29 @@ QByteArray QbxmlHost::carryOut(const QString& versionText, double version, const
     }
     out.writeEndDocument();
     return document;
+}
+
+// Customers by FullName, one or many. Those found are answered; a name the file does not know
+// makes the answer's status 500, naming the first such name, with the others still answered.
+void QbxmlHost::queryCustomers(const Node& rq, double version, QSet<QString>& included,
+                               QList<CompanyFile::Customer>& found) {
+    checkOrder(rq, {"FullName", "IncludeRetElement"}, {"FullName", "IncludeRetElement"}, {},
+               version);
+    QString missing;
+    for (const auto& child : rq.children) {
+        if (child->name == u"IncludeRetElement") {
+            included.insert(child->text);
+            continue;
+        }
+        if (const auto customer = m_file.customer(child->text))
+            found.append(*customer);
+        else if (missing.isNull())
+            missing = child->text;
+    }
+    if (found.isEmpty() && missing.isNull())
+        throw NotParsed{QStringLiteral("CustomerQueryRq names no FullName")};
+    if (!missing.isNull())
+        notFound(missing);
 }
 
 CompanyFile::Invoice QbxmlHost::modifyInvoice(const Node& rq, double version) {

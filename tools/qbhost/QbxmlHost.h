@@ -29,6 +29,8 @@ private:
                         const QString& messageSetId);
     QList<CompanyFile::Invoice> queryInvoices(const Node& rq, double version, bool& withLines);
     CompanyFile::Invoice modifyInvoice(const Node& rq, double version);
+    void queryCustomers(const Node& rq, double version, QSet<QString>& included,
+                        QList<CompanyFile::Customer>& found);
 
     CompanyFile& m_file;
     QSet<QString> m_refused;

@@ -4,7 +4,7 @@
 //   qbhost init FILE [--company NAME]
 //   qbhost add-customer FILE NAME [--email ADDRESS]
 //   qbhost add-item FILE NAME
-//   qbhost serve FILE [--socket PATH] [--refuse REQUEST]... [--fault KIND@N]
+//   qbhost serve FILE [--socket PATH] [--refuse REQUEST]... [--fault KIND@N] [--latency MS]
 //   qbhost invoices FILE
 //   qbhost webconnector FILE --url URL --user NAME --password-file FILE [--every SECONDS]
 //                       [--ca FILE] [--fault KIND@N] [--new-connections] [--latency MS]
@@ -34,6 +34,7 @@ int usage() {
                "       qbhost add-customer FILE NAME [--email ADDRESS]\n"
                "       qbhost add-item FILE NAME\n"
                "       qbhost serve FILE [--socket PATH] [--refuse REQUEST]... [--fault KIND@N]\n"
+               "                        [--latency MS]\n"
                "         KIND@N[:REQUEST]: at the Nth request of that kind (InvoiceAdd)\n"
                "         KIND: die-before-store, die-after-store, garble, truncate, mute\n"
                "       qbhost invoices FILE\n"
@@ -63,6 +64,11 @@ int serve(const QString& path, QStringList args) {
     const QString fault = CommandLine::takeOption(args, QStringLiteral("--fault"));
     if (!fault.isEmpty() && !server.setFault(fault))
         return fail(QStringLiteral("unknown fault %1").arg(fault));
+    const QString latency = CommandLine::takeOption(args, QStringLiteral("--latency"));
+    bool latencyOk = true;
+    server.setLatency(latency.isEmpty() ? 0 : latency.toInt(&latencyOk));
+    if (!latencyOk || latency.toInt() < 0)
+        return fail(QStringLiteral("--latency takes a number of milliseconds"));
     if (!args.isEmpty())
         return usage();
 
