@@ -4,6 +4,7 @@
 // then 200 of them through the Web Connector bridge and the Web Connector's part:
 //   bridge_invoices_per_second=P invoices=N seconds=S email=marked requests_per_invoice=R
 //   bridge_continue_ms median=M max=X tries=20
+//   latency_run: invoices=300 latency_ms=250 email=marked seconds=S requests=R
 // where own_share is the share of the run's wall time that Velloran itself spent on the
 // processor (the rest is the host's work and the trips between the two), and R counts every
 // request of the run: the invoice look-up, the customer lookup, the add and the e-mail mark.
@@ -22,9 +23,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QElapsedTimer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -51,6 +52,8 @@ double cpuSeconds() {
 }
 
 constexpr int Customers = 100;
+// QuickBooks' own time per request behind the Web Connector, as integrators see it.
+constexpr int LatencyMs = 250;
 
 QString customerName(int index) {
     return QStringLiteral("Member %1 & Sons").arg(index, 3, 10, QLatin1Char('0'));
@@ -92,15 +95,26 @@ int main(int argc, char** argv) {
     const int count = argc > 1 ? atoi(argv[1]) : 1000;
 
     // Straight to the host without and with the e-mail mark, then through the Web Connector
-    // bridge (qbbridge and qbhost webconnector) with it, on a fifth of the rows.
-    for (const auto& [box, bridged] : {std::pair{int(PostingHost::Unchecked), false},
-                                       {int(PostingHost::Checked), false},
-                                       {int(PostingHost::Checked), true}}) {
+    // bridge (qbbridge and qbhost webconnector) with it, on a fifth of the rows; last, a month
+    // of 300 members each once, through a host as slow as QuickBooks behind the Web Connector.
+    struct Setup {
+        int box;
+        bool bridged;
+        int latencyMs;
+        int customers;
+        int rows;
+    };
+    for (const Setup& setup : {Setup{PostingHost::Unchecked, false, 0, Customers, count},
+                               Setup{PostingHost::Checked, false, 0, Customers, count},
+                               Setup{PostingHost::Checked, true, 0, Customers, count / 5},
+                               Setup{PostingHost::Checked, false, LatencyMs, 300, 300}}) {
+        const int box = setup.box;
+        const bool bridged = setup.bridged;
         QTemporaryDir dir;
         const QString file = dir.filePath("company.qbw");
         const QString socket = dir.filePath("qb.sock");
         qbhost({"init", file});
-        for (int c = 0; c < Customers; ++c)
+        for (int c = 0; c < setup.customers; ++c)
             qbhost({"add-customer", file, customerName(c), "--email", "a@abbott.example"});
         qbhost({"add-item", file, "Membership Dues"});
         const QDir bin(QCoreApplication::applicationDirPath());
@@ -122,10 +136,11 @@ int main(int argc, char** argv) {
                        {"webconnector", file, "--url", url, "--user", "bench", "--password-file",
                         password.fileName(), "--every", "1"});
         } else {
-            host.start(bin.filePath("qbhost"), {"serve", file, "--socket", socket});
+            host.start(bin.filePath("qbhost"), {"serve", file, "--socket", socket, "--latency",
+                                                QString::number(setup.latencyMs)});
             host.waitForReadyRead(10000);
         }
-        const int rows = bridged ? count / 5 : count;
+        const int rows = setup.rows;
 
         BillingGrid grid;
         grid.SetColumnCount(GridColumns::Count);
@@ -133,9 +148,9 @@ int main(int argc, char** argv) {
         for (int i = 0; i < rows; ++i)
             grid.AppendRow(QStringLiteral("True\t%1\tLucy\t%2.50\t1200\t%3/%4/2019\t"
                                           "Monthly Invoice\t%3/1/2027\t%3/15/2027")
-                               .arg(customerName(i % Customers))
+                               .arg(customerName(i % setup.customers))
                                .arg(50 + i % 50)
-                               .arg(1 + (i / Customers) % 10)
+                               .arg(1 + (i / setup.customers) % 10)
                                .arg(1 + i % 28));
         grid.SetFixedRows(1);
 
@@ -156,7 +171,11 @@ int main(int argc, char** argv) {
             posted += grid.CellText(row, GridColumns::Result) == u"Successful";
         const double seconds = ms / 1000.0;
         const double requests = posted ? double(processor.requestsSent()) / posted : 0.0;
-        if (bridged)
+        if (setup.latencyMs > 0)
+            std::printf("latency_run: invoices=%d latency_ms=%d email=marked seconds=%.1f "
+                        "requests=%lld\n",
+                        posted, setup.latencyMs, seconds, processor.requestsSent());
+        else if (bridged)
             std::printf("bridge_invoices_per_second=%.0f invoices=%d seconds=%.2f email=marked "
                         "requests_per_invoice=%.2f\n",
                         posted / seconds, posted, seconds, requests);

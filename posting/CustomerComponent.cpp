@@ -33,8 +33,8 @@ void CustomerComponent::LookupCustomer(const QString& fullName) {
         return;
     }
     if (!known->found)
-        throw Failure(NotFound, QStringLiteral("There is no customer \"%1\" in QuickBooks.")
-                                    .arg(fullName));
+        throw Failure(NotFound,
+                      QStringLiteral("There is no customer \"%1\" in QuickBooks.").arg(fullName));
     m_email = known->email;
 }
 

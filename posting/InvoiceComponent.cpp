@@ -208,10 +208,11 @@ void InvoiceComponent::remember(const QHash<QString, QString>& record) {
     const QString sequence = record.value(QStringLiteral("InvoiceRet/EditSequence"));
     if (id.isEmpty() || sequence.isEmpty())
         return;
-    m_known.insert(id, Loaded{sequence, record.value(QStringLiteral("InvoiceRet/CustomerRef/FullName")),
-                              monthDayYearOf(record.value(QStringLiteral("InvoiceRet/TxnDate"))),
-                              monthDayYearOf(record.value(QStringLiteral("InvoiceRet/DueDate"))),
-                              record.value(QStringLiteral("InvoiceRet/IsToBePrinted")) == u"true"});
+    m_known.insert(id,
+                   Loaded{sequence, record.value(QStringLiteral("InvoiceRet/CustomerRef/FullName")),
+                          monthDayYearOf(record.value(QStringLiteral("InvoiceRet/TxnDate"))),
+                          monthDayYearOf(record.value(QStringLiteral("InvoiceRet/DueDate"))),
+                          record.value(QStringLiteral("InvoiceRet/IsToBePrinted")) == u"true"});
 }
 
 void InvoiceComponent::LoadInvoice(const QString& txnId) {
@@ -340,9 +341,8 @@ QList<InvoiceComponent::Existing> InvoiceComponent::FindInvoices(const QString& 
     }));
 }
 
-QList<InvoiceComponent::Existing> InvoiceComponent::findInvoicesOf(const QStringList& customers,
-                                                                   const QDate& from,
-                                                                   const QDate& to) {
+QList<InvoiceComponent::Existing>
+InvoiceComponent::findInvoicesOf(const QStringList& customers, const QDate& from, const QDate& to) {
     QList<Existing> found;
     for (int first = 0; first < customers.size(); first += BatchSize) {
         QbxmlRequest request(m_version, QStringLiteral("InvoiceQueryRq"));
@@ -356,8 +356,8 @@ QList<InvoiceComponent::Existing> InvoiceComponent::findInvoicesOf(const QString
             request.field(QStringLiteral("FullName"), customer);
         xml.writeEndElement();
         request.field(QStringLiteral("IncludeLineItems"), QStringLiteral("true"));
-        found += existingOf(
-            m_processor.processQuery(request.finish(), [](const QByteArray& document) {
+        found +=
+            existingOf(m_processor.processQuery(request.finish(), [](const QByteArray& document) {
                 return QbxmlAnswer::read(document, QStringLiteral("InvoiceQueryRs"), true);
             }));
     }

@@ -158,8 +158,8 @@ void Run::lookUp(const QList<int>& rows) {
     try {
         m_customer.lookUpAll(customers);
     } catch (const Failure& failure) {
-        throw LookUpFailed{failure,
-                           QStringLiteral("whether %1 is e-mailed could not be looked up").arg(name)};
+        throw LookUpFailed{
+            failure, QStringLiteral("whether %1 is e-mailed could not be looked up").arg(name)};
     }
     QStringList known;
     for (const QString& customer : std::as_const(customers))

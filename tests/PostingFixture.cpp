@@ -64,7 +64,7 @@ QMap<QString, int> PostingFixture::billed(const QList<QJsonObject>& invoices) {
 }
 
 void PostingFixture::postOnce(const QString& socketPath, BillingGrid& grid, PostingJournal& journal,
-                              int answerTimeoutMs) {
+                              int answerTimeoutMs, qint64* requests) {
     RequestProcessor processor(socketPath);
     processor.setAnswerTimeoutMs(answerTimeoutMs);
     InvoiceComponent invoice(processor);
@@ -73,4 +73,6 @@ void PostingFixture::postOnce(const QString& socketPath, BillingGrid& grid, Post
     InvoicePosting::CreateInvoices(host, grid, invoice, customer,
                                    {QStringLiteral("Membership Dues"), QStringLiteral("Pledge")},
                                    journal);
+    if (requests)
+        *requests = processor.requestsSent();
 }

@@ -26,8 +26,9 @@ void listAgain(BillingGrid& grid, PostingJournal& journal, const QStringList& me
 // How many invoices each customer has.
 QMap<QString, int> billed(const QList<QJsonObject>& invoices);
 
-// Posts the grid once, with the e-mail box checked, through a fresh channel to socketPath.
+// Posts the grid once, with the e-mail box checked, through a fresh channel to socketPath;
+// how many requests went out in *requests, where given.
 void postOnce(const QString& socketPath, BillingGrid& grid, PostingJournal& journal,
-              int answerTimeoutMs = 60000);
+              int answerTimeoutMs = 60000, qint64* requests = nullptr);
 
 } // namespace PostingFixture

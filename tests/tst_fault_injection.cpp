@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QJsonObject>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -40,6 +41,10 @@ private slots:
     void identicalMembersEachBilled();
     void statusErrorStopsTheRun();
     void answerAwaitedFromAnotherCompany();
+    void lookUpFaults_data();
+    void lookUpFaults();
+    void lookUpsPerRun_data();
+    void lookUpsPerRun();
     void lockedDatabaseIsReported();
     void cleanupTestCase();
 
@@ -188,6 +193,124 @@ void TestFaultInjection::answerAwaitedFromAnotherCompany() {
     postOnce(chamber.socketPath(), grid, journal);
     QCOMPARE(resultsOf(grid), QStringList{"Successful"});
     QCOMPARE(chamber.invoices().size(), 1);
+}
+
+void TestFaultInjection::lookUpFaults_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("first"); // the first row's result after the faulty run
+    QTest::addColumn<bool>("listAgain");
+    const QString customers = QStringLiteral(": whether Abbott & Sons Hardware is e-mailed could "
+                                             "not be looked up; nothing was added.");
+    const QString invoices = QStringLiteral(": the invoices QuickBooks already holds could not be "
+                                            "looked up; nothing was added.");
+    const QString late = QStringLiteral("Error -2147220446: QuickBooks did not answer within 1.5 "
+                                        "seconds.");
+    // A host that died: no connection at all, or one that broke, as the race goes.
+    const QString gone = QStringLiteral("Error ");
+    for (const char* request : {"CustomerQuery", "InvoiceQuery"}) {
+        const QString tail = request[1] == 'u' ? customers : invoices;
+        QTest::addRow("mute@1:%s", request) << QString("mute@1:") + request << late + tail << false;
+        QTest::addRow("die-before-store@1:%s", request)
+            << QString("die-before-store@1:") + request << gone + u'*' + tail << false;
+        // A read whose answer could not be read is asked again, and the run goes on.
+        QTest::addRow("garble@1:%s", request)
+            << QString("garble@1:") + request << "Successful" << false;
+    }
+    // The invoice was changed between its add and its e-mail mark: read again, marked again.
+    QTest::newRow("stale@1:InvoiceMod") << "stale@1:InvoiceMod"
+                                        << "Successful" << false;
+    // An e-mail mark whose answer was lost, and the month listed again before the next run:
+    // the look-up finds the invoice still to be printed and marks it.
+    QTest::newRow("die-before-store@1:InvoiceMod, listed again")
+        << "die-before-store@1:InvoiceMod"
+        << "Successful, not marked to e-mail: Error -2147220447: " << true;
+}
+
+// Whatever happens to a look-up, no invoice goes out marked to be printed that should be
+// e-mailed without its row saying so, and the next run bills each member once, marks included.
+void TestFaultInjection::lookUpFaults() {
+    QFETCH(QString, fault);
+    QFETCH(QString, first);
+    QFETCH(bool, listAgain);
+    QbHostProcess qb(customers(), {"Membership Dues"});
+    QVERIFY(qb.start({"--fault", fault}));
+    ++m_faults;
+    BillingGrid grid;
+    PostingJournal journal;
+    fillMembers(grid);
+    postOnce(qb.socketPath(), grid, journal, 1500);
+    const QString result = resultsOf(grid)[0];
+    QVERIFY2(first.contains(u'*') ? result.startsWith(first.section(u'*', 0, 0)) &&
+                                        result.endsWith(first.section(u'*', 1))
+                                  : result.startsWith(first),
+             qPrintable(result));
+    if (first.endsWith(u"nothing was added."))
+        QCOMPARE(qb.invoices().size(), 0);
+
+    qb.stop();
+    QVERIFY(qb.start());
+    if (listAgain)
+        PostingFixture::listAgain(grid, journal);
+    postOnce(qb.socketPath(), grid, journal);
+    const QStringList results = resultsOf(grid);
+    QCOMPARE(results
+                 .filter(QRegularExpression("^Successful(, already in QuickBooks: (not added "
+                                            "again|now marked to e-mail))?$"))
+                 .size(),
+             Members.size());
+    QCOMPARE(results[0].endsWith(u"now marked to e-mail"), listAgain);
+    const QList<QJsonObject> invoices = qb.invoices();
+    QCOMPARE(invoices.size(), Members.size());
+    for (const QJsonObject& invoice : invoices)
+        QCOMPARE(invoice.value("is_to_be_emailed").toBool(),
+                 !Addresses[Members.indexOf(invoice.value("customer").toString())].isEmpty());
+    countBilledTwice(billed(invoices));
+}
+
+void TestFaultInjection::lookUpsPerRun_data() {
+    QTest::addColumn<int>("members");
+    QTest::addColumn<int>("billedBefore");
+    QTest::addColumn<QString>("unknown"); // a member the company file does not hold
+    QTest::addColumn<qint64>("requests");
+    // The company, 150 customers in two look-ups, their invoices in two, 30 adds.
+    QTest::newRow("more than 100 customers, most billed before")
+        << 150 << 120 << QString() << qint64(1 + 2 + 2 + 30);
+    // The company, the customers, the invoices of those it knows, the add before the unknown
+    // one, whose add is refused.
+    QTest::newRow("a customer QuickBooks does not know")
+        << 3 << 0 << "Nobody Known" << qint64(1 + 1 + 1 + 1 + 1);
+}
+
+// Each run looks its customers and their invoices up once, in requests of 100 at most.
+void TestFaultInjection::lookUpsPerRun() {
+    QFETCH(int, members);
+    QFETCH(int, billedBefore);
+    QFETCH(QString, unknown);
+    QFETCH(qint64, requests);
+    QStringList names;
+    for (int i = 0; i < members; ++i)
+        names << QStringLiteral("Member %1").arg(i, 3, 10, QLatin1Char('0'));
+    QbHostProcess qb(names, {"Membership Dues"});
+    QVERIFY(qb.start());
+    BillingGrid grid;
+    PostingJournal journal;
+    fillMembers(grid, names.mid(0, billedBefore));
+    postOnce(qb.socketPath(), grid, journal);
+    if (!unknown.isEmpty())
+        names.insert(1, unknown);
+    listAgain(grid, journal, names);
+    qint64 sent = 0;
+    postOnce(qb.socketPath(), grid, journal, 60000, &sent);
+    QCOMPARE(sent, requests);
+    const QStringList results = resultsOf(grid);
+    if (unknown.isEmpty()) {
+        QCOMPARE(results.filter("already in QuickBooks").size(), billedBefore);
+        QCOMPARE(results.filter(QRegularExpression("^Successful$")).size(), members - billedBefore);
+    } else {
+        QCOMPARE(results[0], "Successful");
+        QVERIFY2(results[1].startsWith("Error 3140: "), qPrintable(results[1]));
+    }
+    QCOMPARE(qb.invoices().size(), unknown.isEmpty() ? members : 1);
 }
 
 void TestFaultInjection::lockedDatabaseIsReported() {

@@ -613,8 +613,9 @@ void TestWebConnector::sessionsEndWithTheProgram() {
     QTRY_VERIFY(held->isFinished());
     QCOMPARE(SoapMessage::readResult(held->readAll(), "sendRequestXML")->text, QString());
     delete held;
-    QCOMPARE(callResult("getLastError", ticket),
-             QStringLiteral("Velloran has closed its connection to the bridge: nothing more to do."));
+    QCOMPARE(
+        callResult("getLastError", ticket),
+        QStringLiteral("Velloran has closed its connection to the bridge: nothing more to do."));
     QVERIFY(authenticate(bridge.url(), BridgeProcess::Password).endsWith(u"|none"));
 }
 

@@ -295,3 +295,10 @@ bool CompanyFile::forgetAnswer(const QString& messageSetId) {
     commit();
     return known;
 }
+
+void CompanyFile::touchInvoices() {
+    begin();
+    exec(QStringLiteral("UPDATE invoice SET edit_sequence = ?"),
+         {nextSequence(QStringLiteral("edit"))});
+    commit();
+}

@@ -61,6 +61,8 @@ public:
     std::optional<Invoice> invoice(const QString& txnId) const;
     // Stores the invoice's new header and a new edit sequence.
     Invoice updateInvoice(Invoice invoice);
+    // A new edit sequence for every invoice.
+    void touchInvoices();
     QList<Invoice> invoices() const;
     // The invoices of a customer (any letter case) dated from..to (YYYY-MM-DD; empty for no
     // bound), in creation order, at most maxReturned of them (0 for all).

@@ -4,8 +4,8 @@
 #include "tools/qbhost/QbxmlHost.h"
 
 #include <QLocalSocket>
-#include <QThread>
 #include <QRegularExpression>
+#include <QThread>
 #include <unistd.h>
 
 HostServer::HostServer(QbxmlHost& host, QObject* parent)
@@ -20,7 +20,8 @@ bool HostServer::setFault(const QString& fault) {
         {QStringLiteral("die-after-store"), Fault::DieAfterStore},
         {QStringLiteral("garble"), Fault::Garble},
         {QStringLiteral("truncate"), Fault::Truncate},
-        {QStringLiteral("mute"), Fault::Mute}};
+        {QStringLiteral("mute"), Fault::Mute},
+        {QStringLiteral("stale"), Fault::Stale}};
     static const QRegularExpression form(QStringLiteral("^([a-z-]+)@([0-9]+)(?::([A-Za-z]+))?$"));
     const auto match = form.match(fault);
     const int at = match.captured(2).toInt();
@@ -44,6 +45,8 @@ void HostServer::serve(QLocalSocket* socket, const QByteArray& request) {
     const Fault fault = faulty ? m_fault : Fault::None;
     if (fault == Fault::DieBeforeStore)
         ::_exit(3);
+    if (fault == Fault::Stale)
+        m_host.invoicesChangedElsewhere();
     if (m_latencyMs > 0) // QuickBooks' own time, one request after the other
         QThread::msleep(unsigned(m_latencyMs));
     const QByteArray answer = m_host.answer(request);

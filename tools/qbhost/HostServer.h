@@ -15,8 +15,10 @@ class HostServer : public QObject {
 public:
     // Failures to rehearse at the Nth request of a kind (InvoiceAdd unless named): the host
     // ends before carrying it out, or after storing it but before answering; or it answers
-    // with a document that is no XML, with half a frame, or not at all.
-    enum class Fault { None, DieBeforeStore, DieAfterStore, Garble, Truncate, Mute };
+    // with a document that is no XML, with half a frame, or not at all; or every invoice was
+    // changed by someone else just before it (stale: a modify then finds its edit sequence
+    // out of date).
+    enum class Fault { None, DieBeforeStore, DieAfterStore, Garble, Truncate, Mute, Stale };
 
     explicit HostServer(QbxmlHost& host, QObject* parent = nullptr);
 

@@ -16,6 +16,8 @@ public:
 
     // Request kinds ("InvoiceMod") that are refused with an error status, to rehearse failures.
     void refuse(const QString& kind) { m_refused.insert(kind); }
+    // Every invoice gets a new edit sequence, as when another user changes them.
+    void invoicesChangedElsewhere() { m_file.touchInvoices(); }
 
     // The answer document of one request document. A message set with a newMessageSetID has
     // its answer stored with its changes and is never carried out twice; an empty one with an
