@@ -9,6 +9,7 @@
 #include <optional>
 
 class RequestProcessor;
+struct QbxmlAnswer;
 
 // The invoice component: holds one invoice's fields and creates it in the open company file,
 // or loads an existing invoice and sends changes to it. Every operation that fails throws
@@ -103,7 +104,7 @@ private:
     void writeInsertions(class QbxmlRequest& request, const QString& after) const;
     QString qbDate(const QString& monthDayYear) const;
     // The invoices of a query's answer; each is remembered for LoadInvoice.
-    QList<Existing> existingOf(const class QbxmlAnswer& answer);
+    QList<Existing> existingOf(const QbxmlAnswer& answer);
 
     // What LoadInvoice takes without asking: an invoice as an add or a query answered it.
     struct Loaded {

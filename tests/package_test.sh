@@ -34,6 +34,7 @@ if command -v lintian > /dev/null; then
 fi
 dpkg-deb -x "$deb" "$work/root"
 for file in usr/bin/velloran usr/bin/qbhost usr/bin/qbbridge usr/share/man/man1/velloran.1.gz \
+    usr/lib/systemd/user/qbbridge.service \
     usr/share/doc/velloran/copyright usr/share/doc/velloran/examples/config.txt \
     usr/share/icons/hicolor/scalable/apps/velloran.svg usr/share/applications/velloran.desktop; do
     [ -e "$work/root/$file" ] || { echo "missing from the package: $file"; exit 1; }
@@ -42,6 +43,44 @@ done
 # A user with the demo contacts and a config.txt in ~/.config/velloran.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/run"
 mkdir -p "$XDG_CONFIG_HOME/velloran" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+
+# The bridge's user unit: systemd finds nothing wrong with it (where systemd-analyze is here),
+# and its ExecStart line, run by hand with a settings file, serves the Web Connector's WSDL.
+unit="$work/root/usr/lib/systemd/user/qbbridge.service"
+exec_start=$(sed -n 's/^ExecStart=//p' "$unit")
+[ "$exec_start" = "/usr/bin/qbbridge serve" ] || { echo "the unit starts: $exec_start"; exit 1; }
+if command -v systemd-analyze > /dev/null; then
+    # The unit as installed, its program where the package was unpacked.
+    sed "s|/usr/bin/qbbridge|$work/root/usr/bin/qbbridge|" "$unit" > "$work/qbbridge.service"
+    if ! report=$(systemd-analyze verify --user --man=no "$work/qbbridge.service" 2>&1) ||
+        grep -q "qbbridge.service" <<< "$report"; then
+        echo "systemd-analyze: $report"
+        exit 1
+    fi
+    echo "systemd-analyze: the unit verifies"
+else
+    echo "SKIPPED: systemd-analyze is not installed here, so the unit was not verified"
+fi
+printf 'a password of some length\n' > "$work/password" && chmod 600 "$work/password"
+cat > "$XDG_CONFIG_HOME/velloran/qbbridge.conf" << SETTINGS
+# as the clerk writes it
+listen = 127.0.0.1:0
+user = billing
+password-file = $work/password
+SETTINGS
+read -r program arguments <<< "$exec_start"
+# shellcheck disable=SC2086 # the unit's arguments, split as systemd splits them
+"$work/root$program" $arguments > "$work/bridge.out" 2> "$work/bridge.err" &
+pids+=($!)
+for _ in $(seq 50); do grep -q serving "$work/bridge.out" && break; sleep 0.1; done
+port=$(sed -n 's|.*http://127.0.0.1:\([0-9]*\)/qbwc|\1|p' "$work/bridge.out")
+[ -n "$port" ] || { echo "the bridge did not serve:"; cat "$work/bridge.err"; exit 1; }
+exec 3<> "/dev/tcp/127.0.0.1/$port"
+printf 'GET /qbwc?wsdl HTTP/1.0\r\n\r\n' >&3
+grep -q "soap:address location=\"http://127.0.0.1:$port/qbwc\"" <&3 ||
+    { echo "the bridge's WSDL is missing"; exit 1; }
+exec 3<&-
+echo "the unit's ExecStart served the WSDL on port $port"
 "$make_contacts" "$work/contacts.db" > /dev/null
 cat > "$XDG_CONFIG_HOME/velloran/config.txt" << CONFIG
 Velloran settings

@@ -14,6 +14,7 @@
 #include "posting/QbxmlAnswer.h"
 #include "posting/RequestProcessor.h"
 
+#include <QDate>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -157,10 +158,14 @@ void TestQbxmlSchema::everyRequestValidates() {
             invoice.StoredAnswer(id);
             invoice.ForgetMessageSet(id);
             invoice.openCompanyName();
+            customer.lookUpAll({QStringLiteral("Smith & Sons <Ltd>"), QStringLiteral("Plain")});
+            customer.forgetLookUps(); // the next LookupCustomer asks again
+            invoice.findInvoicesOf({QStringLiteral("Smith & Sons <Ltd>"), QStringLiteral("Plain")},
+                                   QDate(2027, 3, 1), QDate(2027, 3, 15));
         }
     }
     recorder.wait(10000);
-    QCOMPARE(recorder.requests.size(), 16);
+    QCOMPARE(recorder.requests.size(), 20);
     const QString report = invalid(recorder.requests);
     QVERIFY2(report.isEmpty(), qPrintable(report));
 }
@@ -227,6 +232,14 @@ void TestQbxmlSchema::everyHostAnswerValidates() {
                         .arg(QLatin1String(name))));
     ask(request(QStringLiteral("<CompanyQueryRq requestID=\"1\"><IncludeRetElement>CompanyName"
                                "</IncludeRetElement></CompanyQueryRq>")));
+    // Many customers at once, only the elements asked for; one unknown makes it 500.
+    for (const char* names : {"<FullName>Plain Customer</FullName><FullName>Smith &amp; Sons "
+                              "&lt;Ltd&gt;</FullName>",
+                              "<FullName>Plain Customer</FullName><FullName>Nobody</FullName>"})
+        ask(request(QStringLiteral("<CustomerQueryRq requestID=\"1\">%1<IncludeRetElement>FullName"
+                                   "</IncludeRetElement><IncludeRetElement>Email"
+                                   "</IncludeRetElement></CustomerQueryRq>")
+                        .arg(QLatin1String(names))));
     answers << refused.processRequest(
         request(invoiceAdd(QStringLiteral("Plain Customer"), QStringLiteral("Membership Dues"),
                            QStringLiteral("2027-03-01")))); // 3170
@@ -242,7 +255,7 @@ void TestQbxmlSchema::everyHostAnswerValidates() {
     QCOMPARE(statuses, (QStringList{"0/0",   "0/0",   "9001/", "9004/", "0/0",   "0/",    "600/",
                                     "9002/", "/3140", "/3140", "/3020", "/3070", "/0",    "/0",
                                     "/500",  "/0",    "/1",    "/500",  "/0",    "/3200", "/0",
-                                    "/0",    "/500",  "/0",    "/3170"}));
+                                    "/0",    "/500",  "/0",    "/0",    "/500",  "/3170"}));
     const QString report = invalid(answers);
     QVERIFY2(report.isEmpty(), qPrintable(report));
 }

@@ -110,3 +110,16 @@ QString TlsCredentials::judge(const QByteArray& certificatePem, const QString& c
                  host);
     return QString();
 }
+
+bool TlsCredentials::names(const QString& host) const {
+    if (chain.isEmpty() || host.isEmpty())
+        return false;
+    for (const QString& name : chain.first().names) {
+        if (name.compare(host, Qt::CaseInsensitive) == 0)
+            return true;
+        if (name.startsWith(QStringLiteral("*.")) && host.indexOf(u'.') > 0 &&
+            host.mid(host.indexOf(u'.')).compare(name.mid(1), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}

@@ -23,6 +23,10 @@ struct TlsCredentials {
     QByteArray keyPem;
     QList<Certificate> chain;
 
+    // Whether the first certificate names host, as a client checks it: a DNS name equal to it
+    // in any letter case, a wildcard for its first label, or its IP address.
+    bool names(const QString& host) const;
+
     // Reads certificatePem (one or more certificates) and keyPem, named by their files for the
     // messages; host is the one of the public URL, or empty. Returns the reason they cannot
     // serve, empty when they can.

@@ -2,21 +2,27 @@
 // the program's requests on the per-user socket, as the company-file host does, and hands them
 // to the QuickBooks Web Connector, which polls it over HTTP(S).
 //
-//   qbbridge serve --listen ADDRESS:PORT --user NAME --password-file FILE
-//                  [--cert FILE --key FILE] [--public-url URL] [--socket PATH] [--wait SECONDS]
+//   qbbridge serve [--config FILE] [--listen ADDRESS:PORT --user NAME --password-file FILE
+//                  [--cert FILE --key FILE] [--public-url URL] [--socket PATH] [--wait SECONDS]]
+//   qbbridge check [--config FILE] [the options of serve]
 //   qbbridge qwc --url URL --user NAME [--app-name NAME] [--every SECONDS] [--file-id GUID]
 
 #include "posting/QbChannel.h"
 #include "tools/common/CommandLine.h"
 #include "tools/common/LocalEndpoint.h"
+#include "tools/common/Log.h"
 #include "tools/qbbridge/BridgeServer.h"
+#include "tools/qbbridge/BridgeSettings.h"
 #include "tools/qbbridge/QwcFile.h"
 #include "tools/qbbridge/SecretFile.h"
 #include "tools/qbbridge/TlsCredentials.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QHostAddress>
+#include <QSysInfo>
+#include <QTextStream>
 #include <QUrl>
 #include <cstdio>
 #include <stdexcept>
@@ -27,17 +33,22 @@ using CommandLine::takeOption;
 namespace {
 
 int usage() {
-    std::fputs("usage: qbbridge serve --listen ADDRESS:PORT --user NAME --password-file FILE\n"
-               "                      [--cert FILE --key FILE] [--public-url URL]\n"
-               "                      [--socket PATH] [--wait SECONDS]\n"
+    std::fputs("usage: qbbridge serve [--config FILE] [--listen ADDRESS:PORT] [--user NAME]\n"
+               "                      [--password-file FILE] [--cert FILE --key FILE]\n"
+               "                      [--public-url URL] [--socket PATH] [--wait SECONDS]\n"
+               "       qbbridge check [--config FILE] [the options of serve]\n"
                "       qbbridge qwc --url URL --user NAME [--app-name NAME] [--every SECONDS]\n"
-               "                    [--file-id GUID]\n",
+               "                    [--file-id GUID]\n"
+               "  Without --config or --listen, the settings are read from\n"
+               "  $XDG_CONFIG_HOME/velloran/qbbridge.conf (one KEY = VALUE a line; the keys are\n"
+               "  the options' names).\n",
                stderr);
     return 2;
 }
 
 int fail(const QString& message) {
-    return CommandLine::fail("qbbridge", message);
+    Log::write("qbbridge", Log::Error, message);
+    return 1;
 }
 
 // Many connections are allowed before the file table is full: the bridge bounds them itself.
@@ -49,87 +60,164 @@ void raiseOpenFileLimit() {
     }
 }
 
-int serve(QStringList args) {
-    const QString listen = takeOption(args, QStringLiteral("--listen"));
-    BridgeServer::Settings settings;
-    WebConnectorService::Options& options = settings.service;
-    options.user = takeOption(args, QStringLiteral("--user"));
-    const QString passwordFile = takeOption(args, QStringLiteral("--password-file"));
-    const QString cert = takeOption(args, QStringLiteral("--cert"));
-    const QString key = takeOption(args, QStringLiteral("--key"));
-    const QString socketGiven = takeOption(args, QStringLiteral("--socket"));
-    const QString wait = takeOption(args, QStringLiteral("--wait"));
-    settings.publicUrl = takeOption(args, QStringLiteral("--public-url"));
-    if (!args.isEmpty() || listen.isEmpty() || options.user.isEmpty() || passwordFile.isEmpty() ||
-        cert.isEmpty() != key.isEmpty())
-        return usage();
-    if (!wait.isEmpty()) {
-        bool ok = false;
-        options.waitSeconds = wait.toInt(&ok);
-        if (!ok || options.waitSeconds < 1)
-            return fail(QStringLiteral("--wait takes a number of seconds"));
-    }
-    const int colon = listen.lastIndexOf(u':');
-    bool portOk = false;
-    const quint16 port = listen.mid(colon + 1).toUShort(&portOk);
-    QString host = listen.left(colon);
-    if (host.startsWith(u'[') && host.endsWith(u']'))
-        host = host.mid(1, host.size() - 2);
-    const QHostAddress address(host == u"localhost" ? QStringLiteral("127.0.0.1") : host);
-    if (colon < 0 || !portOk || address.isNull())
-        return fail(QStringLiteral("--listen takes ADDRESS:PORT, such as 127.0.0.1:8080"));
-    // The Web Connector talks plain HTTP to localhost only; anywhere else the password would
-    // cross the network readable.
-    if (!address.isLoopback() && cert.isEmpty())
-        return fail(QStringLiteral("plain HTTP is only for a loopback address; to listen on %1 "
-                                   "give --cert FILE --key FILE (the Web Connector needs HTTPS)")
-                        .arg(host));
-    QString publicHost;
-    if (!settings.publicUrl.isEmpty()) {
-        const QString problem = QwcFile::problemWith(settings.publicUrl);
-        if (!problem.isEmpty())
-            return fail(QStringLiteral("--public-url: %1").arg(problem));
-        publicHost = QUrl(settings.publicUrl).host();
-    }
+// The settings of serve and check: the file given with --config, or the default one when
+// neither --config nor --listen is given, then the command line's options over it. Returns
+// the exit status on failure: 1 for a bad file or value, 2 for a wrong command line.
+std::optional<BridgeSettings> settingsFrom(QStringList args, QString* source, int* status) {
+    QString path = CommandLine::takeOption(args, QStringLiteral("--config"));
+    if (path.isEmpty() && !args.contains(QStringLiteral("--listen")) &&
+        QFileInfo::exists(BridgeSettings::defaultPath()))
+        path = BridgeSettings::defaultPath();
     QString problem;
-    const auto password = SecretFile::password(passwordFile, &problem);
-    if (!password)
-        return fail(problem);
-    options.password = *password;
-    if (!cert.isEmpty()) {
-        const auto keyPem = SecretFile::read(key, QStringLiteral("the key file"), &problem);
-        if (!keyPem)
-            return fail(problem);
-        QFile certificate(cert);
-        if (!certificate.open(QIODevice::ReadOnly))
-            return fail(QStringLiteral("cannot read %1: %2").arg(cert, certificate.errorString()));
-        TlsCredentials credentials;
-        problem = TlsCredentials::judge(certificate.readAll(), cert, *keyPem, key, publicHost,
-                                        QDateTime::currentDateTimeUtc(), credentials);
-        if (!problem.isEmpty())
-            return fail(problem);
-        settings.certificateChain = credentials.chainPem;
-        settings.key = credentials.keyPem;
+    std::optional<BridgeSettings> settings = BridgeSettings{};
+    if (!path.isEmpty())
+        settings = BridgeSettings::readFile(path, &problem);
+    if (settings && !settings->takeOptions(args, &problem))
+        settings.reset();
+    if (!settings) {
+        *status = fail(problem);
+        return std::nullopt;
     }
+    if (!args.isEmpty() || (path.isEmpty() && settings->listen.isEmpty())) {
+        *status = usage();
+        return std::nullopt;
+    }
+    *source = path.isEmpty() ? QStringLiteral("the command line") : path;
+    return settings;
+}
+
+// Everything serve judges before it listens: the settings, the password file, the key and the
+// certificates. The reasons it would refuse, in order; the server's settings in *out.
+QStringList judge(const BridgeSettings& settings, BridgeServer::Settings& out,
+                  TlsCredentials& credentials) {
+    QStringList problems = settings.problems();
+    out.service.user = settings.user;
+    out.service.waitSeconds = settings.waitSeconds;
+    out.publicUrl = settings.publicUrl;
+    QString problem;
+    if (!settings.passwordFile.isEmpty()) {
+        if (const auto password = SecretFile::password(settings.passwordFile, &problem))
+            out.service.password = *password;
+        else
+            problems << problem;
+    }
+    if (settings.cert.isEmpty() || settings.key.isEmpty())
+        return problems;
+    const auto keyPem = SecretFile::read(settings.key, QStringLiteral("the key file"), &problem);
+    if (!keyPem)
+        return problems << problem;
+    QFile certificate(settings.cert);
+    if (!certificate.open(QIODevice::ReadOnly))
+        return problems << QStringLiteral("cannot read %1: %2")
+                               .arg(settings.cert, certificate.errorString());
+    problem = TlsCredentials::judge(certificate.readAll(), settings.cert, *keyPem, settings.key,
+                                    settings.publicUrl.isEmpty() ? QString()
+                                                                 : QUrl(settings.publicUrl).host(),
+                                    QDateTime::currentDateTimeUtc(), credentials);
+    if (!problem.isEmpty())
+        problems << problem;
+    out.certificateChain = credentials.chainPem;
+    out.key = credentials.keyPem;
+    return problems;
+}
+
+QString urlText(const QHostAddress& address) {
+    return address.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + address.toString() + u']'
+                                                               : address.toString();
+}
+
+int serve(const QStringList& args) {
+    QString source;
+    int status = 0;
+    const auto settings = settingsFrom(args, &source, &status);
+    if (!settings)
+        return status;
+    BridgeServer::Settings server;
+    TlsCredentials credentials;
+    const QStringList problems = judge(*settings, server, credentials);
+    if (!problems.isEmpty())
+        return fail(problems.first());
+    const auto endpoint = BridgeSettings::endpointOf(settings->listen);
 
     raiseOpenFileLimit();
-    const QString socket = socketGiven.isEmpty() ? QbChannel::defaultSocketPath() : socketGiven;
-    BridgeServer server(settings);
-    QString error = server.listenLocal(socket);
+    const QString socket =
+        settings->socket.isEmpty() ? QbChannel::defaultSocketPath() : settings->socket;
+    BridgeServer bridge(server);
+    QString error = bridge.listenLocal(socket);
     if (error.isEmpty())
-        error = server.listen(address, port);
+        error = bridge.listen(endpoint->address, endpoint->port);
     if (!error.isEmpty())
         return fail(error);
     if (!LocalEndpoint::quitOnSignals())
         return fail(QStringLiteral("cannot watch for signals"));
     std::printf("qbbridge: serving %s and %s://%s:%u/qbwc\n", qPrintable(socket),
-                cert.isEmpty() ? "http" : "https",
-                qPrintable(address.protocol() == QAbstractSocket::IPv6Protocol
-                               ? u'[' + address.toString() + u']'
-                               : address.toString()),
-                unsigned(server.port()));
+                settings->cert.isEmpty() ? "http" : "https", qPrintable(urlText(endpoint->address)),
+                unsigned(bridge.port()));
     std::fflush(stdout);
     return QCoreApplication::exec();
+}
+
+// What the Web Connector will meet, and whether serve would start.
+int check(const QStringList& args) {
+    QString source;
+    int status = 0;
+    const auto settings = settingsFrom(args, &source, &status);
+    if (!settings)
+        return status;
+    BridgeServer::Settings server;
+    TlsCredentials credentials;
+    const QStringList problems = judge(*settings, server, credentials);
+    QTextStream out(stdout);
+    out << "settings: " << source << '\n';
+    const auto endpoint = BridgeSettings::endpointOf(settings->listen);
+    const bool tls = !settings->cert.isEmpty();
+    QString url = settings->publicUrl;
+    if (url.isEmpty() && endpoint)
+        url = QStringLiteral("%1://%2:%3/qbwc")
+                  .arg(tls ? QStringLiteral("https") : QStringLiteral("http"),
+                       endpoint->address.isLoopback() ? QStringLiteral("localhost")
+                       : endpoint->address.isEqual(QHostAddress::AnyIPv4) ||
+                               endpoint->address.isEqual(QHostAddress::AnyIPv6)
+                           ? QSysInfo::machineHostName()
+                           : urlText(endpoint->address))
+                  .arg(endpoint->port);
+    if (endpoint)
+        out << "listens on: " << urlText(endpoint->address) << ':' << endpoint->port
+            << (tls ? " (HTTPS)" : " (plain HTTP)") << '\n';
+    out << "the Web Connector's URL: " << url
+        << (settings->publicUrl.isEmpty() ? " (not set: give public-url the address the Web "
+                                            "Connector is given)"
+                                          : "")
+        << '\n';
+    out << "user: " << settings->user << '\n';
+    if (!credentials.chain.isEmpty()) {
+        const TlsCredentials::Certificate& leaf = credentials.chain.first();
+        const qint64 days = QDateTime::currentDateTimeUtc().daysTo(leaf.notAfter);
+        out << "certificate: " << leaf.subject << '\n'
+            << "  names: "
+            << (leaf.names.isEmpty() ? QStringLiteral("none") : leaf.names.join(u", ")) << '\n'
+            << "  issuer: " << leaf.issuer << '\n'
+            << "  expires: " << leaf.notAfter.toString(Qt::ISODate) << " ("
+            << (days >= 0 ? QStringLiteral("%1 days left").arg(days)
+                          : QStringLiteral("expired %1 days ago").arg(-days))
+            << ")\n"
+            << "  chain sent: ";
+        QStringList subjects;
+        for (const auto& certificate : credentials.chain)
+            subjects << certificate.subject;
+        out << subjects.join(QStringLiteral(" <- ")) << '\n';
+        const QString host = QUrl(url).host();
+        out << "  names the URL's host " << host << ": "
+            << (credentials.names(host) ? "yes" : "no: the Web Connector will refuse it") << '\n';
+    }
+    if (problems.isEmpty()) {
+        out << "serve would start.\n";
+        return 0;
+    }
+    out << "serve would not start:\n";
+    for (const QString& problem : problems)
+        out << "  - " << problem << '\n';
+    return 1;
 }
 
 int qwc(QStringList args) {
@@ -173,6 +261,8 @@ int main(int argc, char** argv) {
     try {
         if (command == u"serve")
             return serve(args);
+        if (command == u"check")
+            return check(args);
         if (command == u"qwc")
             return qwc(args);
     } catch (const std::exception& e) {

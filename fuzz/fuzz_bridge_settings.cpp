@@ -1,0 +1,17 @@
+// The bridge's settings file, as serve and check read it: any text gives settings or a reason
+// naming a line, never a crash.
+#include "tools/qbbridge/BridgeSettings.h"
+
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    QString problem;
+    const auto settings =
+        BridgeSettings::read(QByteArray(reinterpret_cast<const char*>(data), int(size)),
+                             QStringLiteral("qbbridge.conf"), QStringLiteral("/conf"), &problem);
+    if (settings == std::nullopt && !problem.startsWith(QStringLiteral("qbbridge.conf:")))
+        __builtin_trap();
+    if (settings)
+        settings->problems();
+    return 0;
+}

@@ -1,0 +1,148 @@
+// The bridge's settings file, read as serve and check read it, and what check tells the person
+// who sets up the Web Connector.
+
+#include "BridgeProcess.h"
+
+#include "tools/qbbridge/BridgeSettings.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTest>
+
+class TestBridgeSettings : public QObject {
+    Q_OBJECT
+private slots:
+    void settingsLines_data();
+    void settingsLines();
+    void optionsWinOverTheFile();
+    void checkSaysWhatTheWebConnectorSees();
+};
+
+void TestBridgeSettings::settingsLines_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("problem"); // empty: read
+    QTest::addColumn<QString>("listen");
+    QTest::addColumn<QString>("passwordFile");
+    QTest::addColumn<int>("wait");
+    QTest::newRow("every key, comments, blanks and spaces")
+        << QByteArray("# the office's bridge\n\nlisten = 0.0.0.0:8443\nuser=billing\n"
+                      "  password-file =  secret  \ncert = /etc/ssl/b.pem\nkey = b.key\n"
+                      "public-url = https://billing.example.org:8443/qbwc\nsocket = s.sock\n"
+                      "wait = 45\n")
+        << QString() << "0.0.0.0:8443"
+        << "/conf/secret" << 45;
+    QTest::newRow("a home-relative path")
+        << QByteArray("password-file = ~/.velloran-qbwc") << QString() << QString()
+        << QDir::home().filePath(".velloran-qbwc") << 30;
+    QTest::newRow("Windows line ends") << QByteArray("listen = 127.0.0.1:8080\r\nwait = 5\r\n")
+                                       << QString() << "127.0.0.1:8080" << QString() << 5;
+    QTest::newRow("an unknown key")
+        << QByteArray("listen = 127.0.0.1:1\nport = 8080\n") << "f.conf:2: unknown setting \"port\""
+        << ""
+        << "" << 0;
+    QTest::newRow("no equals sign")
+        << QByteArray("listen 127.0.0.1:8080") << "f.conf:1: a setting reads KEY = VALUE"
+        << ""
+        << "" << 0;
+    QTest::newRow("a wait that is no number")
+        << QByteArray("\n# x\nwait = soon") << "f.conf:3: wait takes a number of seconds"
+        << ""
+        << "" << 0;
+    QTest::newRow("an address without port")
+        << QByteArray("listen = 127.0.0.1") << "f.conf:1: listen takes ADDRESS:PORT"
+        << ""
+        << "" << 0;
+    QTest::newRow("an empty value") << QByteArray("user =") << "f.conf:1: user needs a value"
+                                    << ""
+                                    << "" << 0;
+    QTest::newRow("a public URL with a password")
+        << QByteArray("public-url = https://u:p@billing.example.org/qbwc")
+        << "f.conf:1: public-url: the address may hold no user name or password"
+        << ""
+        << "" << 0;
+}
+
+void TestBridgeSettings::settingsLines() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, problem);
+    QFETCH(QString, listen);
+    QFETCH(QString, passwordFile);
+    QFETCH(int, wait);
+    QString said;
+    const auto settings = BridgeSettings::read(text, "f.conf", "/conf", &said);
+    QCOMPARE(bool(settings), problem.isEmpty());
+    if (!settings) {
+        QVERIFY2(said.startsWith(problem), qPrintable(said));
+        return;
+    }
+    QCOMPARE(settings->listen, listen);
+    QCOMPARE(settings->passwordFile, passwordFile);
+    QCOMPARE(settings->waitSeconds, wait);
+}
+
+void TestBridgeSettings::optionsWinOverTheFile() {
+    QString problem;
+    auto settings = BridgeSettings::read("listen = 0.0.0.0:8443\nuser = billing\nwait = 45\n", "f",
+                                         "/", &problem);
+    QVERIFY(settings);
+    QStringList args{"--listen", "127.0.0.1:9000", "--wait", "5"};
+    QVERIFY(settings->takeOptions(args, &problem));
+    QVERIFY(args.isEmpty());
+    QCOMPARE(settings->listen, "127.0.0.1:9000");
+    QCOMPARE(settings->waitSeconds, 5);
+    QCOMPARE(settings->user, "billing");
+    args = QStringList{"--wait", "0"};
+    QVERIFY(!settings->takeOptions(args, &problem));
+    QVERIFY(problem.startsWith("wait takes a number of seconds"));
+}
+
+// A good set-up: exit 0 and what the Web Connector will meet. A bad one: exit 1 and every
+// reason, the weak password file and the certificate that names another host among them.
+void TestBridgeSettings::checkSaysWhatTheWebConnectorSees() {
+    BridgeProcess files;
+    if (!BridgeProcess::makeChain(files.path(QString())))
+        QSKIP("skipped: openssl cannot make certificates here");
+    QFile conf(files.path("qbbridge.conf"));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("listen = 0.0.0.0:8443\nuser = clerk\npassword-file = password\n"
+               "cert = chain.pem\nkey = leaf.key\npublic-url = https://localhost:8443/qbwc\n");
+    conf.close();
+    const auto check = [&](const QStringList& extra, QByteArray* out) {
+        QProcess process;
+        process.start(BridgeProcess::program(),
+                      QStringList{"check", "--config", conf.fileName()} + extra);
+        process.waitForFinished(10000);
+        *out = process.readAllStandardOutput();
+        return process.exitCode();
+    };
+    QByteArray out;
+    QCOMPARE(check({}, &out), 0);
+    for (const char* line : {"the Web Connector's URL: https://localhost:8443/qbwc\n",
+                             "  names: localhost\n", "  issuer: CN=Office Intermediate\n",
+                             "  chain sent: CN=localhost <- CN=Office Intermediate\n",
+                             "  names the URL's host localhost: yes\n", "serve would start.\n"})
+        QVERIFY2(out.contains(line), out.constData());
+    QVERIFY(out.contains("days left)"));
+
+    QFile::setPermissions(files.passwordFile(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    QCOMPARE(check({"--public-url", "https://billing.example.org:8443/qbwc"}, &out), 1);
+    QVERIFY2(out.contains("serve would not start:\n  - the password file ") &&
+                 out.contains("(mode 0604)") &&
+                 out.contains("not for billing.example.org, the host of the public URL") &&
+                 out.contains("names the URL's host billing.example.org: no"),
+             out.constData());
+
+    // Under systemd the reason reaches the journal as an error.
+    QProcess serve;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("JOURNAL_STREAM", "8:12345");
+    serve.setProcessEnvironment(environment);
+    serve.start(BridgeProcess::program(), {"serve", "--config", conf.fileName()});
+    QVERIFY(serve.waitForFinished(10000));
+    QCOMPARE(serve.exitCode(), 1);
+    QVERIFY(serve.readAllStandardError().startsWith("<3>the password file "));
+}
+
+QTEST_GUILESS_MAIN(TestBridgeSettings)
+#include "tst_bridge_settings.moc"

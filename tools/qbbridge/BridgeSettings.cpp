@@ -1,0 +1,164 @@
+#include "tools/qbbridge/BridgeSettings.h"
+
+#include "tools/common/CommandLine.h"
+#include "tools/qbbridge/QwcFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+// A value that names a number of seconds, at least one.
+std::optional<int> secondsOf(const QString& text) {
+    bool ok = false;
+    const int seconds = text.toInt(&ok);
+    return ok && seconds >= 1 ? std::optional<int>(seconds) : std::nullopt;
+}
+
+QString pathFrom(const QString& folder, const QString& value) {
+    if (value.startsWith(QStringLiteral("~/")))
+        return QDir::home().filePath(value.mid(2));
+    return QDir(folder).filePath(value);
+}
+
+// Checks a value of key, as given in a file or an option; the reason, or empty.
+QString problemWith(const QString& key, const QString& value) {
+    if (value.isEmpty())
+        return QStringLiteral("%1 needs a value").arg(key);
+    if (key == u"wait" && !secondsOf(value))
+        return QStringLiteral("wait takes a number of seconds, not \"%1\"").arg(value);
+    if (key == u"listen" && !BridgeSettings::endpointOf(value))
+        return QStringLiteral("listen takes ADDRESS:PORT, such as 127.0.0.1:8080, not \"%1\"")
+            .arg(value);
+    if (key == u"public-url") {
+        const QString problem = QwcFile::problemWith(value);
+        if (!problem.isEmpty())
+            return QStringLiteral("public-url: %1").arg(problem);
+    }
+    return QString();
+}
+
+const QStringList Keys{QStringLiteral("listen"),        QStringLiteral("user"),
+                       QStringLiteral("password-file"), QStringLiteral("cert"),
+                       QStringLiteral("key"),           QStringLiteral("public-url"),
+                       QStringLiteral("socket"),        QStringLiteral("wait")};
+const QStringList PathKeys{QStringLiteral("password-file"), QStringLiteral("cert"),
+                           QStringLiteral("key"), QStringLiteral("socket")};
+
+void set(BridgeSettings& settings, const QString& key, const QString& value) {
+    if (key == u"listen")
+        settings.listen = value;
+    else if (key == u"user")
+        settings.user = value;
+    else if (key == u"password-file")
+        settings.passwordFile = value;
+    else if (key == u"cert")
+        settings.cert = value;
+    else if (key == u"key")
+        settings.key = value;
+    else if (key == u"public-url")
+        settings.publicUrl = value;
+    else if (key == u"socket")
+        settings.socket = value;
+    else if (key == u"wait")
+        settings.waitSeconds = *secondsOf(value);
+}
+} // namespace
+
+QString BridgeSettings::defaultPath() {
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty())
+        config = QDir::home().filePath(QStringLiteral(".config"));
+    return QDir(config).filePath(QStringLiteral("velloran/qbbridge.conf"));
+}
+
+std::optional<BridgeSettings> BridgeSettings::read(const QByteArray& text, const QString& name,
+                                                   const QString& folder, QString* problem) {
+    BridgeSettings settings;
+    const QList<QByteArray> lines = text.split('\n');
+    for (int number = 1; number <= lines.size(); ++number) {
+        const QString line = QString::fromUtf8(lines[number - 1]).trimmed();
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        const auto fail = [&](const QString& reason) {
+            *problem = QStringLiteral("%1:%2: %3").arg(name).arg(number).arg(reason);
+            return std::nullopt;
+        };
+        const int equals = line.indexOf(u'=');
+        if (equals < 0)
+            return fail(QStringLiteral("a setting reads KEY = VALUE"));
+        const QString key = line.left(equals).trimmed();
+        const QString value = line.mid(equals + 1).trimmed();
+        if (!Keys.contains(key))
+            return fail(QStringLiteral("unknown setting \"%1\" (known: %2)")
+                            .arg(key.left(40), Keys.join(QStringLiteral(", "))));
+        const QString reason = problemWith(key, value);
+        if (!reason.isEmpty())
+            return fail(reason);
+        set(settings, key, PathKeys.contains(key) ? pathFrom(folder, value) : value);
+    }
+    return settings;
+}
+
+std::optional<BridgeSettings> BridgeSettings::readFile(const QString& path, QString* problem) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *problem = QStringLiteral("cannot read the settings %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    return read(file.readAll(), path, QFileInfo(path).absolutePath(), problem);
+}
+
+bool BridgeSettings::takeOptions(QStringList& args, QString* problem) {
+    for (const QString& name : Keys) {
+        const QString option = QStringLiteral("--") + name;
+        if (!args.contains(option))
+            continue;
+        const QString value = CommandLine::takeOption(args, option);
+        const QString reason = problemWith(name, value);
+        if (!reason.isEmpty()) {
+            *problem = reason;
+            return false;
+        }
+        set(*this, name, value);
+    }
+    return true;
+}
+
+std::optional<BridgeSettings::Endpoint> BridgeSettings::endpointOf(const QString& listen) {
+    const int colon = listen.lastIndexOf(u':');
+    if (colon < 0)
+        return std::nullopt;
+    bool portOk = false;
+    Endpoint endpoint;
+    endpoint.port = listen.mid(colon + 1).toUShort(&portOk);
+    endpoint.host = listen.left(colon);
+    if (endpoint.host.startsWith(u'[') && endpoint.host.endsWith(u']'))
+        endpoint.host = endpoint.host.mid(1, endpoint.host.size() - 2);
+    endpoint.address =
+        QHostAddress(endpoint.host == u"localhost" ? QStringLiteral("127.0.0.1") : endpoint.host);
+    if (!portOk || endpoint.address.isNull())
+        return std::nullopt;
+    return endpoint;
+}
+
+QStringList BridgeSettings::problems() const {
+    QStringList problems;
+    if (listen.isEmpty())
+        problems << QStringLiteral("no address to listen on (listen, --listen)");
+    if (user.isEmpty())
+        problems << QStringLiteral("no user name for the Web Connector (user, --user)");
+    if (passwordFile.isEmpty())
+        problems << QStringLiteral("no password file (password-file, --password-file)");
+    if (cert.isEmpty() != key.isEmpty())
+        problems << QStringLiteral("a certificate and its key go together (cert and key)");
+    const auto endpoint = endpointOf(listen);
+    // The Web Connector talks plain HTTP to localhost only; anywhere else the password would
+    // cross the network readable.
+    if (endpoint && !endpoint->address.isLoopback() && cert.isEmpty())
+        problems << QStringLiteral("plain HTTP is only for a loopback address; to listen on %1 "
+                                   "give --cert FILE --key FILE (the Web Connector needs HTTPS)")
+                        .arg(endpoint->host);
+    return problems;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// What `qbbridge serve` and `qbbridge check` are told: from a settings file, one
+// "key = value" a line with "#" comments, and from the command line's options, which win. The
+// keys are the options' names: listen, user, password-file, cert, key, public-url, socket, wait.
+struct BridgeSettings {
+    QString listen;
+    QString user;
+    QString passwordFile;
+    QString cert;
+    QString key;
+    QString publicUrl;
+    QString socket;
+    int waitSeconds = 30;
+
+    // Reads the settings file at path; nullopt with "path:LINE: reason" in *problem for an
+    // unknown key or a bad value. A relative path in it is taken from the file's folder, and
+    // "~/" from the home folder.
+    static std::optional<BridgeSettings> readFile(const QString& path, QString* problem);
+    // Reads the file's text, as readFile does; name stands for the file in the reasons.
+    static std::optional<BridgeSettings> read(const QByteArray& text, const QString& name,
+                                              const QString& folder, QString* problem);
+    // $XDG_CONFIG_HOME/velloran/qbbridge.conf, or ~/.config/velloran/qbbridge.conf.
+    static QString defaultPath();
+
+    // Takes the command line's options off args over these settings; false with the reason
+    // in *problem for a bad value.
+    bool takeOptions(QStringList& args, QString* problem);
+
+    // The listening address and port, from listen ("127.0.0.1:8080", "[::1]:8443",
+    // "localhost:8080"); nullopt for another form.
+    struct Endpoint {
+        QHostAddress address;
+        quint16 port = 0;
+        QString host; // as written, without brackets
+    };
+    static std::optional<Endpoint> endpointOf(const QString& listen);
+
+    // The reasons serve cannot start with these settings, before any file is read: a missing
+    // listen, user or password file, a certificate without its key, plain HTTP off loopback, a
+    // public URL the Web Connector would refuse. Empty when there is none.
+    QStringList problems() const;
+};
