@@ -16,17 +16,19 @@
 #include "posting/QbChannel.h"
 #include "posting/QbxmlAnswer.h"
 #include "posting/RequestProcessor.h"
+#include "ui/RunProgress.h"
 #include "ui/frmCreateInvoices.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
+#include <QLabel>
 #include <QLocale>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollBar>
@@ -125,6 +127,7 @@ private slots:
     void createInvoicesThroughTheWindow();
     void progressStopAndClose_data();
     void progressStopAndClose();
+    void progressFitsTheWindow();
     void windowLivesWhileQuickBooksIsSilent();
     void oddAnswersNeverAddAnInvoice_data();
     void oddAnswersNeverAddAnInvoice();
@@ -574,17 +577,19 @@ void fillWindow(frmCreateInvoices& w, const QStringList& members) {
 } // namespace
 
 void TestInvoicePosting::progressStopAndClose_data() {
-    QTest::addColumn<bool>("closeWindow");
-    QTest::newRow("Stop after this invoice") << false;
-    QTest::newRow("the window's close box") << true;
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Stop after this invoice") << "button";
+    QTest::newRow("Escape") << "escape";
+    QTest::newRow("the window's close box, twice") << "close";
 }
 
-// The dialog counts the invoices as the rows fill in order; Stop, or a close, while the
-// third invoice is in flight ends the run once it has its result; the next run adds the rest.
+// The dialog counts the invoices as the rows fill in order. Stop, Escape or a close while the
+// third invoice's answer is awaited leave the dialog up, saying so with its button disabled,
+// until that invoice has its result; nothing after it is billed, and the next run adds the rest.
 void TestInvoicePosting::progressStopAndClose() {
-    QFETCH(bool, closeWindow);
+    QFETCH(QString, how);
     QStringList members;
-    for (int i = 1; i <= 30; ++i)
+    for (int i = 1; i <= 8; ++i)
         members << QStringLiteral("Member %1").arg(i, 2, 10, QLatin1Char('0'));
     // A runtime folder of the test's own: the window talks to the host on the default socket.
     QTemporaryDir runtime;
@@ -592,14 +597,14 @@ void TestInvoicePosting::progressStopAndClose() {
     const auto restore = qScopeGuard([] { qunsetenv("XDG_RUNTIME_DIR"); });
     QbHostProcess host(members, ItemNames);
     host.setSocketPath(QbChannel::defaultSocketPath());
-    QVERIFY(host.start());
+    QVERIFY(host.start({"--latency", "300"}));
     frmCreateInvoices w;
     fillWindow(w, members);
     w.show();
     TestSupport::MessageRecorder boxes(MessageBoxes::Yes);
 
     // At each result written: the dialog's text, and whether every row above has its result.
-    QStringList labels;
+    QStringList labels, whileWaiting;
     bool inOrder = true;
     connect(w.vsfgList->model(), &QAbstractItemModel::dataChanged, this,
             [&](const QModelIndex& from, const QModelIndex& to) {
@@ -607,31 +612,58 @@ void TestInvoicePosting::progressStopAndClose() {
                 if (from.column() > GridColumns::Result || to.column() < GridColumns::Result ||
                     resultOf(*w.vsfgList, row).isEmpty())
                     return;
-                auto* dialog = w.findChild<QProgressDialog*>(QStringLiteral("progress"));
+                auto* dialog = w.findChild<RunProgress*>(QStringLiteral("progress"));
                 labels << (dialog ? dialog->labelText() : QString());
                 for (int above = 1; above < row; ++above)
                     inOrder = inOrder && !resultOf(*w.vsfgList, above).isEmpty();
-                if (row == 3 && dialog) {
-                    if (closeWindow)
-                        w.close();
-                    else
+                if (row != 2 || !dialog)
+                    return;
+                // The third invoice is asked for now; its answer takes 300 ms.
+                QTimer::singleShot(120, dialog, [&, dialog] {
+                    if (how == u"button")
                         dialog->findChild<QPushButton*>()->click();
-                }
+                    else if (how == u"escape")
+                        QTest::keyClick(dialog, Qt::Key_Escape);
+                    for (int i = 0; how == u"close" && i < 2; ++i) {
+                        QCloseEvent close; // as the window manager's close reaches the window
+                        QCoreApplication::sendEvent(w.windowHandle(), &close);
+                    }
+                    whileWaiting << dialog->labelText()
+                                 << QString::number(dialog->isVisible() &&
+                                                    !dialog->findChild<QPushButton*>()->isEnabled())
+                                 << QString::number(host.invoices().size());
+                });
             });
     w.btnCreateInvoices->click();
 
-    QCOMPARE(labels.mid(0, 3), (QStringList{"Creating invoice 1 of 30: Member 01",
-                                            "Creating invoice 2 of 30: Member 02",
-                                            "Creating invoice 3 of 30: Member 03"}));
+    QCOMPARE(labels.mid(0, 2), (QStringList{"Creating invoice 1 of 8: Member 01",
+                                            "Creating invoice 2 of 8: Member 02"}));
+    QCOMPARE(whileWaiting, (QStringList{how == u"close" ? RunProgress::closingText()
+                                                        : RunProgress::stoppingText("Member 03"),
+                                        "1", "2"}));
     QVERIFY(inOrder);
     QCOMPARE(host.invoices().size(), 3);
     QCOMPARE(resultOf(*w.vsfgList, 3), QStringLiteral("Successful"));
     QCOMPARE(resultOf(*w.vsfgList, 4), QString());
-    QVERIFY(!w.findChild<QProgressDialog*>());
-    QCOMPARE(w.isVisible(), !closeWindow);
+    QVERIFY(!w.findChild<RunProgress*>());
+    QCOMPARE(w.isVisible(), how != u"close");
 
     w.btnCreateInvoices->click();
     QCOMPARE(host.invoices().size(), members.size());
+}
+
+// A long name is shortened in the middle: the dialog is never wider than its window.
+void TestInvoicePosting::progressFitsTheWindow() {
+    frmCreateInvoices w;
+    w.resize(900, 600);
+    w.show();
+    RunProgress dialog(&w);
+    const QString name = QStringLiteral("Harbour ") + QString(240, u'x') + QStringLiteral(" Inn");
+    dialog.setProgress(0, 1, name);
+    dialog.show();
+    QVERIFY(dialog.width() <= w.width());
+    QCOMPARE(dialog.labelText(), "Creating invoice 1 of 1: " + name);
+    QVERIFY(dialog.findChild<QLabel*>()->text().contains(QStringLiteral("…")));
 }
 
 // With QuickBooks silent, the window goes on handling its events until the answer time-out.

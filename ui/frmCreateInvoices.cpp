@@ -1,5 +1,7 @@
 #include "ui/frmCreateInvoices.h"
 
+#include "ui/RunProgress.h"
+
 #include "app/FailureReport.h"
 #include "app/MessageBoxes.h"
 #include "app/Module1.h"
@@ -22,7 +24,6 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScopeGuard>
 
@@ -113,7 +114,7 @@ void frmCreateInvoices::createControls() {
     // does nothing, so that no list is refilled or printed under a run.
     const auto command = [this](QPushButton* clicked, void (frmCreateInvoices::*handler)()) {
         connect(clicked, &QPushButton::clicked, this, FailureReport::reporting([this, handler] {
-                    if (!m_running)
+                    if (!m_running || handler == &frmCreateInvoices::btnExit_Click)
                         (this->*handler)();
                 }));
     };
@@ -230,28 +231,24 @@ void frmCreateInvoices::setBusy(bool busy) {
 
 void frmCreateInvoices::progress(int done, int total, const QString& customer) {
     if (!m_progress) {
-        m_progress = new QProgressDialog(this);
-        m_progress->setObjectName(QStringLiteral("progress"));
-        m_progress->setWindowTitle(QStringLiteral("Create Invoices"));
-        m_progress->setWindowModality(Qt::ApplicationModal);
-        m_progress->setAutoClose(false);
-        m_progress->setAutoReset(false);
-        m_progress->setMinimumDuration(0);
-        m_progress->setCancelButtonText(QStringLiteral("Stop after this invoice"));
-        // The dialog stays up until the invoice in flight has its result: Stop only asks.
-        disconnect(m_progress, &QProgressDialog::canceled, m_progress, &QProgressDialog::cancel);
-        connect(m_progress, &QProgressDialog::canceled, this, [this] {
-            m_stopRequested = true;
-            m_progress->setLabelText(QStringLiteral("Stopping after this invoice..."));
-        });
+        m_progress = new RunProgress(this);
+        if (m_closeAfterRun)
+            m_progress->stopAfterThisInvoice(true);
         m_progress->show();
     }
-    m_progress->setMaximum(total);
-    m_progress->setValue(done);
-    if (!m_stopRequested)
-        m_progress->setLabelText(
-            QStringLiteral("Creating invoice %1 of %2: %3").arg(done + 1).arg(total).arg(customer));
+    m_progress->setProgress(done, total, customer);
     QCoreApplication::processEvents();
+}
+
+bool frmCreateInvoices::stopRequested() {
+    return m_stopRequested || (m_progress && m_progress->stopping());
+}
+
+void frmCreateInvoices::setControlsEnabled(bool enabled) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             dtStartDate, dtEndDate, cmbCompany, cmbPayment, btnRefresh, vsfgList, btnPrint,
+             btnSelectNone, btnSelectAll, btnCreateInvoices, chkEmail})
+        control->setEnabled(enabled);
 }
 
 void frmCreateInvoices::rowFinished(int row) {
@@ -264,8 +261,9 @@ void frmCreateInvoices::btnCreateInvoices_Click() {
     if (std::exchange(m_running, true))
         return;
     m_stopRequested = false;
-    // While an answer is awaited the window paints and the dialog's Stop works; the dialog
-    // keeps every other control out of reach.
+    // While an answer is awaited the window paints, the dialog's Stop works and the window can
+    // be closed; every other control is out of reach until the run ends.
+    setControlsEnabled(false);
     m_processor.setWaitHook([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
     InvoicePosting::CreateInvoices(*this, *vsfgList, Invoice1, Customer1,
                                    {Module1::chamberItemName(), Module1::foundationItemName()},
@@ -273,6 +271,7 @@ void frmCreateInvoices::btnCreateInvoices_Click() {
     m_processor.setWaitHook({});
     m_processor.disconnect();
     m_running = false;
+    setControlsEnabled(true);
     // The first error in view, with its "Result".
     for (int row = 1; row < vsfgList->RowCount(); ++row) {
         if (vsfgList->CellText(row, GridColumns::Result).startsWith(QStringLiteral("Error "))) {
@@ -285,12 +284,16 @@ void frmCreateInvoices::btnCreateInvoices_Click() {
         close();
 }
 
-// A close during a run waits for the invoice in flight and its result, as Stop does.
+// A close during a run (the close box, Alt+F4, Exit, SIGTERM) waits for the invoice in flight
+// and its result, as Stop does, and says so; a second close changes nothing.
 void frmCreateInvoices::closeEvent(QCloseEvent* event) {
     if (m_running) {
-        m_stopRequested = true;
-        m_closeAfterRun = true;
         event->ignore();
+        if (std::exchange(m_closeAfterRun, true))
+            return;
+        m_stopRequested = true;
+        if (m_progress)
+            m_progress->stopAfterThisInvoice(true);
         return;
     }
     QWidget::closeEvent(event);
@@ -343,6 +346,10 @@ void frmCreateInvoices::btnPrint_Click() {
 }
 
 void frmCreateInvoices::btnExit_Click() {
+    if (m_running) { // the window closes once the invoice in flight has its result
+        close();
+        return;
+    }
     Module1::CloseAndEnd();
 }
 

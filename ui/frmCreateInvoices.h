@@ -16,7 +16,7 @@ class QCheckBox;
 class QComboBox;
 class QDateEdit;
 class QLabel;
-class QProgressDialog;
+class RunProgress;
 class QPushButton;
 
 // The main window. Its handlers stay thin: they check the user's choices and call the
@@ -41,7 +41,7 @@ public:
     void setBusy(bool busy) override;
     void progress(int done, int total, const QString& customer) override;
     void rowFinished(int row) override;
-    bool stopRequested() override { return m_stopRequested; }
+    bool stopRequested() override;
 
     // The channel to QuickBooks, for tests that shorten its answer time-out.
     RequestProcessor& processor() { return m_processor; }
@@ -94,6 +94,8 @@ private:
     void Form_Resize();
     void place(QWidget* control, int left, int top, int width, int height);
     void setSendCells(bool checked);
+    // Every control but Exit, which during a run closes the window after the invoice in flight.
+    void setControlsEnabled(bool enabled);
 
     // The organisation the last fill was made for; none before the first fill.
     std::optional<QString> m_filledOrganisation;
@@ -104,5 +106,5 @@ private:
     bool m_running = false;
     bool m_stopRequested = false;
     bool m_closeAfterRun = false;
-    QPointer<QProgressDialog> m_progress;
+    QPointer<RunProgress> m_progress;
 };

@@ -1,6 +1,7 @@
 #include "app/FailureReport.h"
 #include "app/Module1.h"
 #include "app/VelloranApplication.h"
+#include "core/TerminationSignals.h"
 #include "ui/frmCreateInvoices.h"
 
 #include <cstdio>
@@ -32,6 +33,12 @@ int main(int argc, char** argv) {
         const auto outcome = Module1::Main([&] {
             window = std::make_unique<frmCreateInvoices>();
             window->show();
+            // SIGTERM (a logout, a shutdown) closes the window as its close box does: an
+            // invoice run ends with the invoice in flight first.
+            TerminationSignals::watch([&] {
+                if (window)
+                    window->close();
+            });
         });
         if (outcome == Module1::StartOutcome::EarlierCopyRunning)
             return 0;

@@ -1,14 +1,12 @@
 #include "tools/common/LocalEndpoint.h"
 
+#include "core/TerminationSignals.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QSocketNotifier>
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 QString LocalEndpoint::listen(QLocalServer& server, const QString& path) {
     QLocalSocket probe;
@@ -28,21 +26,6 @@ QString LocalEndpoint::listen(QLocalServer& server, const QString& path) {
     return QString();
 }
 
-namespace {
-int signalPipe[2];
-
-void onSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
-} // namespace
-
 bool LocalEndpoint::quitOnSignals() {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
-        return false;
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
-    QObject::connect(notifier, &QSocketNotifier::activated, qApp, &QCoreApplication::quit);
-    return true;
+    return TerminationSignals::watch([] { QCoreApplication::quit(); });
 }

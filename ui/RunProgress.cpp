@@ -1,0 +1,74 @@
+#include "ui/RunProgress.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+// What the window manager's frame may take of the dialog's width.
+constexpr int FrameAllowance = 40;
+} // namespace
+
+RunProgress::RunProgress(QWidget* window)
+    : QDialog(window)
+    , m_label(new QLabel(this))
+    , m_bar(new QProgressBar(this))
+    , m_stop(new QPushButton(QStringLiteral("Stop after this invoice"), this)) {
+    setObjectName(QStringLiteral("progress"));
+    setWindowTitle(QStringLiteral("Create Invoices"));
+    setWindowModality(Qt::NonModal);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_label);
+    layout->addWidget(m_bar);
+    layout->addWidget(m_stop, 0, Qt::AlignRight);
+    m_stop->setDefault(true);
+    connect(m_stop, &QPushButton::clicked, this, [this] { stopAfterThisInvoice(); });
+}
+
+QString RunProgress::stoppingText(const QString& customer) {
+    return QStringLiteral("Stopping after this invoice: %1...").arg(customer);
+}
+
+QString RunProgress::closingText() {
+    return QStringLiteral("Closing after this invoice...");
+}
+
+// The label never makes the dialog wider than its window: a long name loses its middle.
+void RunProgress::showText(const QString& text) {
+    m_text = text;
+    const QMargins margins = layout()->contentsMargins();
+    const int room = (parentWidget() ? parentWidget()->width() : 800) - margins.left() -
+                     margins.right() - FrameAllowance;
+    m_label->setText(m_label->fontMetrics().elidedText(text, Qt::ElideMiddle, qMax(200, room)));
+    m_label->setToolTip(text);
+    setMaximumWidth(parentWidget() ? parentWidget()->width() : QWIDGETSIZE_MAX);
+}
+
+void RunProgress::setProgress(int done, int total, const QString& customer) {
+    m_customer = customer;
+    m_bar->setMaximum(total);
+    m_bar->setValue(done);
+    if (!m_stopping)
+        showText(
+            QStringLiteral("Creating invoice %1 of %2: %3").arg(done + 1).arg(total).arg(customer));
+}
+
+void RunProgress::stopAfterThisInvoice(bool closing) {
+    if (m_closing)
+        return; // a second close changes nothing
+    m_stopping = true;
+    m_closing = closing;
+    m_stop->setEnabled(false);
+    showText(closing ? closingText() : stoppingText(m_customer));
+}
+
+void RunProgress::reject() {
+    stopAfterThisInvoice();
+}
+
+void RunProgress::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    stopAfterThisInvoice();
+}
