@@ -92,7 +92,18 @@ int main(int argc, char** argv) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int count = argc > 1 ? atoi(argv[1]) : 1000;
+    const QString usage = QStringLiteral("usage: bench_post [INVOICES]  (1000 unless given)\n");
+    const QString first = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (first == u"--help" || first == u"-h") {
+        std::fputs(qPrintable(usage), stdout);
+        return 0;
+    }
+    bool counted = true;
+    const int count = first.isEmpty() ? 1000 : first.toInt(&counted);
+    if (!counted || count < 5 || argc > 2) {
+        std::fputs(qPrintable(usage), stderr);
+        return 2;
+    }
 
     // Straight to the host without and with the e-mail mark, then through the Web Connector
     // bridge (qbbridge and qbhost webconnector) with it, on a fifth of the rows; last, a month

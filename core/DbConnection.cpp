@@ -4,7 +4,9 @@
 #include "core/Failure.h"
 
 #include <QAtomicInt>
+#include <QRegularExpression>
 #include <QSqlError>
+#include <QSqlQuery>
 
 namespace {
 QString nextConnectionName() {
@@ -33,14 +35,31 @@ void DbConnection::open() {
     const QString odbc = ConnectionString::toOdbc(m_connectionString);
     db.setDatabaseName(odbc);
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(m_timeoutSeconds));
-    if (!db.open(QString(), QString())) {
-        const Failure driver = Failure::fromSqlError(db.lastError());
+    const auto refuse = [&](const QSqlError& error) {
+        const Failure driver = Failure::fromSqlError(error);
         const QString named = ConnectionString::describe(odbc);
-        throw Failure(driver.number(),
-                      QStringLiteral("The contact database%1 could not be opened. The driver "
-                                     "said: %2")
-                          .arg(named.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(named),
-                               driver.description()));
+        return Failure(driver.number(),
+                       QStringLiteral("The contact database%1 could not be opened. The driver "
+                                      "said: %2")
+                           .arg(named.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(named),
+                                driver.description()));
+    };
+    if (!db.open(QString(), QString()))
+        throw refuse(db.lastError());
+    // A file that is no database opens without complaint and fails at its first statement
+    // that reads it: it should fail here, at start-up, naming the file, not at the first
+    // Refresh. SQLite reads its file for its catalogue; a server answers a plain SELECT.
+    static const QRegularExpression sqliteDriver(
+        QStringLiteral("(^|;)\\s*Driver\\s*=\\s*\\{?SQLite"),
+        QRegularExpression::CaseInsensitiveOption);
+    QSqlQuery probe(db);
+    if (!probe.exec(sqliteDriver.match(odbc).hasMatch()
+                        ? QStringLiteral("SELECT count(*) FROM sqlite_master")
+                        : QStringLiteral("SELECT 1"))) {
+        const QSqlError error = probe.lastError();
+        probe = QSqlQuery();
+        db.close();
+        throw refuse(error);
     }
 }
 

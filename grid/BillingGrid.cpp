@@ -1,5 +1,7 @@
 #include "grid/BillingGrid.h"
 
+#include <QScrollBar>
+
 #include "grid/CheckCellDelegate.h"
 #include "grid/GridModel.h"
 #include "grid/GridPrinter.h"
@@ -155,6 +157,28 @@ void BillingGrid::ShowCell(int row, int column) {
     const int viewRow = row - (m_model->fixedRows() > 0 ? 1 : 0);
     if (viewRow >= 0 && viewRow < m_model->rowCount())
         scrollTo(m_model->index(viewRow, column));
+}
+
+void BillingGrid::showRowFromTheLeft(int row) {
+    ShowCell(row, 0);
+    horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
+}
+
+QList<int> BillingGrid::selectedGridRows() const {
+    QList<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        rows << m_model->gridRow(index.row());
+    return rows;
+}
+
+void BillingGrid::selectGridRows(const QList<int>& rows) {
+    const int fixed = m_model->fixedRows() > 0 ? 1 : 0;
+    QItemSelection selection;
+    for (const int row : rows)
+        if (row - fixed >= 0 && row - fixed < m_model->rowCount())
+            selection.select(m_model->index(row - fixed, 0),
+                             m_model->index(row - fixed, m_model->columnCount() - 1));
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 QString BillingGrid::SelectedRowsText() const {

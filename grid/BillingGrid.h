@@ -47,6 +47,12 @@ public:
 
     // Scrolls so that the cell is in view.
     void ShowCell(int row, int column);
+    // The row in view with the list scrolled back to its first column.
+    void showRowFromTheLeft(int row);
+    // The grid rows the clerk has selected, and selecting them again after the model was
+    // reset (fixed rows set anew).
+    QList<int> selectedGridRows() const;
+    void selectGridRows(const QList<int>& rows);
     // The selected data rows, with the header row, as a spreadsheet takes them: tab-separated
     // cells, one row a line, money as plain numbers with two decimals, dates as shown.
     QString SelectedRowsText() const;

@@ -676,11 +676,16 @@ void TestInvoicePosting::windowLivesWhileQuickBooksIsSilent() {
     QVERIFY(host.start({"--fault", "mute@1"}));
     frmCreateInvoices w;
     w.processor().setAnswerTimeoutMs(1500);
-    // A long name: the columns are wider than the list, which must scroll to the "Result".
-    fillWindow(w, {QStringLiteral("Birchwood Bakery and Tea Rooms of the Old Harbour Road, "
+    // A long name: the columns are wider than the list. Above it, an unchecked row with an
+    // older error, selected by the clerk.
+    fillWindow(w, {QStringLiteral("Abbott & Sons Hardware"),
+                   QStringLiteral("Birchwood Bakery and Tea Rooms of the Old Harbour Road, "
                                   "Kestlemere, by Appointment to the Chamber")});
+    w.vsfgList->SetCellText(1, GridColumns::Send, QStringLiteral("False"));
+    w.vsfgList->SetCellText(1, GridColumns::Result, QStringLiteral("Error 3140: an older one"));
     w.show();
     w.vsfgList->FitColumns(0, GridColumns::Count - 1);
+    w.vsfgList->selectGridRows({1});
     TestSupport::MessageRecorder boxes(MessageBoxes::Yes);
     int paints = 0;
     struct PaintCounter : QObject {
@@ -707,13 +712,17 @@ void TestInvoicePosting::windowLivesWhileQuickBooksIsSilent() {
     qApp->removeEventFilter(&counter);
     QVERIFY(timerFired);
     QVERIFY(paints > 0);
-    QVERIFY(resultOf(*w.vsfgList, 1).startsWith(QStringLiteral("Error -2147220446: ")));
-    QCOMPARE(w.vsfgList->CellText(1, GridColumns::Send), QStringLiteral("True"));
-    // The error row is in view, its "Result" too.
-    const QRect cell = w.vsfgList->visualRect(w.vsfgList->model()->index(0, GridColumns::Result));
+    QVERIFY(resultOf(*w.vsfgList, 2).startsWith(QStringLiteral("Error -2147220446: ")));
+    QCOMPARE(w.vsfgList->CellText(2, GridColumns::Send), QStringLiteral("True"));
+    // This run's error row is in view from the left, its company and contact showing; its
+    // "Result" cell's tooltip holds the whole text. The clerk's selection stays.
+    const QModelIndex company = w.vsfgList->model()->index(1, GridColumns::Company);
     QVERIFY(w.vsfgList->horizontalScrollBar()->maximum() > 0);
-    QVERIFY2(cell.left() >= 0 && cell.right() <= w.vsfgList->viewport()->width(),
-             qPrintable(QStringLiteral("%1-%2").arg(cell.left()).arg(cell.right())));
+    QCOMPARE(w.vsfgList->horizontalScrollBar()->value(), 0);
+    QVERIFY(w.vsfgList->viewport()->rect().contains(w.vsfgList->visualRect(company).topLeft()));
+    QCOMPARE(w.vsfgList->model()->index(1, GridColumns::Result).data(Qt::ToolTipRole).toString(),
+             resultOf(*w.vsfgList, 2));
+    QCOMPARE(w.vsfgList->selectedGridRows(), QList<int>{1});
     QCOMPARE(w.focusWidget(), w.btnCreateInvoices);
 }
 

@@ -12,6 +12,9 @@
 #include "grid/GridModel.h"
 
 #include <QLocale>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -73,6 +76,7 @@ class TestLoadBillingList : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void generatedNamesAreWhole();
     void chamberMarchRowsInOrder();
     void foundationFirstHalfOfMarch();
     void emptyListKeepsFormattedHeader();
@@ -289,6 +293,28 @@ void TestLoadBillingList::longAndNonLatinNames() {
     const int greek = companies.indexOf(QStringLiteral("Ελληνική Εταιρεία")) + 1;
     QCOMPARE(grid.CellText(greek, GridColumns::Contact), QStringLiteral("Γιώργος Παπαδόπουλος"));
     QCOMPARE(grid.CellText(greek, GridColumns::AmountToBill), QStringLiteral("2400"));
+}
+
+// make_contacts --contacts N writes its names as they are spelt: "Chloé", never "ChloÃ©".
+void TestLoadBillingList::generatedNamesAreWhole() {
+    QTemporaryDir dir;
+    const QString path =
+        TestSupport::makeContacts(dir.path(), {"--contacts", "400", "--seed", "3"}, "generated.db");
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "generated");
+    db.setDatabaseName(path);
+    QVERIFY(db.open());
+    QSqlQuery query(db);
+    QVERIFY(query.exec("SELECT * FROM contact"));
+    QString names;
+    while (query.next())
+        for (int field = 0; field < query.record().count(); ++field)
+            names += query.value(field).toString() + u'|';
+    QVERIFY2(names.contains(QStringLiteral("Chloé")) && !names.contains(QStringLiteral("Ã")),
+             qPrintable(names.left(200)));
+    query = QSqlQuery();
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase("generated");
 }
 
 QTEST_MAIN(TestLoadBillingList)

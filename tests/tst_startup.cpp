@@ -255,6 +255,19 @@ void TestStartup::openConnectionFailureCarriesDriverMessage() {
     QVERIFY2(g.description().contains(QStringLiteral("NoSuchDriver")) ||
                  g.description().contains(QStringLiteral("not found")),
              qPrintable(g.description()));
+
+    // A file that is no database fails at start-up already, named.
+    const QString text = m_dir.filePath(QStringLiteral("notes.db"));
+    QFile notes(text);
+    QVERIFY(notes.open(QIODevice::WriteOnly));
+    notes.write(QByteArray(4096, 'x'));
+    notes.close();
+    connection.setConnectionString(TestSupport::odbcString(text));
+    const Failure h = failureOf([&] { connection.open(); });
+    QVERIFY2(h.number() == 26 && h.description().contains(text) &&
+                 h.description().contains(QStringLiteral("not a database")),
+             qPrintable(QStringLiteral("%1 %2").arg(h.number()).arg(h.description())));
+    QVERIFY(!connection.isOpen());
 }
 
 void TestStartup::closeAndEndClosesConnectionFirst() {

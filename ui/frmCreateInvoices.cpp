@@ -261,6 +261,17 @@ void frmCreateInvoices::btnCreateInvoices_Click() {
     if (std::exchange(m_running, true))
         return;
     m_stopRequested = false;
+    // The rows whose "Result" this run writes, to be told from older ones; and the clerk's
+    // selection, which the end of the run's grid steps would lose.
+    QList<int> written;
+    const auto watch =
+        connect(vsfgList->model(), &QAbstractItemModel::dataChanged, this,
+                [&written](const QModelIndex& from, const QModelIndex& to) {
+                    if (from.column() <= GridColumns::Result && to.column() >= GridColumns::Result)
+                        for (int row = from.row(); row <= to.row(); ++row)
+                            written << row + 1; // below the header row
+                });
+    const QList<int> selected = vsfgList->selectedGridRows();
     // While an answer is awaited the window paints, the dialog's Stop works and the window can
     // be closed; every other control is out of reach until the run ends.
     setControlsEnabled(false);
@@ -272,13 +283,20 @@ void frmCreateInvoices::btnCreateInvoices_Click() {
     m_processor.disconnect();
     m_running = false;
     setControlsEnabled(true);
-    // The first error in view, with its "Result".
-    for (int row = 1; row < vsfgList->RowCount(); ++row) {
+    // This run's first error in view, or else the last row it wrote, from the left so that
+    // its company and contact show; the "Result" cell's tooltip holds the whole text.
+    disconnect(watch);
+    int shown = 0;
+    for (const int row : std::as_const(written)) {
         if (vsfgList->CellText(row, GridColumns::Result).startsWith(QStringLiteral("Error "))) {
-            vsfgList->ShowCell(row, GridColumns::Result);
+            shown = row;
             break;
         }
+        shown = row;
     }
+    vsfgList->selectGridRows(selected);
+    if (shown > 0)
+        vsfgList->showRowFromTheLeft(shown);
     btnCreateInvoices->setFocus();
     if (std::exchange(m_closeAfterRun, false))
         close();

@@ -76,12 +76,12 @@ void generate(QSqlDatabase& db, int contacts, unsigned seed) {
     for (int id = 1; id <= contacts; ++id) {
         const bool chamber = pick(2) == 0;
         const QString person = QStringLiteral("%1 %2 %3")
-                                   .arg(QLatin1String(firstNames[pick(24)]))
-                                   .arg(QLatin1String(lastNames[pick(20)]))
+                                   .arg(QString::fromUtf8(firstNames[pick(24)]))
+                                   .arg(QString::fromUtf8(lastNames[pick(20)]))
                                    .arg(id);
         const QString company = chamber || pick(4) == 0
                                     ? QStringLiteral("%1 %2 %3")
-                                          .arg(QLatin1String(lastNames[pick(20)]))
+                                          .arg(QString::fromUtf8(lastNames[pick(20)]))
                                           .arg(QString::fromUtf8(trades[pick(10)]))
                                           .arg(id / 3)
                                     : QString();
