@@ -326,42 +326,36 @@ QString InvoiceComponent::openCompanyName() {
 
 QList<InvoiceComponent::Existing> InvoiceComponent::FindInvoices(const QString& customer,
                                                                  const QString& monthDayYear) {
-    QbxmlRequest request(m_version, QStringLiteral("InvoiceQueryRq"));
-    QXmlStreamWriter& xml = request.xml();
-    xml.writeStartElement(QStringLiteral("TxnDateRangeFilter"));
-    request.field(QStringLiteral("FromTxnDate"), qbDate(monthDayYear));
-    request.field(QStringLiteral("ToTxnDate"), qbDate(monthDayYear));
-    xml.writeEndElement();
-    xml.writeStartElement(QStringLiteral("EntityFilter"));
-    request.field(QStringLiteral("FullName"), customer);
-    xml.writeEndElement();
-    request.field(QStringLiteral("IncludeLineItems"), QStringLiteral("true"));
-    return existingOf(m_processor.processQuery(request.finish(), [](const QByteArray& document) {
-        return QbxmlAnswer::read(document, QStringLiteral("InvoiceQueryRs"), true);
-    }));
+    return queryInvoices({customer}, qbDate(monthDayYear), qbDate(monthDayYear));
 }
 
 QList<InvoiceComponent::Existing>
 InvoiceComponent::findInvoicesOf(const QStringList& customers, const QDate& from, const QDate& to) {
     QList<Existing> found;
-    for (int first = 0; first < customers.size(); first += BatchSize) {
-        QbxmlRequest request(m_version, QStringLiteral("InvoiceQueryRq"));
-        QXmlStreamWriter& xml = request.xml();
-        xml.writeStartElement(QStringLiteral("TxnDateRangeFilter"));
-        request.field(QStringLiteral("FromTxnDate"), from.toString(Qt::ISODate));
-        request.field(QStringLiteral("ToTxnDate"), to.toString(Qt::ISODate));
-        xml.writeEndElement();
-        xml.writeStartElement(QStringLiteral("EntityFilter"));
-        for (const QString& customer : customers.mid(first, BatchSize))
-            request.field(QStringLiteral("FullName"), customer);
-        xml.writeEndElement();
-        request.field(QStringLiteral("IncludeLineItems"), QStringLiteral("true"));
-        found +=
-            existingOf(m_processor.processQuery(request.finish(), [](const QByteArray& document) {
-                return QbxmlAnswer::read(document, QStringLiteral("InvoiceQueryRs"), true);
-            }));
-    }
+    for (int first = 0; first < customers.size(); first += BatchSize)
+        found += queryInvoices(customers.mid(first, BatchSize), from.toString(Qt::ISODate),
+                               to.toString(Qt::ISODate));
     return found;
+}
+
+// One InvoiceQueryRq: the customers' invoices dated from..to (YYYY-MM-DD), with their lines.
+QList<InvoiceComponent::Existing> InvoiceComponent::queryInvoices(const QStringList& customers,
+                                                                  const QString& from,
+                                                                  const QString& to) {
+    QbxmlRequest request(m_version, QStringLiteral("InvoiceQueryRq"));
+    QXmlStreamWriter& xml = request.xml();
+    xml.writeStartElement(QStringLiteral("TxnDateRangeFilter"));
+    request.field(QStringLiteral("FromTxnDate"), from);
+    request.field(QStringLiteral("ToTxnDate"), to);
+    xml.writeEndElement();
+    xml.writeStartElement(QStringLiteral("EntityFilter"));
+    for (const QString& customer : customers)
+        request.field(QStringLiteral("FullName"), customer);
+    xml.writeEndElement();
+    request.field(QStringLiteral("IncludeLineItems"), QStringLiteral("true"));
+    return existingOf(m_processor.processQuery(request.finish(), [](const QByteArray& document) {
+        return QbxmlAnswer::read(document, QStringLiteral("InvoiceQueryRs"), true);
+    }));
 }
 
 QList<InvoiceComponent::Existing> InvoiceComponent::existingOf(const QbxmlAnswer& answer) {

@@ -103,6 +103,8 @@ private:
     QByteArray modRequest() const;
     void writeInsertions(class QbxmlRequest& request, const QString& after) const;
     QString qbDate(const QString& monthDayYear) const;
+    QList<Existing> queryInvoices(const QStringList& customers, const QString& from,
+                                  const QString& to);
     // The invoices of a query's answer; each is remembered for LoadInvoice.
     QList<Existing> existingOf(const QbxmlAnswer& answer);
 

@@ -241,7 +241,7 @@ void frmCreateInvoices::progress(int done, int total, const QString& customer) {
 }
 
 bool frmCreateInvoices::stopRequested() {
-    return m_stopRequested || (m_progress && m_progress->stopping());
+    return m_closeAfterRun || (m_progress && m_progress->stopping());
 }
 
 void frmCreateInvoices::setControlsEnabled(bool enabled) {
@@ -260,7 +260,6 @@ void frmCreateInvoices::btnCreateInvoices_Click() {
     // A click queued while a run waits for QuickBooks never starts a second run.
     if (std::exchange(m_running, true))
         return;
-    m_stopRequested = false;
     // The rows whose "Result" this run writes, to be told from older ones; and the clerk's
     // selection, which the end of the run's grid steps would lose.
     QList<int> written;
@@ -309,7 +308,6 @@ void frmCreateInvoices::closeEvent(QCloseEvent* event) {
         event->ignore();
         if (std::exchange(m_closeAfterRun, true))
             return;
-        m_stopRequested = true;
         if (m_progress)
             m_progress->stopAfterThisInvoice(true);
         return;

@@ -101,10 +101,9 @@ private:
     std::optional<QString> m_filledOrganisation;
     // What the invoice runs of the list on screen know beyond the grid; a fill starts anew.
     PostingJournal m_journal;
-    // An invoice run in progress: its dialog, whether it is to stop after the invoice in
-    // flight, and whether the window closes then.
+    // An invoice run in progress, whether the window closes after the invoice in flight, and
+    // the run's dialog, which knows whether Stop was asked.
     bool m_running = false;
-    bool m_stopRequested = false;
     bool m_closeAfterRun = false;
     QPointer<RunProgress> m_progress;
 };

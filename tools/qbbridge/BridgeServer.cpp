@@ -57,9 +57,10 @@ void BridgeServer::submit(QLocalSocket* socket, const QByteArray& request) {
 
 // The WSDL names the service by its whole URL: the public one, or the one the client used.
 QByteArray BridgeServer::wsdl(const HttpEndpoint::Request& request) const {
-    QFile file(QStringLiteral(":/qbbridge/qbwc.wsdl"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
+    static const QByteArray document = [] {
+        QFile file(QStringLiteral(":/qbbridge/qbwc.wsdl"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
     QString url = m_settings.publicUrl;
     if (url.isEmpty()) {
         static const QRegularExpression hostForm(QStringLiteral("^[A-Za-z0-9.:\\[\\]-]{1,255}$"));
@@ -73,8 +74,8 @@ QByteArray BridgeServer::wsdl(const HttpEndpoint::Request& request) const {
                                                      : QStringLiteral("https://")) +
               host + QStringLiteral("/qbwc");
     }
-    return file.readAll().replace("location=\"/qbwc\"",
-                                  "location=\"" + url.toHtmlEscaped().toUtf8() + '"');
+    return QByteArray(document).replace("location=\"/qbwc\"",
+                                        "location=\"" + url.toHtmlEscaped().toUtf8() + '"');
 }
 
 void BridgeServer::handle(const HttpEndpoint::Request& request,

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 namespace {
 // A value that names a number of seconds, at least one.
@@ -39,29 +38,42 @@ QString problemWith(const QString& key, const QString& value) {
     return QString();
 }
 
-const QStringList Keys{QStringLiteral("listen"),        QStringLiteral("user"),
-                       QStringLiteral("password-file"), QStringLiteral("cert"),
-                       QStringLiteral("key"),           QStringLiteral("public-url"),
-                       QStringLiteral("socket"),        QStringLiteral("wait")};
-const QStringList PathKeys{QStringLiteral("password-file"), QStringLiteral("cert"),
-                           QStringLiteral("key"), QStringLiteral("socket")};
+// Each setting: its key (the option's name without "--"), where it goes, and whether it names
+// a file, taken from the settings file's folder. wait, the one number, goes on its own.
+struct Setting {
+    const char* key;
+    QString BridgeSettings::*text;
+    bool path;
+};
+constexpr Setting Settings[] = {
+    {"listen", &BridgeSettings::listen, false},
+    {"user", &BridgeSettings::user, false},
+    {"password-file", &BridgeSettings::passwordFile, true},
+    {"cert", &BridgeSettings::cert, true},
+    {"key", &BridgeSettings::key, true},
+    {"public-url", &BridgeSettings::publicUrl, false},
+    {"socket", &BridgeSettings::socket, true},
+    {"wait", nullptr, false},
+};
 
-void set(BridgeSettings& settings, const QString& key, const QString& value) {
-    if (key == u"listen")
-        settings.listen = value;
-    else if (key == u"user")
-        settings.user = value;
-    else if (key == u"password-file")
-        settings.passwordFile = value;
-    else if (key == u"cert")
-        settings.cert = value;
-    else if (key == u"key")
-        settings.key = value;
-    else if (key == u"public-url")
-        settings.publicUrl = value;
-    else if (key == u"socket")
-        settings.socket = value;
-    else if (key == u"wait")
+const Setting* settingOf(const QString& key) {
+    for (const Setting& setting : Settings)
+        if (key == QLatin1String(setting.key))
+            return &setting;
+    return nullptr;
+}
+
+QString keyList() {
+    QStringList keys;
+    for (const Setting& setting : Settings)
+        keys << QLatin1String(setting.key);
+    return keys.join(QStringLiteral(", "));
+}
+
+void set(BridgeSettings& settings, const Setting& setting, const QString& value) {
+    if (setting.text)
+        settings.*setting.text = value;
+    else
         settings.waitSeconds = *secondsOf(value);
 }
 } // namespace
@@ -90,13 +102,14 @@ std::optional<BridgeSettings> BridgeSettings::read(const QByteArray& text, const
             return fail(QStringLiteral("a setting reads KEY = VALUE"));
         const QString key = line.left(equals).trimmed();
         const QString value = line.mid(equals + 1).trimmed();
-        if (!Keys.contains(key))
-            return fail(QStringLiteral("unknown setting \"%1\" (known: %2)")
-                            .arg(key.left(40), Keys.join(QStringLiteral(", "))));
+        const Setting* setting = settingOf(key);
+        if (!setting)
+            return fail(
+                QStringLiteral("unknown setting \"%1\" (known: %2)").arg(key.left(40), keyList()));
         const QString reason = problemWith(key, value);
         if (!reason.isEmpty())
             return fail(reason);
-        set(settings, key, PathKeys.contains(key) ? pathFrom(folder, value) : value);
+        set(settings, *setting, setting->path ? pathFrom(folder, value) : value);
     }
     return settings;
 }
@@ -111,7 +124,8 @@ std::optional<BridgeSettings> BridgeSettings::readFile(const QString& path, QStr
 }
 
 bool BridgeSettings::takeOptions(QStringList& args, QString* problem) {
-    for (const QString& name : Keys) {
+    for (const Setting& setting : Settings) {
+        const QString name = QLatin1String(setting.key);
         const QString option = QStringLiteral("--") + name;
         if (!args.contains(option))
             continue;
@@ -121,7 +135,7 @@ bool BridgeSettings::takeOptions(QStringList& args, QString* problem) {
             *problem = reason;
             return false;
         }
-        set(*this, name, value);
+        set(*this, setting, value);
     }
     return true;
 }

@@ -121,22 +121,39 @@ QStringList judge(const BridgeSettings& settings, BridgeServer::Settings& out,
     return problems;
 }
 
+// The settings as serve and check read them, and what serve would make of them.
+struct Judged {
+    BridgeSettings settings;
+    QString source;
+    BridgeServer::Settings server;
+    TlsCredentials credentials;
+    QStringList problems;
+};
+
+std::optional<Judged> judgedFrom(const QStringList& args, int* status) {
+    Judged judged;
+    const auto settings = settingsFrom(args, &judged.source, status);
+    if (!settings)
+        return std::nullopt;
+    judged.settings = *settings;
+    judged.problems = judge(judged.settings, judged.server, judged.credentials);
+    return judged;
+}
+
 QString urlText(const QHostAddress& address) {
     return address.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + address.toString() + u']'
                                                                : address.toString();
 }
 
 int serve(const QStringList& args) {
-    QString source;
     int status = 0;
-    const auto settings = settingsFrom(args, &source, &status);
-    if (!settings)
+    const auto judged = judgedFrom(args, &status);
+    if (!judged)
         return status;
-    BridgeServer::Settings server;
-    TlsCredentials credentials;
-    const QStringList problems = judge(*settings, server, credentials);
-    if (!problems.isEmpty())
-        return fail(problems.first());
+    if (!judged->problems.isEmpty())
+        return fail(judged->problems.first());
+    const BridgeSettings* settings = &judged->settings;
+    const BridgeServer::Settings& server = judged->server;
     const auto endpoint = BridgeSettings::endpointOf(settings->listen);
 
     raiseOpenFileLimit();
@@ -159,16 +176,15 @@ int serve(const QStringList& args) {
 
 // What the Web Connector will meet, and whether serve would start.
 int check(const QStringList& args) {
-    QString source;
     int status = 0;
-    const auto settings = settingsFrom(args, &source, &status);
-    if (!settings)
+    const auto judged = judgedFrom(args, &status);
+    if (!judged)
         return status;
-    BridgeServer::Settings server;
-    TlsCredentials credentials;
-    const QStringList problems = judge(*settings, server, credentials);
+    const BridgeSettings* settings = &judged->settings;
+    const TlsCredentials& credentials = judged->credentials;
+    const QStringList& problems = judged->problems;
     QTextStream out(stdout);
-    out << "settings: " << source << '\n';
+    out << "settings: " << judged->source << '\n';
     const auto endpoint = BridgeSettings::endpointOf(settings->listen);
     const bool tls = !settings->cert.isEmpty();
     QString url = settings->publicUrl;
