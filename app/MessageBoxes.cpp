@@ -15,6 +15,8 @@ int showReal(const QString& text, const QString& caption, int style) {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::NoButton,
                     QApplication::activeWindow());
     MessageBoxes::fitCaption(box);
+    // A clerk can copy what a box says into a note or a mail to whoever keeps the data.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     if (style == MessageBoxes::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);

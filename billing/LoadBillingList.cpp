@@ -2,9 +2,11 @@
 
 #include "billing/BillingInputs.h"
 #include "billing/BillingQuery.h"
+#include "billing/PassedOver.h"
 #include "billing/Recordset.h"
 #include "billing/ScheduleRules.h"
 #include "core/CheckCell.h"
+#include "core/FixedForms.h"
 #include "core/GridColumns.h"
 #include "core/GridOperations.h"
 
@@ -15,7 +17,7 @@ QString textOrEmpty(const QVariant& value) {
 } // namespace
 
 QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
-                        const DbConnection& connection) {
+                        const DbConnection& connection, PassedOver* passedOver) {
     const QString organisation = inputs.organisation();
     const BillingQuery::FieldSet& fields = BillingQuery::fieldSetFor(organisation);
     const QString statement = BillingQuery::statement(organisation, inputs.billingMethod());
@@ -26,18 +28,46 @@ QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
 
     Recordset records;
     records.open(statement, connection);
+    // The window's dates cannot change during the fill; they are read once.
+    const QDate start = inputs.startDate(), end = inputs.endDate();
     const QString unchecked = CheckCell::text(false);
+    if (passedOver)
+        passedOver->clear();
+    // Where each field stands is the statement's, not a record's: settled at the first record
+    // (a statement without records reads none, as before).
+    struct {
+        int company, contact, frequency, yearlyAmount, anniversary;
+    } at{};
+    if (!records.eof())
+        at = {records.position(fields.company), records.position(fields.contact),
+              records.position(fields.frequency), records.position(fields.yearlyAmount),
+              records.position(fields.anniversary)};
+    const auto nameOf = [&] {
+        const QString company = textOrEmpty(records.field(at.company));
+        return company.isEmpty() ? textOrEmpty(records.field(at.contact)) : company;
+    };
     while (!records.eof()) {
-        // The same decision the rules' tests try, record by record.
-        const QVariant frequencyText = records.field(fields.frequency);
-        const auto line = ScheduleRules::judge(frequencyText, records.field(fields.yearlyAmount),
-                                               records.field(fields.anniversary),
-                                               inputs.startDate(), inputs.endDate());
+        // The same decision the rules' tests try, record by record; a member whose data the
+        // rules cannot use in any month is named as passed over.
+        const QVariant frequencyText = records.field(at.frequency);
+        const ScheduleRules::Frequency frequency = ScheduleRules::frequencyOf(frequencyText);
+        QVariant anniversary;
+        if (frequency == ScheduleRules::Frequency::None) {
+            if (passedOver)
+                passedOver->add(PassedOver::UnknownFrequency, nameOf(), frequencyText);
+        } else {
+            anniversary = records.field(at.anniversary);
+            if (passedOver && frequency != ScheduleRules::Frequency::Monthly &&
+                !FixedForms::dateOf(anniversary))
+                passedOver->add(PassedOver::NoAnniversary, nameOf(), anniversary);
+        }
+        const auto line = ScheduleRules::judge(
+            frequency, [&] { return records.field(at.yearlyAmount); }, anniversary, start, end);
         if (line) {
             const QStringList cells{
                 unchecked,
-                textOrEmpty(records.field(fields.company)),
-                textOrEmpty(records.field(fields.contact)),
+                textOrEmpty(records.field(at.company)),
+                textOrEmpty(records.field(at.contact)),
                 line->amountToBill,
                 line->yearlyAmount,
                 line->anniversary,

@@ -5,10 +5,12 @@
 class BillingInputs;
 class DbConnection;
 class GridOperations;
+class PassedOver;
 
 // Empties the grid and fills it with one unchecked row per member due in the chosen window,
 // in company and contact order, then formats it. Returns the organisation the list was made
 // for. Failures (database, a yearly amount that is no number) escape as Failure; the grid
-// then holds the rows written so far.
+// then holds the rows written so far. With passedOver, it learns the contacts whose data no
+// month could list (see PassedOver).
 QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
-                        const DbConnection& connection);
+                        const DbConnection& connection, PassedOver* passedOver = nullptr);

@@ -66,6 +66,9 @@ Recordset::~Recordset() {
             QString::fromUtf16(reinterpret_cast<const char16_t*>(message), qMin<int>(length, 1023));
     if (text.isEmpty())
         text = QStringLiteral("The database reported an error without a description.");
+    // The clerk's report names the database, so that whoever keeps it knows which one.
+    if (!m_database.isEmpty())
+        text = QStringLiteral("The contact database (%1) said: %2").arg(m_database, text);
     throw Failure(native != 0 ? native : ErrorNumber::Unspecified, text);
 }
 
@@ -81,6 +84,7 @@ void Recordset::open(const QString& statement, const DbConnection& connection) {
                       QStringLiteral("The contact database is not open through ODBC."));
     m_connection = *static_cast<SQLHANDLE const*>(handle.constData());
     m_text = statement;
+    m_database = connection.describe();
     m_blockRows = m_wantedBlockRows;
     // SQLite keeps its texts in UTF-8 and its driver hands them over as they are, which costs
     // less than its conversion to wide characters; other drivers' narrow texts are in a
@@ -262,16 +266,20 @@ QVariant Recordset::typed(const Column& column, const QString& text, bool null) 
     }
 }
 
-QVariant Recordset::field(const QString& name) const {
+int Recordset::position(const QString& name) const {
     const int index = m_positions.value(name, -1);
     if (index < 0)
         throw Failure(ErrorNumber::ItemNotFound,
                       QStringLiteral("Item cannot be found in the collection corresponding "
                                      "to the requested name or ordinal: %1")
                           .arg(name));
+    return index;
+}
+
+QVariant Recordset::field(int index) {
+    Q_ASSERT(index >= 0 && size_t(index) < m_columns.size());
     if (m_decoded[size_t(index)])
         return m_values[size_t(index)];
-    auto* self = const_cast<Recordset*>(this);
     const Column& column = m_columns[size_t(index)];
     QString text;
     bool null = false;
@@ -280,8 +288,8 @@ QVariant Recordset::field(const QString& name) const {
         const long bytes = long(column.width) * long(sizeof(SQLWCHAR));
         const long room = m_utf8 ? bytes - 1 : bytes - long(sizeof(SQLWCHAR));
         if (length == SQL_NO_TOTAL || length > room) {
-            self->restartRecordByRecord();
-            return field(name);
+            restartRecordByRecord();
+            return field(index);
         }
         null = length == SQL_NULL_DATA;
         if (!null)
@@ -299,7 +307,7 @@ QVariant Recordset::field(const QString& name) const {
             if (m_decoded[size_t(i)])
                 continue;
             bool isNull = false;
-            const QString whole = self->wholeText(i, isNull);
+            const QString whole = wholeText(i, isNull);
             m_values[size_t(i)] = typed(m_columns[size_t(i)], whole, isNull);
             m_decoded[size_t(i)] = true;
         }

@@ -7,8 +7,8 @@
 
 class DbConnection;
 
-// The records of one statement, walked from first to last with fields read by name. They are
-// read through the ODBC API on the program's connection, a block of records per trip to the
+// The records of one statement, walked from first to last with fields read by name or place. They
+// are read through the ODBC API on the program's connection, a block of records per trip to the
 // driver, each column bound as text (wide characters, or UTF-8 where the driver keeps it so);
 // values come back typed by their column as Qt's ODBC driver types them (numbers, dates, texts,
 // null for an empty field). A value longer than its bound buffer is read whole: the statement
@@ -32,8 +32,12 @@ public:
     // Runs the statement on the open connection; throws Failure with the driver's message.
     void open(const QString& statement, const DbConnection& connection);
     bool eof() const { return m_eof; }
-    // The value of the named field of the current record; throws Failure for an unknown name.
-    QVariant field(const QString& name) const;
+    // The place of the named field in the statement's records, the same for every record;
+    // throws Failure (Item not found) for a name the statement does not return.
+    int position(const QString& name) const;
+    // The value of a field of the current record, by its place or its name.
+    QVariant field(int position);
+    QVariant field(const QString& name) { return field(position(name)); }
     void moveNext();
     void close();
 
@@ -57,6 +61,7 @@ private:
     void* m_connection = nullptr; // the driver's connection handle
     void* m_statement = nullptr;
     QString m_text;
+    QString m_database; // which database, for the messages of its failures
     std::vector<Column> m_columns;
     QHash<QString, int> m_positions;
     int m_wantedBlockRows = DefaultBlockRows;
@@ -68,6 +73,6 @@ private:
     qint64 m_current = -1; // the current record's place, from 0
     bool m_eof = true;
     // The current record's values, decoded when first read.
-    mutable std::vector<QVariant> m_values;
-    mutable std::vector<bool> m_decoded;
+    std::vector<QVariant> m_values;
+    std::vector<bool> m_decoded;
 };

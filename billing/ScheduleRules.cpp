@@ -112,9 +112,8 @@ ScheduleRules::BillingLine ScheduleRules::lineFor(Frequency frequency, const QVa
 }
 
 std::optional<ScheduleRules::BillingLine>
-ScheduleRules::judge(const QVariant& frequencyField, const std::function<QVariant()>& yearlyAmount,
+ScheduleRules::judge(Frequency frequency, const std::function<QVariant()>& yearlyAmount,
                      const QVariant& anniversary, const QDate& start, const QDate& end) {
-    const Frequency frequency = frequencyOf(frequencyField);
     if (!isDue(frequency, anniversary, start, end))
         return std::nullopt;
     return lineFor(frequency, yearlyAmount(), anniversary, start);

@@ -38,14 +38,13 @@ BillingLine lineFor(Frequency frequency, const QVariant& yearlyAmount, const QVa
 
 // The whole decision for one record, as the fill makes it: nullopt when it is not due. The
 // yearly amount is asked for only when the record is due.
-std::optional<BillingLine> judge(const QVariant& frequencyField,
-                                 const std::function<QVariant()>& yearlyAmount,
+std::optional<BillingLine> judge(Frequency frequency, const std::function<QVariant()>& yearlyAmount,
                                  const QVariant& anniversary, const QDate& start, const QDate& end);
 inline std::optional<BillingLine> judge(const QVariant& frequencyField,
                                         const QVariant& yearlyAmount, const QVariant& anniversary,
                                         const QDate& start, const QDate& end) {
     return judge(
-        frequencyField, [&] { return yearlyAmount; }, anniversary, start, end);
+        frequencyOf(frequencyField), [&] { return yearlyAmount; }, anniversary, start, end);
 }
 
 } // namespace ScheduleRules

@@ -75,3 +75,7 @@ void DbConnection::close() {
 QSqlDatabase DbConnection::database() const {
     return QSqlDatabase::database(m_name, false);
 }
+
+QString DbConnection::describe() const {
+    return ConnectionString::describe(ConnectionString::toOdbc(m_connectionString));
+}

@@ -31,6 +31,9 @@ public:
     CursorLocation cursorLocation() const { return m_cursorLocation; }
 
     QSqlDatabase database() const;
+    // Which database the connection reaches, for messages: its Database, Server or DSN, never
+    // a user name or password.
+    QString describe() const;
 
 private:
     QString m_name;

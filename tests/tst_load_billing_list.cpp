@@ -5,6 +5,7 @@
 
 #include "billing/BillingInputs.h"
 #include "billing/LoadBillingList.h"
+#include "billing/PassedOver.h"
 #include "core/DbConnection.h"
 #include "core/Failure.h"
 #include "core/GridColumns.h"
@@ -78,6 +79,8 @@ private slots:
     void initTestCase();
     void generatedNamesAreWhole();
     void chamberMarchRowsInOrder();
+    void passedOverNamed_data();
+    void passedOverNamed();
     void foundationFirstHalfOfMarch();
     void emptyListKeepsFormattedHeader();
     void refillStartsAfresh();
@@ -111,6 +114,57 @@ void TestLoadBillingList::chamberMarchRowsInOrder() {
         QCOMPARE(rows[i], ChamberMarch[i]);
     for (int row = 1; row < grid.RowCount(); ++row)
         QCOMPARE(grid.CellText(row, GridColumns::Result), QString());
+}
+
+void TestLoadBillingList::passedOverNamed_data() {
+    QTest::addColumn<QStringList>("change");
+    QTest::addColumn<QString>("line");
+    const QString frequencies =
+        "whose billing frequency is none of Monthly Invoice, Quarterly, Semi-Annual, Annual: ";
+    const QString anniversaries = "billed quarterly, semi-annually or annually whose anniversary "
+                                  "is missing or no date: ";
+    QTest::newRow("the demo's")
+        << QStringList{}
+        << "Not listed: 3 contacts " + frequencies +
+               "Elm Street Pharmacy (empty), Harbor Lights Inn (\"quarterly\"), Ironside Fitness "
+               "(\"Quarterly \"); 1 contact " +
+               anniversaries + "Pinecrest Realty (missing)";
+    QTest::newRow("none of the four, no anniversary date")
+        << QStringList{"UPDATE custom_table_0 SET m_billing_frequency = NULL WHERE contact_id = 8",
+                       "UPDATE custom_table_0 SET m_billing_frequency = 'Yearly' WHERE "
+                       "contact_id IN (15, 16)",
+                       "UPDATE contact SET billing_anniv = 'soon' WHERE contact_id = 2"}
+        << "Not listed: 5 contacts " + frequencies +
+               "Elm Street Pharmacy (empty), Harbor Lights Inn (empty), Ironside Fitness "
+               "(\"Quarterly \") and 2 more; 2 contacts " +
+               anniversaries + "Birchwood Bakery (\"soon\"), Pinecrest Realty (missing)";
+    QTest::newRow("nothing amiss")
+        << QStringList{"UPDATE custom_table_0 SET m_billing_frequency = 'Quarterly' WHERE "
+                       "contact_id IN (8, 9, 32)",
+                       "UPDATE contact SET billing_anniv = '2019-01-01' WHERE contact_id = 17"}
+        << QString();
+}
+
+// Whoever the rules pass over for unusable data is named under the list; the list is the
+// same as without the naming.
+void TestLoadBillingList::passedOverNamed() {
+    QFETCH(QStringList, change);
+    QFETCH(QString, line);
+    const QString db = TestSupport::makeContacts(
+        m_dir.path(), {}, QString::fromUtf8(QTest::currentDataTag()) + ".db");
+    TestSupport::execSql(db, change);
+    DbConnection connection;
+    TestSupport::open(connection, db);
+    BillingGrid named, plain;
+    Inputs inputs;
+    PassedOver passedOver;
+    LoadBillingList(inputs, named, connection, &passedOver);
+    QCOMPARE(passedOver.line(), line);
+    QCOMPARE(passedOver.isEmpty(), line.isEmpty());
+    LoadBillingList(inputs, plain, connection);
+    QCOMPARE(rowsOf(named), rowsOf(plain));
+    if (change.isEmpty())
+        QCOMPARE(rowsOf(named), ChamberMarch);
 }
 
 void TestLoadBillingList::foundationFirstHalfOfMarch() {
@@ -220,7 +274,9 @@ void TestLoadBillingList::refusedStatementLeavesHeader() {
     Inputs inputs;
     const Failure failure =
         TestSupport::failureOf([&] { LoadBillingList(inputs, grid, connection); });
-    QVERIFY2(failure.description().contains(QStringLiteral("VRP_CUSTOM_TABLE_0")),
+    // The driver's words, and which database said them.
+    QVERIFY2(failure.description().contains(QStringLiteral("VRP_CUSTOM_TABLE_0")) &&
+                 failure.description().contains("(Database=" + db + ")"),
              qPrintable(failure.description()));
     QCOMPARE(grid.RowCount(), 1);
     QCOMPARE(grid.CellText(0, 9), QStringLiteral("Result"));

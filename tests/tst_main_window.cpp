@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocumentFragment>
 
 using TestSupport::MessageRecorder;
 
@@ -145,41 +146,87 @@ void TestMainWindow::everyControlHasAnAccessibleName() {
     QVERIFY(table->cellAt(1, GridColumns::Send)->state().checked);
 }
 
+enum class Entry { Tab, ShiftTab, Click, ClickInDay, CtrlA };
+Q_DECLARE_METATYPE(Entry)
+
 void TestMainWindow::datesTypedAsPeopleTypeThem_data() {
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("backwards"); // entered by Shift+Tab
-    QTest::addColumn<QDate>("date");
-    QTest::newRow("3/1/2027") << "3/1/2027" << false << QDate(2027, 3, 1);
-    QTest::newRow("03/01/2027") << "03/01/2027" << false << QDate(2027, 3, 1);
-    QTest::newRow("12/31/2026") << "12/31/2026" << false << QDate(2026, 12, 31);
-    QTest::newRow("11/5/2027 by Shift+Tab") << "11/5/2027" << true << QDate(2027, 11, 5);
-    QTest::newRow("a year past 2200 is refused") << "3/1/3120" << false << QDate();
+    QTest::addColumn<Entry>("entry");
+    QTest::addColumn<QString>("shown"); // the box's text once left; a date typed is held
+    QTest::addColumn<bool>("held");
+    QTest::newRow("tab 3/1/2027") << "3/1/2027" << Entry::Tab << "3/1/2027" << true;
+    QTest::newRow("click 3/1/2027") << "3/1/2027" << Entry::Click << "3/1/2027" << true;
+    QTest::newRow("click 03/01/2027") << "03/01/2027" << Entry::Click << "3/1/2027" << true;
+    QTest::newRow("ctrl+a 12/31/2026") << "12/31/2026" << Entry::CtrlA << "12/31/2026" << true;
+    QTest::newRow("shift+tab 11/5/2027") << "11/5/2027" << Entry::ShiftTab << "11/5/2027" << true;
+    QTest::newRow("click in the day, 15") << "15" << Entry::ClickInDay << "1/15/2027" << true;
+    QTest::newRow("a month 13") << "13/1/2027" << Entry::Click << "13/1/2027" << false;
+    QTest::newRow("30 February") << "2/30/2027" << Entry::Tab << "2/30/2027" << false;
+    QTest::newRow("1899") << "3/1/1899" << Entry::Click << "3/1/1899" << false;
+    QTest::newRow("2201") << "3/1/2201" << Entry::Tab << "3/1/2201" << false;
+    QTest::newRow("a year cut short") << "3/1/27" << Entry::Tab << "3/1/27" << false;
 }
 
-// Typed into Start Date, a whole date lands there, and Tab still leaves for End Date.
+// Typed into Start Date however it was entered, a whole date lands there and Tab still leaves
+// for End Date; a text that is no date stays as typed, marked, and Refresh fills nothing.
 void TestMainWindow::datesTypedAsPeopleTypeThem() {
     QFETCH(QString, typed);
-    QFETCH(bool, backwards);
-    QFETCH(QDate, date);
+    QFETCH(Entry, entry);
+    QFETCH(QString, shown);
+    QFETCH(bool, held);
     frmCreateInvoices w;
     w.show();
     QApplication::setActiveWindow(&w);
+    w.dtStartDate->setDate(QDate(2027, 1, 1));
     const QDate end = w.dtEndDate->date();
-    if (backwards) {
+    QLineEdit* text = w.dtStartDate->findChild<QLineEdit*>();
+    const QFontMetrics metrics(text->font());
+    switch (entry) {
+    case Entry::ShiftTab:
         w.cmbCompany->setFocus();
         QTest::keyClick(w.cmbCompany, Qt::Key_Tab, Qt::ShiftModifier);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
-    } else {
+        break;
+    case Entry::Tab:
+        w.chkEmail->setFocus();
+        QTest::keyClick(w.chkEmail, Qt::Key_Tab);
+        break;
+    case Entry::Click: // just after the first "1" of "1/1/2027", as a person aims
+    case Entry::ClickInDay:
+        w.cmbCompany->setFocus();
+        QTest::mouseClick(
+            text, Qt::LeftButton, {},
+            QPoint(metrics.horizontalAdvance(QStringLiteral("1")) + 3, text->height() / 2));
+        if (entry == Entry::ClickInDay)
+            QTest::mouseClick(
+                text, Qt::LeftButton, {},
+                QPoint(metrics.horizontalAdvance(QStringLiteral("1/1")) + 2, text->height() / 2));
+        break;
+    case Entry::CtrlA:
         w.dtStartDate->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        break;
     }
+    QCOMPARE(focusedControl(&w), QStringLiteral("dtStartDate"));
     QTest::keyClicks(QApplication::focusWidget(), typed);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    if (date.isValid())
-        QCOMPARE(w.dtStartDate->date(), date);
-    else
-        QVERIFY(w.dtStartDate->date().year() >= 1900 && w.dtStartDate->date().year() <= 2200);
-    QCOMPARE(w.dtEndDate->date(), end);
     QCOMPARE(focusedControl(&w), QStringLiteral("dtEndDate"));
+    QCOMPARE(text->text(), shown);
+    QCOMPARE(w.dtStartDate->holdsDate(), held);
+    QCOMPARE(w.dtStartDate->toolTip().isEmpty(), held);
+    QCOMPARE(w.dtEndDate->date(), end);
+    if (held) {
+        QCOMPARE(w.dtStartDate->date().toString(QStringLiteral("M/d/yyyy")), shown);
+        return;
+    }
+    MessageRecorder messages;
+    choose(w, Chamber, QStringLiteral("Invoice"));
+    w.btnRefresh->click();
+    QCOMPARE(messages.boxes.size(), 1);
+    QCOMPARE(messages.boxes[0].text, QStringLiteral("Please enter a valid start date"));
+    QCOMPARE(w.vsfgList->RowCount(), 0);
+    QCOMPARE(text->text(), shown);
 }
 
 void TestMainWindow::controlsAtTheirPlaces() {
@@ -405,6 +452,22 @@ void TestMainWindow::refreshRefusalsInOrder() {
     QCOMPARE(w.vsfgList->RowCount(), 16);
     QCOMPARE(w.vsfgList->CellText(1, GridColumns::Contact), QStringLiteral("Kevin Walsh"));
     QCOMPARE(w.listOrganisation(), Chamber);
+
+    // Under the list, left of the buttons, the members the fill passed over; a click on the
+    // line shows every one of them.
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QRect line = w.lblPassedOver->geometry();
+    QVERIFY(line.top() > w.vsfgList->geometry().bottom() && line.right() < w.btnPrint->x());
+    QVERIFY(line.bottom() <= w.height());
+    const QString shown = QTextDocumentFragment::fromHtml(w.lblPassedOver->text()).toPlainText();
+    QVERIFY2(shown.startsWith(QStringLiteral("Not listed: 3 contacts")), qPrintable(shown));
+    QVERIFY(shown.contains(QStringLiteral("Harbor Lights Inn (\"quarterly\")")));
+    QTest::mouseClick(w.lblPassedOver, Qt::LeftButton, {},
+                      QPoint(8, w.lblPassedOver->fontMetrics().height() / 2));
+    QCOMPARE(boxes.boxes.size(), 4);
+    QCOMPARE(boxes.boxes[3].caption, QStringLiteral("Not Listed"));
+    QVERIFY(boxes.boxes[3].text.endsWith(QStringLiteral(":\nPinecrest Realty (missing)")));
 }
 
 void TestMainWindow::refreshComparesMonthsOnly() {

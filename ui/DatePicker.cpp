@@ -1,43 +1,220 @@
 #include "ui/DatePicker.h"
 
+#include <QCalendarWidget>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QLocale>
+
+namespace {
+const QDate Earliest(1900, 1, 1);
+const QDate Latest(2200, 12, 31);
+
+// The date that month, day and year texts name, or why they name none.
+QDate dateOf(const QString (&parts)[3], QString& problem) {
+    if (parts[0].isEmpty() || parts[1].isEmpty() || parts[2].isEmpty()) {
+        problem = QStringLiteral("The date is not complete: type month/day/year, as 3/1/2027.");
+        return {};
+    }
+    const int month = parts[0].toInt(), day = parts[1].toInt(), year = parts[2].toInt();
+    if (month < 1 || month > 12)
+        problem = QStringLiteral("%1 is no month: months run from 1 to 12.").arg(parts[0]);
+    else if (parts[2].size() != 4 || year < Earliest.year() || year > Latest.year())
+        problem = QStringLiteral("%1 is no year here: years run from 1900 to 2200.").arg(parts[2]);
+    else if (day < 1 || day > QDate(year, month, 1).daysInMonth())
+        problem = QStringLiteral("%1 %2 has no day %3.")
+                      .arg(QLocale::c().monthName(month))
+                      .arg(year)
+                      .arg(parts[1]);
+    else
+        return QDate(year, month, day);
+    return {};
+}
+} // namespace
 
 DatePicker::DatePicker(QWidget* parent)
     : QDateEdit(parent) {
     setCalendarPopup(true);
     setDisplayFormat(QStringLiteral("M/d/yyyy"));
-    setDateRange(QDate(1900, 1, 1), QDate(2200, 12, 31));
+    setDateRange(Earliest, Latest);
+    lineEdit()->installEventFilter(this);
+    // A date picked from the calendar replaces whatever was typed, the same date too.
+    connect(calendarWidget(), &QCalendarWidget::clicked, this, &DatePicker::setDate);
+    connect(calendarWidget(), &QCalendarWidget::activated, this, &DatePicker::setDate);
+}
+
+void DatePicker::setDate(const QDate& date) {
+    m_problem.clear();
+    QDateEdit::setDate(date);
+    startAt(m_part);
+    display();
 }
 
 bool DatePicker::focusNextPrevChild(bool next) {
     return QWidget::focusNextPrevChild(next);
 }
 
-void DatePicker::selectSection(int index) {
-    setCurrentSectionIndex(index);
-    setSelectedSection(currentSection());
+// Whichever way the field is entered, typing starts with the month; a click entering it does
+// too, once the click has placed the cursor (see eventFilter).
+void DatePicker::focusInEvent(QFocusEvent* event) {
+    m_enteredByClick = event->reason() == Qt::MouseFocusReason;
+    QDateEdit::focusInEvent(event);
+    startAt(0);
 }
 
-// Whichever way the field is entered, typing starts with the month.
-void DatePicker::focusInEvent(QFocusEvent* event) {
-    QDateEdit::focusInEvent(event);
-    selectSection(0);
-    m_movedOn = false;
+// Leaving the field would put the last date back in place of a text that is none; the text
+// stays, marked, so that nobody takes the old date for the one typed.
+void DatePicker::focusOutEvent(QFocusEvent* event) {
+    if (holdsDate()) {
+        QDateEdit::focusOutEvent(event);
+        return;
+    }
+    QDateEdit::focusOutEvent(event);
+    display();
+}
+
+// What was typed is judged here, not by the field's own reader, which would turn a day past the
+// month's end into its last day while it is being typed.
+QValidator::State DatePicker::validate(QString& input, int& position) const {
+    if (!holdsDate())
+        return QValidator::Intermediate;
+    return QDateEdit::validate(input, position);
+}
+
+void DatePicker::fixup(QString& input) const {
+    if (holdsDate())
+        QDateEdit::fixup(input);
+}
+
+bool DatePicker::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lineEdit() && event->type() == QEvent::MouseButtonRelease) {
+        if (lineEdit()->hasSelectedText() && !m_enteredByClick)
+            return false; // a drag over the text selects what it covered
+        startAt(std::exchange(m_enteredByClick, false) ? 0 : partAt(lineEdit()->cursorPosition()));
+        return true;
+    }
+    return QDateEdit::eventFilter(watched, event);
 }
 
 void DatePicker::keyPressEvent(QKeyEvent* event) {
-    if (event->text() == u"/" || event->text() == u"-" || event->text() == u".") {
-        if (!m_movedOn && currentSectionIndex() + 1 < sectionCount())
-            selectSection(currentSectionIndex() + 1);
+    const QString text = event->text();
+    if (event->matches(QKeySequence::SelectAll)) {
+        startAt(0);
+        lineEdit()->selectAll();
+    } else if (text.size() == 1 && text.at(0).isDigit()) {
+        typeDigit(text.at(0));
+    } else if (text == u"/" || text == u"-" || text == u".") {
+        if (!m_movedOn)
+            moveTo(m_part + 1);
         m_movedOn = false;
-        event->accept();
+    } else if (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete) {
+        if (m_fresh || event->key() == Qt::Key_Delete)
+            m_parts[m_part].clear();
+        else
+            m_parts[m_part].chop(1);
+        m_fresh = false;
+        m_movedOn = false;
+        judgeTyped();
+        selectPart();
+    } else if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
+        moveTo(m_part + (event->key() == Qt::Key_Left ? -1 : 1));
+    } else if (event->key() == Qt::Key_Home || event->key() == Qt::Key_End) {
+        moveTo(event->key() == Qt::Key_Home ? 0 : Parts - 1);
+    } else if (text.isEmpty() || event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) {
+        // Up and Down step the part in hand from the date held; F4 and Alt+Down open the
+        // calendar; Tab and Return go where they go.
+        const int part = m_part;
+        if (!holdsDate() && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down))
+            setDate(date());
+        QDateEdit::keyPressEvent(event);
+        if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)
+            startAt(part);
+        else if (!holdsDate())
+            display(); // Return would have put the last date back in view
         return;
     }
-    const int before = currentSectionIndex();
-    QDateEdit::keyPressEvent(event);
-    const bool digit = event->text().size() == 1 && event->text().at(0).isDigit();
-    m_movedOn = digit && currentSectionIndex() != before;
-    // A part entered by typing is typed over whole.
-    if (m_movedOn)
-        selectSection(currentSectionIndex());
+    event->accept();
+}
+
+void DatePicker::startAt(int index) {
+    if (holdsDate()) {
+        const QDate held = date();
+        m_parts[0] = QString::number(held.month());
+        m_parts[1] = QString::number(held.day());
+        m_parts[2] = QString::number(held.year());
+    } else {
+        display(); // what was typed, not the date the field held before
+    }
+    moveTo(index);
+}
+
+void DatePicker::moveTo(int index) {
+    m_part = qBound(0, index, Parts - 1);
+    m_fresh = true;
+    m_movedOn = false;
+    selectPart();
+}
+
+void DatePicker::selectPart() {
+    int start = 0;
+    for (int i = 0; i < m_part; ++i)
+        start += int(m_parts[i].size()) + 1;
+    if (lineEdit()->hasFocus())
+        lineEdit()->setSelection(start, int(m_parts[m_part].size()));
+}
+
+// The month and the day move on after two digits, or after one that no second digit could
+// follow (a month from 2, a day from 4); the year takes four and is then typed over again.
+void DatePicker::typeDigit(QChar digit) {
+    QString& part = m_parts[m_part];
+    if (m_fresh)
+        part.clear();
+    part += digit;
+    const int value = part.toInt();
+    const bool full =
+        m_part == Parts - 1 ? part.size() == 4 : part.size() == 2 || value > (m_part == 0 ? 1 : 3);
+    m_fresh = full;
+    judgeTyped();
+    if (full && m_part < Parts - 1) {
+        moveTo(m_part + 1);
+        m_movedOn = true;
+    } else {
+        selectPart();
+    }
+}
+
+void DatePicker::judgeTyped() {
+    QString problem;
+    const QDate typed = dateOf(m_parts, problem);
+    m_problem = problem;
+    if (typed.isValid()) {
+        // The parts stay as typed: "0" of "03" is still being typed, not the month 0.
+        const QString kept[Parts] = {m_parts[0], m_parts[1], m_parts[2]};
+        QDateEdit::setDate(typed);
+        std::copy(std::begin(kept), std::end(kept), std::begin(m_parts));
+    }
+    display();
+}
+
+// A text that is no date shows in red with the reason as its tooltip for as long as it stays;
+// a part still being typed is not marked until it is whole or the field is left.
+void DatePicker::display() {
+    const QSignalBlocker quiet(lineEdit());
+    lineEdit()->setText(m_parts[0] + u'/' + m_parts[1] + u'/' + m_parts[2]);
+    const bool marked = !m_problem.isEmpty() && (m_fresh || !lineEdit()->hasFocus());
+    QPalette colours = lineEdit()->palette();
+    colours.setColor(QPalette::Text, marked ? QColor(Qt::red) : palette().color(QPalette::Text));
+    lineEdit()->setPalette(colours);
+    setToolTip(marked ? m_problem : QString());
+    setAccessibleDescription(marked ? m_problem : QString());
+}
+
+int DatePicker::partAt(int cursor) const {
+    int end = 0;
+    for (int i = 0; i < Parts; ++i) {
+        end += int(m_parts[i].size());
+        if (cursor <= end)
+            return i;
+        ++end;
+    }
+    return Parts - 1;
 }

@@ -19,7 +19,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
@@ -74,6 +73,16 @@ void frmCreateInvoices::createControls() {
     Label4 = named(new QLabel(QStringLiteral("End Date"), this), "Label4");
     Label2 = named(new QLabel(QStringLiteral("Payment"), this), "Label2");
     chkEmail = named(new QCheckBox(QStringLiteral("Mark To Email"), this), "chkEmail");
+    lblPassedOver = named(new QLabel(this), "lblPassedOver");
+    lblPassedOver->setWordWrap(true);
+    lblPassedOver->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Clicked, not tabbed to: the window's Tab order is the clerks' instructions' order.
+    lblPassedOver->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    lblPassedOver->setFocusPolicy(Qt::NoFocus);
+    connect(lblPassedOver, &QLabel::linkActivated, this, [this] {
+        MessageBoxes::show(m_passedOver.details(), QStringLiteral("Not Listed"),
+                           MessageBoxes::OkOnly);
+    });
 
     place(dtStartDate, 1320, 120, 1695, 375);
     place(dtEndDate, 4080, 120, 1695, 375);
@@ -155,12 +164,27 @@ void frmCreateInvoices::Form_Resize() {
         grid.setWidth(Twips::toPixels(*p.gridWidth, this));
     if (p.gridHeight)
         grid.setHeight(Twips::toPixels(*p.gridHeight, this));
+    // The rule allows for the frame of the earlier version's windows; a window manager's
+    // thicker frame would put the list's right and bottom edges outside the window, so the
+    // list keeps its left margin on the right and its gap above the buttons.
+    // A window too small for the list leaves it as it was (the rule's own case).
+    if (p.gridWidth)
+        grid.setWidth(qMax(0, qMin(grid.width(), width() - 2 * vsfgList->x())));
+    if (p.gridHeight)
+        grid.setHeight(
+            qMax(0, qMin(grid.height(), Twips::toPixels(p.buttonTop - 105, this) - vsfgList->y())));
     vsfgList->resize(grid);
     QPushButton* const buttons[ResizeRule::ButtonCount] = {btnExit, btnCreateInvoices, btnSelectAll,
                                                            btnSelectNone, btnPrint};
     for (int b = 0; b < ResizeRule::ButtonCount; ++b)
         buttons[b]->move(Twips::toPixels(p.buttonLeft[b], this),
                          Twips::toPixels(p.buttonTop, this));
+    // The passed-over line fills what lies under the list and left of the buttons.
+    const int gap = Twips::toPixels(60, this);
+    const int top = vsfgList->geometry().bottom() + gap;
+    lblPassedOver->setGeometry(vsfgList->x(), top, qMax(0, btnPrint->x() - gap - vsfgList->x()),
+                               qMax(0, height() - top));
+    fitPassedOver();
 }
 
 void frmCreateInvoices::resizeEvent(QResizeEvent* event) {
@@ -316,6 +340,16 @@ void frmCreateInvoices::closeEvent(QCloseEvent* event) {
 }
 
 void frmCreateInvoices::btnRefresh_Click() {
+    // A date typed that is no date is never filled for as the last date the box held.
+    for (const auto& [picker, which] : {std::pair{dtStartDate, QStringLiteral("start")},
+                                        std::pair{dtEndDate, QStringLiteral("end")}}) {
+        if (!picker->holdsDate()) {
+            MessageBoxes::show(QStringLiteral("Please enter a valid %1 date").arg(which),
+                               QStringLiteral("Invalid Dates"), MessageBoxes::OkOnly);
+            picker->setFocus();
+            return;
+        }
+    }
     if (dtStartDate->date().month() != dtEndDate->date().month()) {
         MessageBoxes::show(QStringLiteral("Start Date and End Date must be in the same month."),
                            QStringLiteral("Invalid Dates"), MessageBoxes::OkOnly);
@@ -334,8 +368,38 @@ void frmCreateInvoices::btnRefresh_Click() {
     m_journal.clear();
     // A fill of many contacts takes a moment: the busy pointer says so.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
-    m_filledOrganisation = LoadBillingList(*this, *vsfgList, Module1::dbConnection());
+    const auto restore = qScopeGuard([this] {
+        QGuiApplication::restoreOverrideCursor();
+        showPassedOver();
+    });
+    m_filledOrganisation =
+        LoadBillingList(*this, *vsfgList, Module1::dbConnection(), &m_passedOver);
+}
+
+// The line names what it can in its place; the whole of it is its tooltip and, clicked, a box
+// whose text can be copied.
+void frmCreateInvoices::showPassedOver() {
+    const QString line = m_passedOver.line();
+    lblPassedOver->setToolTip(line);
+    lblPassedOver->setAccessibleName(line);
+    fitPassedOver();
+}
+
+// As much of the line as its lines hold, wrapped at words, ending in "..." when cut.
+void frmCreateInvoices::fitPassedOver() {
+    const QString line = lblPassedOver->toolTip();
+    if (line.isEmpty()) {
+        lblPassedOver->clear();
+        return;
+    }
+    const QFontMetrics metrics = lblPassedOver->fontMetrics();
+    const int lines = qMax(1, lblPassedOver->height() / metrics.lineSpacing());
+    // A wrapped line loses up to a word at its end; the room is counted less that.
+    const int room =
+        qMax(0, lblPassedOver->width() * lines - lines * metrics.averageCharWidth() * 8);
+    const QString shown = metrics.elidedText(line, Qt::ElideRight, room);
+    lblPassedOver->setText(
+        QStringLiteral("<a href=\"passed-over\">%1</a>").arg(shown.toHtmlEscaped()));
 }
 
 void frmCreateInvoices::setSendCells(bool checked) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "billing/BillingInputs.h"
+#include "billing/PassedOver.h"
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
 #include "posting/InvoicePosting.h"
 #include "posting/PostingJournal.h"
 #include "posting/RequestProcessor.h"
+#include "ui/DatePicker.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -14,7 +16,7 @@
 class BillingGrid;
 class QCheckBox;
 class QComboBox;
-class QDateEdit;
+
 class QLabel;
 class RunProgress;
 class QPushButton;
@@ -47,8 +49,8 @@ public:
     RequestProcessor& processor() { return m_processor; }
 
     // The controls, named as the rest of the program and its tests know them.
-    QDateEdit* dtStartDate;
-    QDateEdit* dtEndDate;
+    DatePicker* dtStartDate;
+    DatePicker* dtEndDate;
     QComboBox* cmbCompany;
     QComboBox* cmbPayment;
     QPushButton* btnRefresh;
@@ -63,6 +65,9 @@ public:
     QLabel* Label4;
     QLabel* Label2;
     QCheckBox* chkEmail;
+    // Under the list: who the last fill passed over for data it could not use; a click shows
+    // them all.
+    QLabel* lblPassedOver;
 
 private:
     // The channel to the open company file, shared by the two integration components.
@@ -94,11 +99,14 @@ private:
     void Form_Resize();
     void place(QWidget* control, int left, int top, int width, int height);
     void setSendCells(bool checked);
+    void showPassedOver();
+    void fitPassedOver();
     // Every control but Exit, which during a run closes the window after the invoice in flight.
     void setControlsEnabled(bool enabled);
 
     // The organisation the last fill was made for; none before the first fill.
     std::optional<QString> m_filledOrganisation;
+    PassedOver m_passedOver;
     // What the invoice runs of the list on screen know beyond the grid; a fill starts anew.
     PostingJournal m_journal;
     // An invoice run in progress, whether the window closes after the invoice in flight, and
