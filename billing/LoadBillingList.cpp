@@ -27,10 +27,13 @@ QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
     grid.AppendRow(GridColumns::headerTexts().join(u'\t'));
 
     Recordset records;
-    records.open(statement, connection);
+    records.open(statement, connection,
+                 {fields.company, fields.contact, fields.frequency, fields.yearlyAmount,
+                  fields.anniversary});
     // The window's dates cannot change during the fill; they are read once.
     const QDate start = inputs.startDate(), end = inputs.endDate();
     const QString unchecked = CheckCell::text(false);
+    QString row;
     if (passedOver)
         passedOver->clear();
     // Where each field stands is the statement's, not a record's: settled at the first record
@@ -64,18 +67,25 @@ QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
         const auto line = ScheduleRules::judge(
             frequency, [&] { return records.field(at.yearlyAmount); }, anniversary, start, end);
         if (line) {
-            const QStringList cells{
-                unchecked,
-                textOrEmpty(records.field(at.company)),
-                textOrEmpty(records.field(at.contact)),
-                line->amountToBill,
-                line->yearlyAmount,
-                line->anniversary,
-                frequencyText.toString(),
-                line->invoiceDate,
-                line->dueDate,
-            };
-            grid.AppendRow(cells.join(u'\t'));
+            // The row's text in one piece, cell by cell.
+            const QString company = textOrEmpty(records.field(at.company));
+            const QString contact = textOrEmpty(records.field(at.contact));
+            const QString frequencyCell = frequencyText.toString();
+            const QString* const cells[] = {
+                &unchecked,          &company,           &contact,       &line->amountToBill,
+                &line->yearlyAmount, &line->anniversary, &frequencyCell, &line->invoiceDate,
+                &line->dueDate};
+            qsizetype length = std::size(cells) - 1;
+            for (const QString* cell : cells)
+                length += cell->size();
+            row.clear();
+            row.reserve(length);
+            for (const QString* cell : cells) {
+                if (cell != cells[0])
+                    row += u'\t';
+                row += *cell;
+            }
+            grid.AppendRow(row);
         }
         records.moveNext();
     }

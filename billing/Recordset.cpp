@@ -7,8 +7,10 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QSqlDriver>
+#include <optional>
 #include <sql.h>
 #include <sqlext.h>
+#include <string_view>
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "QString holds the driver's wide characters");
 static_assert(sizeof(SQLLEN) == sizeof(long) && sizeof(SQLULEN) == sizeof(unsigned long),
@@ -49,6 +51,24 @@ QMetaType::Type metaTypeOf(SQLSMALLINT sqlType) {
         return QMetaType::QString;
     }
 }
+// A number or a date in the plain form drivers write, read straight from the driver's bytes:
+// most values of a fill are such, and a text made of them first would be thrown away at once.
+// Anything else, nullopt, goes the general way.
+std::optional<QVariant> plainValue(SQLSMALLINT sqlType, const char* bytes, long length) {
+    const std::string_view view(bytes, size_t(length));
+    switch (metaTypeOf(sqlType)) {
+    case QMetaType::Double:
+        if (const auto number = FixedForms::plainNumber(view))
+            return QVariant(*number);
+        return std::nullopt;
+    case QMetaType::QDate:
+        if (const auto date = FixedForms::plainIsoDate(view))
+            return QVariant(*date);
+        return std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
 } // namespace
 
 Recordset::~Recordset() {
@@ -72,8 +92,10 @@ Recordset::~Recordset() {
     throw Failure(native != 0 ? native : ErrorNumber::Unspecified, text);
 }
 
-void Recordset::open(const QString& statement, const DbConnection& connection) {
+void Recordset::open(const QString& statement, const DbConnection& connection,
+                     const QStringList& read) {
     close();
+    m_read = read;
     const QVariant handle =
         connection.database().driver() ? connection.database().driver()->handle() : QVariant();
     // Qt's ODBC driver hands its connection handle over as an SQLHANDLE (a void pointer).
@@ -149,6 +171,11 @@ void Recordset::execute() {
 void Recordset::bindColumns() {
     for (size_t i = 0; i < m_columns.size(); ++i) {
         Column& column = m_columns[i];
+        // The driver copies every bound value of every record; a field nobody reads is left
+        // where it is.
+        column.bound = m_read.isEmpty() || m_read.contains(column.name);
+        if (!column.bound)
+            continue;
         column.buffer.assign(size_t(column.width) * size_t(m_blockRows), u'\0');
         column.indicator.assign(size_t(m_blockRows), 0);
         if (!ok(SQLBindCol(m_statement, SQLUSMALLINT(i + 1), m_utf8 ? SQL_C_CHAR : SQL_C_WCHAR,
@@ -283,6 +310,11 @@ QVariant Recordset::field(int index) {
     const Column& column = m_columns[size_t(index)];
     QString text;
     bool null = false;
+    if (m_bound && !column.bound) {
+        // Read after all: record by record, every field is there to be read.
+        restartRecordByRecord();
+        return field(index);
+    }
     if (m_bound) {
         const long length = column.indicator[m_rowInBlock];
         const long bytes = long(column.width) * long(sizeof(SQLWCHAR));
@@ -292,15 +324,18 @@ QVariant Recordset::field(int index) {
             return field(index);
         }
         null = length == SQL_NULL_DATA;
-        if (!null)
-            text =
-                m_utf8
-                    ? QString::fromUtf8(
-                          reinterpret_cast<const char*>(column.buffer.data() +
-                                                        size_t(column.width) * m_rowInBlock),
-                          length)
-                    : QString::fromUtf16(column.buffer.data() + size_t(column.width) * m_rowInBlock,
-                                         length / qsizetype(sizeof(SQLWCHAR)));
+        const char16_t* value = column.buffer.data() + size_t(column.width) * m_rowInBlock;
+        if (!null && m_utf8) {
+            const auto* utf8 = reinterpret_cast<const char*>(value);
+            if (std::optional<QVariant> plain = plainValue(column.sqlType, utf8, length)) {
+                m_values[size_t(index)] = std::move(*plain);
+                m_decoded[size_t(index)] = true;
+                return m_values[size_t(index)];
+            }
+            text = QString::fromUtf8(utf8, length);
+        } else if (!null) {
+            text = QString::fromUtf16(value, length / qsizetype(sizeof(SQLWCHAR)));
+        }
     } else {
         // Record by record every column is read in order, so that any driver allows it.
         for (int i = 0; i <= index; ++i) {

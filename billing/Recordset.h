@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <vector>
 
@@ -30,7 +31,10 @@ public:
     int blockRows() const { return m_blockRows; }
 
     // Runs the statement on the open connection; throws Failure with the driver's message.
-    void open(const QString& statement, const DbConnection& connection);
+    // With read, only those fields are fetched in blocks: reading another one after all
+    // costs a second run of the statement, record by record.
+    void open(const QString& statement, const DbConnection& connection,
+              const QStringList& read = {});
     bool eof() const { return m_eof; }
     // The place of the named field in the statement's records, the same for every record;
     // throws Failure (Item not found) for a name the statement does not return.
@@ -45,6 +49,7 @@ private:
     struct Column {
         QString name;
         short sqlType = 0;
+        bool bound = false;
         int width = 0; // wide characters bound per record, the terminator included
         std::vector<char16_t> buffer;
         std::vector<long> indicator;
@@ -62,6 +67,7 @@ private:
     void* m_statement = nullptr;
     QString m_text;
     QString m_database; // which database, for the messages of its failures
+    QStringList m_read; // the fields fetched in blocks; empty: all
     std::vector<Column> m_columns;
     QHash<QString, int> m_positions;
     int m_wantedBlockRows = DefaultBlockRows;

@@ -76,9 +76,13 @@ bool ScheduleRules::isDue(Frequency frequency, const QVariant& anniversary, cons
     const auto date = FixedForms::dateOf(anniversary);
     if (!date)
         return false;
+    // Each part of a date is worked out from its day number: once for each date here.
+    int year = 0, month = 0, day = 0, startMonth = 0, startDay = 0, endDay = 0;
+    date->getDate(&year, &month, &day);
+    start.getDate(&year, &startMonth, &startDay);
+    end.getDate(&year, nullptr, &endDay);
     const int k = termsOf(frequency).periodMonths;
-    return date->month() % k == start.month() % k && date->day() >= start.day() &&
-           date->day() <= end.day();
+    return month % k == startMonth % k && day >= startDay && day <= endDay;
 }
 
 ScheduleRules::BillingLine ScheduleRules::lineFor(Frequency frequency, const QVariant& yearlyAmount,
@@ -96,11 +100,21 @@ ScheduleRules::BillingLine ScheduleRules::lineFor(Frequency frequency, const QVa
     BillingLine line;
     line.amountToBill = Money::hundredthsText(*hundredths);
     line.yearlyAmount = FixedForms::numberText(*amount);
+    // The invoice date and a monthly row's due date are the window's, the same in every row
+    // of a fill: written once for it.
+    struct WindowTexts {
+        QDate start;
+        QString invoiceDate, monthlyDueDate;
+    };
+    thread_local WindowTexts window;
     const QDate firstOfMonth(start.year(), start.month(), 1);
-    line.invoiceDate = FixedForms::dateText(firstOfMonth);
+    if (window.start != start)
+        window = {start, FixedForms::dateText(firstOfMonth),
+                  FixedForms::dateText(QDate(start.year(), start.month(), 15))};
+    line.invoiceDate = window.invoiceDate;
     if (frequency == Frequency::Monthly) {
         line.anniversary = monthlyAnniversaryText(anniversary);
-        line.dueDate = FixedForms::dateText(QDate(start.year(), start.month(), 15));
+        line.dueDate = window.monthlyDueDate;
     } else {
         const QDate date = FixedForms::dateOf(anniversary).value_or(firstOfMonth);
         line.anniversary = FixedForms::paddedDateText(date);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QVariant>
 #include <optional>
+#include <string_view>
 
 // The fixed text forms of dates and numbers that the program writes and later reads back:
 // month/day/year and a decimal point, whatever the user's locale.
@@ -24,5 +25,11 @@ QString numberText(double value);
 std::optional<double> readNumber(const QString& text);
 // A numeric value, or a text that readNumber accepts.
 std::optional<double> numberOf(const QVariant& value);
+
+// The plain forms database drivers write, read straight from their bytes: "-1234.5" (digits,
+// at most one point with digits on both sides, an optional leading minus) and "2027-03-01".
+// Anything else is nullopt, for the general readers to judge.
+std::optional<double> plainNumber(std::string_view bytes);
+std::optional<QDate> plainIsoDate(std::string_view bytes);
 
 } // namespace FixedForms

@@ -29,10 +29,21 @@ QString Money::hundredthsText(qint64 hundredths) {
 }
 
 QString Money::hundredthsFixedText(qint64 hundredths) {
+    // Written by hand: every listed row and every invoice line writes amounts.
     const bool negative = hundredths < 0;
-    const quint64 magnitude = negative ? quint64(0) - quint64(hundredths) : quint64(hundredths);
-    return QStringLiteral("%1%2.%3")
-        .arg(negative ? QStringLiteral("-") : QString())
-        .arg(magnitude / 100)
-        .arg(magnitude % 100, 2, 10, QChar(u'0'));
+    quint64 magnitude = negative ? quint64(0) - quint64(hundredths) : quint64(hundredths);
+    char16_t buffer[32];
+    char16_t* const end = buffer + 32;
+    char16_t* at = end;
+    *--at = char16_t(u'0' + magnitude % 10);
+    *--at = char16_t(u'0' + magnitude / 10 % 10);
+    *--at = u'.';
+    magnitude /= 100;
+    do {
+        *--at = char16_t(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (negative)
+        *--at = u'-';
+    return QString(reinterpret_cast<const QChar*>(at), end - at);
 }

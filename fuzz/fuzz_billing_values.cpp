@@ -1,4 +1,5 @@
-// The readers of dates, amounts and check cells, and the rules that use them, on any text.
+// The readers of dates, amounts and check cells, the drivers' plain forms, and the rules that
+// use them, on any text.
 #include "billing/ScheduleRules.h"
 #include "core/CheckCell.h"
 #include "core/Failure.h"
@@ -7,6 +8,7 @@
 #include "core/MoneyFormat.h"
 #include "posting/PeriodText.h"
 
+#include <QLocale>
 #include <QStringList>
 #include <cstdint>
 
@@ -23,6 +25,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (const auto number = FixedForms::readNumber(a)) {
         if (const auto hundredths = Money::toHundredths(*number))
             Money::hundredthsText(*hundredths);
+    }
+    // The drivers' plain forms, read from bytes, agree with the general readers.
+    const QByteArray bytes = a.toUtf8();
+    const std::string_view view(bytes.constData(), size_t(bytes.size()));
+    if (const auto plain = FixedForms::plainNumber(view)) {
+        bool ok = false;
+        if (QLocale::c().toDouble(a, &ok) != *plain || !ok)
+            __builtin_trap();
+    }
+    if (const auto plain = FixedForms::plainIsoDate(view)) {
+        if (QDate::fromString(a, Qt::ISODate) != *plain)
+            __builtin_trap();
     }
     CheckCell::read(a);
     MoneyFormat::display(a);

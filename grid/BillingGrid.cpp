@@ -131,15 +131,17 @@ void BillingGrid::FitColumns(int firstColumn, int lastColumn) {
     const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) +
                         cellMetrics.averageCharWidth() * 2;
     const int checkWidth = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this);
-    for (int column = qMax(0, firstColumn); column <= lastColumn && column < ColumnCount();
-         ++column) {
+    firstColumn = qMax(0, firstColumn);
+    lastColumn = qMin(lastColumn, ColumnCount() - 1);
+    const QVector<QVector<int>> longest = m_model->longestCells(firstColumn, lastColumn, 32);
+    for (int column = firstColumn; column <= lastColumn; ++column) {
         int width = m_model->fixedRows() > 0
                         ? headerMetrics.horizontalAdvance(m_model->cellText(0, column))
                         : 0;
         if (m_model->isCheckColumn(column)) {
             width = qMax(width, checkWidth);
         } else {
-            for (int row : m_model->longestCells(column, 32))
+            for (int row : longest[column - firstColumn])
                 width =
                     qMax(width, cellMetrics.horizontalAdvance(m_model->displayText(row, column)));
         }

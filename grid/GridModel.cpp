@@ -128,22 +128,35 @@ QString GridModel::displayText(int row, int column) const {
     return text;
 }
 
-QVector<int> GridModel::longestCells(int column, int count) const {
-    // A min-heap of (length, row) keeps the count longest cells seen so far.
+QVector<QVector<int>> GridModel::longestCells(int first, int last, int count) const {
+    // Per column a min-heap of (length, row) keeps the count longest cells seen so far.
     using Entry = std::pair<qsizetype, int>;
-    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> longest;
-    for (int row = headerRows(); row < storedRowCount(); ++row) {
-        const qsizetype length = cellView(m_rows[size_t(row)], column).size();
-        if (int(longest.size()) < count) {
-            longest.emplace(length, row);
-        } else if (length > longest.top().first) {
-            longest.pop();
-            longest.emplace(length, row);
+    using Heap = std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>>;
+    first = qMax(0, first);
+    std::vector<Heap> longest(size_t(qMax(0, last - first + 1)));
+    for (int row = headerRows(); row < storedRowCount() && !longest.empty(); ++row) {
+        const QByteArray& cells = m_rows[size_t(row)];
+        qsizetype start = 0;
+        for (int column = 0; column <= last; ++column) {
+            const qsizetype tab = start > cells.size() ? -1 : cells.indexOf(Separator, start);
+            const qsizetype end = tab < 0 ? cells.size() : tab;
+            const qsizetype length = qMax<qsizetype>(0, end - start);
+            if (column >= first) {
+                Heap& heap = longest[size_t(column - first)];
+                if (int(heap.size()) < count) {
+                    heap.emplace(length, row);
+                } else if (length > heap.top().first) {
+                    heap.pop();
+                    heap.emplace(length, row);
+                }
+            }
+            start = tab < 0 ? cells.size() + 1 : tab + 1;
         }
     }
-    QVector<int> rows;
-    for (; !longest.empty(); longest.pop())
-        rows << longest.top().second;
+    QVector<QVector<int>> rows(qsizetype(longest.size()));
+    for (size_t i = 0; i < longest.size(); ++i)
+        for (; !longest[i].empty(); longest[i].pop())
+            rows[qsizetype(i)] << longest[i].top().second;
     return rows;
 }
 

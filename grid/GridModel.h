@@ -41,9 +41,10 @@ public:
     QString displayText(int row, int column) const;
     bool isCheckColumn(int column) const;
 
-    // The data rows whose cells in column are the longest texts, at most count of them: the
-    // candidates for the column's width.
-    QVector<int> longestCells(int column, int count) const;
+    // For each column from first to last, the data rows whose cells there are the longest
+    // texts, at most count of them: the candidates for the column's width. One pass over the
+    // rows serves every column.
+    QVector<QVector<int>> longestCells(int first, int last, int count) const;
 
     // Hands rows appended since the last call to the view.
     void publish();

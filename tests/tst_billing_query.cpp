@@ -122,15 +122,19 @@ void TestBillingQuery::fieldSets() {
 
 void TestBillingQuery::everyValueWholeInBlocksAndRecordByRecord_data() {
     QTest::addColumn<int>("blockRows");
-    QTest::newRow("blocks of 128") << 128;
-    QTest::newRow("blocks of 3") << 3;
-    QTest::newRow("record by record, as for a driver without blocks") << 1;
+    QTest::addColumn<QStringList>("bound"); // fetched in blocks; the others read after all
+    QTest::newRow("blocks of 128") << 128 << QStringList{};
+    QTest::newRow("blocks of 3") << 3 << QStringList{};
+    QTest::newRow("record by record, as for a driver without blocks") << 1 << QStringList{};
+    QTest::newRow("blocks of 64 binding two fields")
+        << 64 << QStringList{"CONTACT Contact", "CUSTOM TABLE 0 M-Billing Frequency"};
 }
 
 // Texts far longer than their declared columns, empty fields in every column, and names in
 // other scripts read exactly as SQLite itself returns them, whatever the block size.
 void TestBillingQuery::everyValueWholeInBlocksAndRecordByRecord() {
     QFETCH(int, blockRows);
+    QFETCH(QStringList, bound);
     QTemporaryDir dir;
     const QString db = TestSupport::makeContacts(dir.path());
     const QString longName = QStringLiteral("Ελληνική & 株式会社 ") + QString(3000, u'é');
@@ -169,7 +173,7 @@ void TestBillingQuery::everyValueWholeInBlocksAndRecordByRecord() {
 
     Recordset records;
     records.setBlockRows(blockRows);
-    records.open(statement, connection);
+    records.open(statement, connection, bound);
     QList<QStringList> read;
     while (!records.eof()) {
         QStringList values;
