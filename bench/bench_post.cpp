@@ -19,7 +19,7 @@
 #include "posting/InvoiceComponent.h"
 #include "posting/InvoicePosting.h"
 #include "posting/PostingJournal.h"
-#include "posting/RequestProcessor.h"
+#include "qbxml/RequestProcessor.h"
 
 #include <QApplication>
 #include <QDir>

@@ -25,8 +25,8 @@ public:
     bool isOpen() const;
     void close();
 
-    // Kept so that start-up takes its steps in the earlier version's order; nothing reads it:
-    // the fill's records are read forward only, once, whatever the location says.
+    // A kept call that does nothing here: start-up takes its steps in the earlier version's
+    // order, but the fill's records are read forward only, once, whatever the location says.
     void setCursorLocation(CursorLocation location) { m_cursorLocation = location; }
     CursorLocation cursorLocation() const { return m_cursorLocation; }
 

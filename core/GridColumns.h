@@ -22,7 +22,9 @@ enum Column {
 constexpr int Count = 10;
 
 // Column types, numbered as the earlier version's grid numbered them (its variant type codes:
-// 7 a date, 11 a Boolean), so that the fill's calls read as they always have.
+// 7 a date, 11 a Boolean), so that the fill's calls read as they always have. TypeBoolean
+// makes a column of check boxes; TypeDate changes nothing here (a kept call): the cells are
+// already dates in their text form, and the grid does not sort.
 constexpr int TypeDate = 7;
 constexpr int TypeBoolean = 11;
 

@@ -1,8 +1,8 @@
 // The components' reader of QuickBooks' answers (message-set status included), and the
 // channel's framing.
 #include "core/Failure.h"
-#include "posting/QbChannel.h"
-#include "posting/QbxmlAnswer.h"
+#include "qbxml/QbChannel.h"
+#include "qbxml/QbxmlAnswer.h"
 
 #include <cstdint>
 

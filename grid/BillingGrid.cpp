@@ -109,8 +109,8 @@ void BillingGrid::SetFixedRows(int rows) {
 }
 
 void BillingGrid::SetFixedColumns(int columns) {
-    // The grid has no fixed columns; any count other than 0 keeps the leading columns in
-    // view by hiding nothing, which is all a list this narrow needs.
+    // A kept call that does nothing here: the grid freezes no columns; any count keeps the
+    // leading columns in view by hiding nothing, which is all a list this narrow needs.
     Q_UNUSED(columns);
 }
 
@@ -152,7 +152,7 @@ void BillingGrid::FitColumns(int firstColumn, int lastColumn) {
     }
 }
 
-void BillingGrid::ShowCell(int row, int column) {
+void BillingGrid::showCell(int row, int column) {
     m_model->publish();
     // Column widths may have changed since the scroll bars were last laid out.
     updateGeometries();
@@ -162,7 +162,7 @@ void BillingGrid::ShowCell(int row, int column) {
 }
 
 void BillingGrid::showRowFromTheLeft(int row) {
-    ShowCell(row, 0);
+    showCell(row, 0);
     horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
 }
 
@@ -183,7 +183,7 @@ void BillingGrid::selectGridRows(const QList<int>& rows) {
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
-QString BillingGrid::SelectedRowsText() const {
+QString BillingGrid::selectedRowsText() const {
     QList<int> rows;
     for (const QModelIndex& index : selectionModel()->selectedRows())
         rows << m_model->gridRow(index.row());
@@ -208,7 +208,7 @@ QString BillingGrid::SelectedRowsText() const {
 
 void BillingGrid::keyPressEvent(QKeyEvent* event) {
     if (event == QKeySequence::Copy) {
-        QGuiApplication::clipboard()->setText(SelectedRowsText());
+        QGuiApplication::clipboard()->setText(selectedRowsText());
         event->accept();
         return;
     }
@@ -246,7 +246,8 @@ void BillingGrid::PrintWithTitle(const QString& title, bool showDialog, int orie
                                           ? QPageSize::Letter
                                           : QPageSize::A4));
     }
-    printer.setPageOrientation(orientation == 2 ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setPageOrientation(orientation == Landscape ? QPageLayout::Landscape
+                                                        : QPageLayout::Portrait);
     const double lr = leftRightMargin / 1440.0;
     const double tb = topBottomMargin / 1440.0;
     printer.setPageMargins(QMarginsF(lr, tb, lr, tb), QPageLayout::Inch);

@@ -46,7 +46,7 @@ public:
     GridModel* gridModel() const { return m_model; }
 
     // Scrolls so that the cell is in view.
-    void ShowCell(int row, int column);
+    void showCell(int row, int column);
     // The row in view with the list scrolled back to its first column.
     void showRowFromTheLeft(int row);
     // The grid rows the clerk has selected, and selecting them again after the model was
@@ -55,7 +55,7 @@ public:
     void selectGridRows(const QList<int>& rows);
     // The selected data rows, with the header row, as a spreadsheet takes them: tab-separated
     // cells, one row a line, money as plain numbers with two decimals, dates as shown.
-    QString SelectedRowsText() const;
+    QString selectedRowsText() const;
 
     using QTableView::edit;
 

@@ -1,9 +1,9 @@
 #include "posting/CustomerComponent.h"
 
 #include "core/Failure.h"
-#include "posting/QbxmlAnswer.h"
-#include "posting/QbxmlRequest.h"
-#include "posting/RequestProcessor.h"
+#include "qbxml/QbxmlAnswer.h"
+#include "qbxml/QbxmlRequest.h"
+#include "qbxml/RequestProcessor.h"
 
 #include <QSet>
 

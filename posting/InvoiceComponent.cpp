@@ -3,9 +3,10 @@
 #include "core/Failure.h"
 #include "core/FixedForms.h"
 #include "core/Money.h"
-#include "posting/QbxmlAnswer.h"
-#include "posting/QbxmlRequest.h"
-#include "posting/RequestProcessor.h"
+#include "qbxml/MessageSetRecovery.h"
+#include "qbxml/QbxmlAnswer.h"
+#include "qbxml/QbxmlRequest.h"
+#include "qbxml/RequestProcessor.h"
 
 #include <QSet>
 #include <QXmlStreamReader>
@@ -183,10 +184,10 @@ QByteArray InvoiceComponent::addRequest() const {
 }
 
 void InvoiceComponent::AddInvoice() {
-    ReadAddAnswer(m_processor.processRequest(addRequest()));
+    readAddAnswer(m_processor.processRequest(addRequest()));
 }
 
-void InvoiceComponent::ReadAddAnswer(const QByteArray& document) {
+void InvoiceComponent::readAddAnswer(const QByteArray& document) {
     m_addedId.clear();
     const QbxmlAnswer answer = QbxmlAnswer::read(document, QStringLiteral("InvoiceAddRs"));
     m_addedId = answer.field(QStringLiteral("InvoiceRet/TxnID"));
@@ -287,30 +288,16 @@ void InvoiceComponent::ReadUpdateAnswer(const QByteArray& document) {
     m_changed = 0;
 }
 
-void InvoiceComponent::SetMessageSetId(const QString& id) {
+void InvoiceComponent::setMessageSetId(const QString& id) {
     m_messageSetId = id;
 }
 
-std::optional<QByteArray> InvoiceComponent::StoredAnswer(const QString& id) {
-    QByteArray answer;
-    const qint32 status = m_processor.processQuery(
-        QbxmlRequest::emptyMessageSet(m_version, id, id), [&](const QByteArray& document) {
-            answer = document;
-            return QbxmlAnswer::messageSetStatus(document);
-        });
-    if (status == MessageSetStatus::Unknown || status == MessageSetStatus::NothingStored)
-        return std::nullopt;
-    if (status != 0)
-        throw Failure(status, MessageSetStatus::describe(status));
-    return answer;
+std::optional<QByteArray> InvoiceComponent::storedAnswer(const QString& id) {
+    return MessageSetRecovery::storedAnswer(m_processor, m_version, id);
 }
 
-void InvoiceComponent::ForgetMessageSet(const QString& id) {
-    const QByteArray answer =
-        m_processor.processRequest(QbxmlRequest::emptyMessageSet(m_version, id, QString()));
-    const qint32 status = QbxmlAnswer::messageSetStatus(answer);
-    if (status != 0 && status != MessageSetStatus::Unknown)
-        throw Failure(status, MessageSetStatus::describe(status));
+void InvoiceComponent::forgetMessageSet(const QString& id) {
+    MessageSetRecovery::forget(m_processor, m_version, id);
 }
 
 QString InvoiceComponent::openCompanyName() {
@@ -324,7 +311,7 @@ QString InvoiceComponent::openCompanyName() {
         .field(QStringLiteral("CompanyRet/CompanyName"));
 }
 
-QList<InvoiceComponent::Existing> InvoiceComponent::FindInvoices(const QString& customer,
+QList<InvoiceComponent::Existing> InvoiceComponent::findInvoices(const QString& customer,
                                                                  const QString& monthDayYear) {
     return queryInvoices({customer}, qbDate(monthDayYear), qbDate(monthDayYear));
 }

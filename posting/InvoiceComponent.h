@@ -46,14 +46,14 @@ public:
 
     // Error recovery. The next AddInvoice or UpdateInvoice goes as message set id (at most 24
     // characters), whose answer QuickBooks keeps; ClearInvoice forgets the ID.
-    void SetMessageSetId(const QString& id);
+    void setMessageSetId(const QString& id);
     // Asks for the stored answer of message set id: none when QuickBooks holds none (600,
     // 9002). Throws Failure when the question itself fails or QuickBooks answers otherwise.
-    std::optional<QByteArray> StoredAnswer(const QString& id);
+    std::optional<QByteArray> storedAnswer(const QString& id);
     // Tells QuickBooks to forget the stored answer of message set id.
-    void ForgetMessageSet(const QString& id);
+    void forgetMessageSet(const QString& id);
     // Takes a stored answer as if it had just arrived for AddInvoice or UpdateInvoice.
-    void ReadAddAnswer(const QByteArray& answer);
+    void readAddAnswer(const QByteArray& answer);
     void ReadUpdateAnswer(const QByteArray& answer);
 
     // An invoice QuickBooks already holds: its identifier, its number of lines (line groups
@@ -70,7 +70,7 @@ public:
     };
     // The customer's invoices of one date (month/day/year), with their lines; none when
     // QuickBooks finds none or does not know the customer.
-    QList<Existing> FindInvoices(const QString& customer, const QString& monthDayYear);
+    QList<Existing> findInvoices(const QString& customer, const QString& monthDayYear);
     // The invoices of all these customers (each known to QuickBooks) dated from..to, with
     // their lines, in requests of at most BatchSize customers each; LoadInvoice of any of
     // them then needs no request.

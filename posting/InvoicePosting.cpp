@@ -11,7 +11,7 @@
 #include "posting/InvoiceComponent.h"
 #include "posting/PeriodText.h"
 #include "posting/PostingJournal.h"
-#include "posting/QbxmlAnswer.h"
+#include "qbxml/QbxmlAnswer.h"
 
 #include <QHash>
 #include <QSet>
@@ -208,13 +208,13 @@ void Run::askForLostAnswers() {
     for (const int row : m_journal.unansweredRows()) {
         m_row = row;
         const PostingJournal::Unanswered& lost = *m_journal.unanswered(row);
-        const auto stored = m_invoice.StoredAnswer(lost.messageSetId);
+        const auto stored = m_invoice.storedAnswer(lost.messageSetId);
         if (!stored)
             continue;
         m_stored.insert(row, *stored);
         if (lost.stage == PostingJournal::Unanswered::Add) {
             try {
-                m_invoice.ReadAddAnswer(*stored);
+                m_invoice.readAddAnswer(*stored);
                 m_owned.insert(m_invoice.AddedInvoiceId());
             } catch (const Failure&) {
                 // A refused add owns no invoice; its row says so when the walk reaches it.
@@ -246,7 +246,7 @@ std::optional<InvoiceComponent::Existing> Run::alreadyInQuickBooks(const RowInvo
     const auto date = FixedForms::readDate(wanted.txnDate);
     const QList<InvoiceComponent::Existing> found =
         m_lookedUp ? m_found.value({wanted.customer.toCaseFolded(), date.value_or(QDate())})
-                   : m_invoice.FindInvoices(wanted.customer, wanted.txnDate);
+                   : m_invoice.findInvoices(wanted.customer, wanted.txnDate);
     for (const auto& existing : found) {
         if (m_owned.contains(existing.txnId) || existing.lineCount != 1)
             continue;
@@ -280,7 +280,7 @@ void Run::add(int row, const RowInvoice& wanted, const QString& messageSetId) {
     m_invoice.SetLineQuantity(0, 1);
     m_invoice.SetLineAmount(0, wanted.hundredths);
     m_invoice.SetLineExtra(0, QString());
-    m_invoice.SetMessageSetId(messageSetId);
+    m_invoice.setMessageSetId(messageSetId);
     try {
         m_invoice.AddInvoice();
     } catch (const Failure& failure) {
@@ -319,7 +319,7 @@ void Run::markForEmail(int row, const QString& txnId, const QString& messageSetI
                 m_invoice.ApplyConfig(EmailConfig);
             }
             m_invoice.SetToBePrinted(false);
-            m_invoice.SetMessageSetId(id);
+            m_invoice.setMessageSetId(id);
             try {
                 m_invoice.UpdateInvoice();
                 break;
@@ -340,7 +340,7 @@ void Run::markForEmail(int row, const QString& txnId, const QString& messageSetI
 
 void Run::forget(const QString& messageSetId) {
     try {
-        m_invoice.ForgetMessageSet(messageSetId);
+        m_invoice.forgetMessageSet(messageSetId);
     } catch (const Failure&) {
         // The row's outcome is known and written; a stored answer left behind harms nobody.
     }
@@ -375,7 +375,7 @@ void Run::recover(int row, const PostingJournal::Unanswered& lostWrite, bool sel
         return;
     }
     try {
-        m_invoice.ReadAddAnswer(*stored);
+        m_invoice.readAddAnswer(*stored);
     } catch (const Failure&) {
         forget(lost.messageSetId);
         throw;

@@ -1,6 +1,6 @@
 #include "posting/PostingJournal.h"
 
-#include "posting/QbxmlAnswer.h"
+#include "qbxml/QbxmlAnswer.h"
 
 #include <QUuid>
 #include <algorithm>

@@ -6,7 +6,7 @@
 #include "posting/InvoiceComponent.h"
 #include "posting/InvoicePosting.h"
 #include "posting/PostingJournal.h"
-#include "posting/RequestProcessor.h"
+#include "qbxml/RequestProcessor.h"
 
 namespace {
 struct ChamberHost : PostingHost {

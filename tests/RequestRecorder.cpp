@@ -1,6 +1,6 @@
 #include "RequestRecorder.h"
 
-#include "posting/QbChannel.h"
+#include "qbxml/QbChannel.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>

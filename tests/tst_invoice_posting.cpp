@@ -13,9 +13,9 @@
 #include "posting/InvoiceComponent.h"
 #include "posting/InvoicePosting.h"
 #include "posting/PostingJournal.h"
-#include "posting/QbChannel.h"
-#include "posting/QbxmlAnswer.h"
-#include "posting/RequestProcessor.h"
+#include "qbxml/QbChannel.h"
+#include "qbxml/QbxmlAnswer.h"
+#include "qbxml/RequestProcessor.h"
 #include "ui/RunProgress.h"
 #include "ui/frmCreateInvoices.h"
 

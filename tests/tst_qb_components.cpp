@@ -9,9 +9,9 @@
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
 #include "posting/PostingJournal.h"
-#include "posting/QbChannel.h"
-#include "posting/QbxmlAnswer.h"
-#include "posting/RequestProcessor.h"
+#include "qbxml/QbChannel.h"
+#include "qbxml/QbxmlAnswer.h"
+#include "qbxml/RequestProcessor.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -388,30 +388,30 @@ void TestQbComponents::hostKeepsMessageSetAnswers() {
     const QString id = PostingJournal::newMessageSetId();
     QCOMPARE(id.size(), 24);
     QVERIFY(id != PostingJournal::newMessageSetId());
-    QVERIFY(!invoice.StoredAnswer(id)); // 9002: nothing stored yet
+    QVERIFY(!invoice.storedAnswer(id)); // 9002: nothing stored yet
 
     fillInvoice(invoice, QStringLiteral("Plain Customer"));
-    invoice.SetMessageSetId(id);
+    invoice.setMessageSetId(id);
     invoice.AddInvoice();
     const QString added = invoice.AddedInvoiceId();
     invoice.AddInvoice(); // the same set again: the stored answer, no second invoice
     QCOMPARE(invoice.AddedInvoiceId(), added);
     QCOMPARE(m_host->invoices().size(), before + 1);
 
-    const auto stored = invoice.StoredAnswer(id);
+    const auto stored = invoice.storedAnswer(id);
     QVERIFY(stored);
-    invoice.ReadAddAnswer(*stored);
+    invoice.readAddAnswer(*stored);
     QCOMPARE(invoice.AddedInvoiceId(), added);
 
     invoice.SetLineAmount(0, 1); // other requests under the same ID
     QCOMPARE(failureOf([&] { invoice.AddInvoice(); }).number(), MessageSetStatus::OtherContent);
-    invoice.SetMessageSetId(QString(25, u'x'));
+    invoice.setMessageSetId(QString(25, u'x'));
     QCOMPARE(failureOf([&] { invoice.AddInvoice(); }).number(), MessageSetStatus::IdTooLong);
     QCOMPARE(m_host->invoices().size(), before + 1);
 
-    invoice.ForgetMessageSet(id);
-    QVERIFY(!invoice.StoredAnswer(id));
-    invoice.ForgetMessageSet(id); // 600 for an ID that is not stored is no failure
+    invoice.forgetMessageSet(id);
+    QVERIFY(!invoice.storedAnswer(id));
+    invoice.forgetMessageSet(id); // 600 for an ID that is not stored is no failure
 }
 
 void TestQbComponents::hostFindsInvoicesByCustomerAndDate_data() {
@@ -444,7 +444,7 @@ void TestQbComponents::hostFindsInvoicesByCustomerAndDate() {
         invoice.SetLineAmount(0, amount);
         invoice.AddInvoice();
     }
-    const auto invoices = invoice.FindInvoices(customer, date);
+    const auto invoices = invoice.findInvoices(customer, date);
     QCOMPARE(invoices.size(), found);
     if (found) {
         QCOMPARE(invoices[0].lineCount, 1);

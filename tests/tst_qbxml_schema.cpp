@@ -11,8 +11,8 @@
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
 #include "posting/PostingJournal.h"
-#include "posting/QbxmlAnswer.h"
-#include "posting/RequestProcessor.h"
+#include "qbxml/QbxmlAnswer.h"
+#include "qbxml/RequestProcessor.h"
 
 #include <QDate>
 #include <QFile>
@@ -144,19 +144,19 @@ void TestQbxmlSchema::everyRequestValidates() {
             invoice.SetLineQuantity(0, 1);
             invoice.SetLineAmount(0, 8333);
             invoice.SetLineExtra(0, email ? QString() : QStringLiteral("ref"));
-            invoice.SetMessageSetId(email ? PostingJournal::newMessageSetId() : QString());
+            invoice.setMessageSetId(email ? PostingJournal::newMessageSetId() : QString());
             invoice.AddInvoice();
             invoice.ClearInvoice();
             invoice.forgetFound(); // the query by TxnID, not the add's answer
             invoice.LoadInvoice(QStringLiteral("1A2-1767225600"));
             invoice.SetToBePrinted(false);
-            invoice.SetMessageSetId(PostingJournal::newMessageSetId());
+            invoice.setMessageSetId(PostingJournal::newMessageSetId());
             invoice.UpdateInvoice();
             customer.LookupCustomer(QStringLiteral("Smith & Sons <Ltd>"));
-            invoice.FindInvoices(QStringLiteral("Smith & Sons <Ltd>"), QStringLiteral("3/1/2027"));
+            invoice.findInvoices(QStringLiteral("Smith & Sons <Ltd>"), QStringLiteral("3/1/2027"));
             const QString id = PostingJournal::newMessageSetId();
-            invoice.StoredAnswer(id);
-            invoice.ForgetMessageSet(id);
+            invoice.storedAnswer(id);
+            invoice.forgetMessageSet(id);
             invoice.openCompanyName();
             customer.lookUpAll({QStringLiteral("Smith & Sons <Ltd>"), QStringLiteral("Plain")});
             customer.forgetLookUps(); // the next LookupCustomer asks again
@@ -280,7 +280,7 @@ void TestQbxmlSchema::readersTakeFullAnswers() {
     customer.LookupCustomer(QStringLiteral("Smith & Sons <Ltd>"));
     // The customer's own address, not a contact's or a custom field's.
     QCOMPARE(customer.LookupResultText(), QStringLiteral("billing@smith.example"));
-    const auto found = invoice.FindInvoices(QStringLiteral("x"), QStringLiteral("3/1/2027"));
+    const auto found = invoice.findInvoices(QStringLiteral("x"), QStringLiteral("3/1/2027"));
     QCOMPARE(found.size(), 2);
     QCOMPARE(found[0].txnId, QStringLiteral("1A2-1767225600"));
     QCOMPARE(found[0].lineCount, 1);
@@ -292,9 +292,9 @@ void TestQbxmlSchema::readersTakeFullAnswers() {
     QCOMPARE(found[1].lineCount, 2);
     // The stored answer of a message set reads as the add it answers.
     QCOMPARE(invoice.openCompanyName(), QStringLiteral("Kestlemere Chamber"));
-    const auto stored = invoice.StoredAnswer(PostingJournal::newMessageSetId());
+    const auto stored = invoice.storedAnswer(PostingJournal::newMessageSetId());
     QVERIFY(stored);
-    invoice.ReadAddAnswer(*stored);
+    invoice.readAddAnswer(*stored);
     QCOMPARE(invoice.AddedInvoiceId(), QStringLiteral("1A2-1767225600"));
 }
 

@@ -12,7 +12,7 @@
 #include "posting/PostingJournal.h"
 #include "tools/qbwc/SoapMessage.h"
 
-#include "posting/QbChannel.h"
+#include "qbxml/QbChannel.h"
 
 #include <QDir>
 #include <QElapsedTimer>

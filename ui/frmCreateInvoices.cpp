@@ -1,7 +1,5 @@
 #include "ui/frmCreateInvoices.h"
 
-#include "ui/RunProgress.h"
-
 #include "app/FailureReport.h"
 #include "app/MessageBoxes.h"
 #include "app/Module1.h"
@@ -13,6 +11,7 @@
 #include "grid/BillingGrid.h"
 #include "ui/DatePicker.h"
 #include "ui/GeneralDate.h"
+#include "ui/InvoiceRun.h"
 #include "ui/ResizeRule.h"
 #include "ui/Twips.h"
 
@@ -38,9 +37,15 @@ frmCreateInvoices::frmCreateInvoices(QWidget* parent)
     setWindowTitle(QStringLiteral("Velloran " VELLORAN_VERSION));
     setWindowIcon(QIcon(QStringLiteral(":/velloran.xpm")));
     createControls();
+    m_run = std::make_unique<InvoiceRun>(
+        InvoiceRun::Parts{this, vsfgList, chkEmail, &m_processor, &Invoice1, &Customer1, &m_journal,
+                          [this] { return listOrganisation(); },
+                          [this](bool enabled) { setControlsEnabled(enabled); }});
     resize(Twips::toPixels(14010, this), Twips::toPixels(8325, this));
     Form_Load();
 }
+
+frmCreateInvoices::~frmCreateInvoices() = default;
 
 void frmCreateInvoices::place(QWidget* control, int left, int top, int width, int height) {
     control->setGeometry(Twips::toPixels(left, this), Twips::toPixels(top, this),
@@ -84,22 +89,22 @@ void frmCreateInvoices::createControls() {
                            MessageBoxes::OkOnly);
     });
 
-    place(dtStartDate, 1320, 120, 1695, 375);
-    place(dtEndDate, 4080, 120, 1695, 375);
-    place(cmbCompany, 1320, 600, 4455, 315);
-    place(cmbPayment, 1320, 960, 4455, 315);
-    place(btnRefresh, 6000, 120, 1335, 375);
-    place(vsfgList, 120, 1440, 13815, 6375);
-    place(btnPrint, 5640, 7920, 1575, 375);
-    place(btnSelectNone, 7320, 7920, 1575, 375);
-    place(btnSelectAll, 9000, 7920, 1575, 375);
-    place(btnCreateInvoices, 10680, 7920, 1575, 375);
-    place(btnExit, 12360, 7920, 1575, 375);
-    place(Label1, 120, 600, 1095, 255);
-    place(Label3, 120, 120, 1095, 255);
-    place(Label4, 3120, 120, 855, 255);
-    place(Label2, 120, 960, 1095, 255);
-    place(chkEmail, 7560, 240, 1575, 255);
+    // Where each control stands, in twips (left, top, width, height), as the window was drawn.
+    const struct {
+        QWidget* control;
+        int left, top, width, height;
+    } layout[] = {
+        {dtStartDate, 1320, 120, 1695, 375},   {dtEndDate, 4080, 120, 1695, 375},
+        {cmbCompany, 1320, 600, 4455, 315},    {cmbPayment, 1320, 960, 4455, 315},
+        {btnRefresh, 6000, 120, 1335, 375},    {vsfgList, 120, 1440, 13815, 6375},
+        {btnPrint, 5640, 7920, 1575, 375},     {btnSelectNone, 7320, 7920, 1575, 375},
+        {btnSelectAll, 9000, 7920, 1575, 375}, {btnCreateInvoices, 10680, 7920, 1575, 375},
+        {btnExit, 12360, 7920, 1575, 375},     {Label1, 120, 600, 1095, 255},
+        {Label3, 120, 120, 1095, 255},         {Label4, 3120, 120, 855, 255},
+        {Label2, 120, 960, 1095, 255},         {chkEmail, 7560, 240, 1575, 255},
+    };
+    for (const auto& at : layout)
+        place(at.control, at.left, at.top, at.width, at.height);
 
     // The focus runs through the controls in this order and back to the start; the labels
     // never take it. Buttons take it from the keyboard too, so Space presses them.
@@ -123,7 +128,7 @@ void frmCreateInvoices::createControls() {
     // does nothing, so that no list is refilled or printed under a run.
     const auto command = [this](QPushButton* clicked, void (frmCreateInvoices::*handler)()) {
         connect(clicked, &QPushButton::clicked, this, FailureReport::reporting([this, handler] {
-                    if (!m_running || handler == &frmCreateInvoices::btnExit_Click)
+                    if (!m_run->running() || handler == &frmCreateInvoices::btnExit_Click)
                         (this->*handler)();
                 }));
     };
@@ -229,45 +234,6 @@ QString frmCreateInvoices::listOrganisation() const {
     return m_filledOrganisation.value_or(cmbCompany->currentText());
 }
 
-int frmCreateInvoices::emailBoxValue() const {
-    switch (chkEmail->checkState()) {
-    case Qt::Checked:
-        return Checked;
-    case Qt::PartiallyChecked:
-        return Greyed;
-    default:
-        return Unchecked;
-    }
-}
-
-bool frmCreateInvoices::confirm(const QString& text, const QString& caption) {
-    return MessageBoxes::show(text, caption, MessageBoxes::YesNo) == MessageBoxes::Yes;
-}
-
-void frmCreateInvoices::setBusy(bool busy) {
-    if (busy) {
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        return;
-    }
-    QGuiApplication::restoreOverrideCursor();
-    delete m_progress;
-}
-
-void frmCreateInvoices::progress(int done, int total, const QString& customer) {
-    if (!m_progress) {
-        m_progress = new RunProgress(this);
-        if (m_closeAfterRun)
-            m_progress->stopAfterThisInvoice(true);
-        m_progress->show();
-    }
-    m_progress->setProgress(done, total, customer);
-    QCoreApplication::processEvents();
-}
-
-bool frmCreateInvoices::stopRequested() {
-    return m_closeAfterRun || (m_progress && m_progress->stopping());
-}
-
 void frmCreateInvoices::setControlsEnabled(bool enabled) {
     for (QWidget* control : std::initializer_list<QWidget*>{
              dtStartDate, dtEndDate, cmbCompany, cmbPayment, btnRefresh, vsfgList, btnPrint,
@@ -275,65 +241,18 @@ void frmCreateInvoices::setControlsEnabled(bool enabled) {
         control->setEnabled(enabled);
 }
 
-void frmCreateInvoices::rowFinished(int row) {
-    vsfgList->ShowCell(row, GridColumns::Company);
-    QCoreApplication::processEvents();
-}
-
 void frmCreateInvoices::btnCreateInvoices_Click() {
-    // A click queued while a run waits for QuickBooks never starts a second run.
-    if (std::exchange(m_running, true))
-        return;
-    // The rows whose "Result" this run writes, to be told from older ones; and the clerk's
-    // selection, which the end of the run's grid steps would lose.
-    QList<int> written;
-    const auto watch =
-        connect(vsfgList->model(), &QAbstractItemModel::dataChanged, this,
-                [&written](const QModelIndex& from, const QModelIndex& to) {
-                    if (from.column() <= GridColumns::Result && to.column() >= GridColumns::Result)
-                        for (int row = from.row(); row <= to.row(); ++row)
-                            written << row + 1; // below the header row
-                });
-    const QList<int> selected = vsfgList->selectedGridRows();
-    // While an answer is awaited the window paints, the dialog's Stop works and the window can
-    // be closed; every other control is out of reach until the run ends.
-    setControlsEnabled(false);
-    m_processor.setWaitHook([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
-    InvoicePosting::CreateInvoices(*this, *vsfgList, Invoice1, Customer1,
-                                   {Module1::chamberItemName(), Module1::foundationItemName()},
-                                   m_journal);
-    m_processor.setWaitHook({});
-    m_processor.disconnect();
-    m_running = false;
-    setControlsEnabled(true);
-    // This run's first error in view, or else the last row it wrote, from the left so that
-    // its company and contact show; the "Result" cell's tooltip holds the whole text.
-    disconnect(watch);
-    int shown = 0;
-    for (const int row : std::as_const(written)) {
-        if (vsfgList->CellText(row, GridColumns::Result).startsWith(QStringLiteral("Error "))) {
-            shown = row;
-            break;
-        }
-        shown = row;
-    }
-    vsfgList->selectGridRows(selected);
-    if (shown > 0)
-        vsfgList->showRowFromTheLeft(shown);
+    const bool closeNow = m_run->run();
     btnCreateInvoices->setFocus();
-    if (std::exchange(m_closeAfterRun, false))
+    if (closeNow)
         close();
 }
 
-// A close during a run (the close box, Alt+F4, Exit, SIGTERM) waits for the invoice in flight
-// and its result, as Stop does, and says so; a second close changes nothing.
+// A close during a run waits for the invoice in flight (see InvoiceRun).
 void frmCreateInvoices::closeEvent(QCloseEvent* event) {
-    if (m_running) {
+    if (m_run->running()) {
         event->ignore();
-        if (std::exchange(m_closeAfterRun, true))
-            return;
-        if (m_progress)
-            m_progress->stopAfterThisInvoice(true);
+        m_run->closeAfterThisInvoice();
         return;
     }
     QWidget::closeEvent(event);
@@ -426,7 +345,7 @@ void frmCreateInvoices::btnPrint_Click() {
 }
 
 void frmCreateInvoices::btnExit_Click() {
-    if (m_running) { // the window closes once the invoice in flight has its result
+    if (m_run->running()) { // the window closes once the invoice in flight has its result
         close();
         return;
     }

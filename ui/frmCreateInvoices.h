@@ -4,29 +4,28 @@
 #include "billing/PassedOver.h"
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
-#include "posting/InvoicePosting.h"
 #include "posting/PostingJournal.h"
-#include "posting/RequestProcessor.h"
+#include "qbxml/RequestProcessor.h"
 #include "ui/DatePicker.h"
 
-#include <QPointer>
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 class BillingGrid;
+class InvoiceRun;
 class QCheckBox;
 class QComboBox;
-
 class QLabel;
-class RunProgress;
 class QPushButton;
 
-// The main window. Its handlers stay thin: they check the user's choices and call the
-// billing list and invoice posting, which do the work.
-class frmCreateInvoices : public QWidget, public BillingInputs, public PostingHost {
+// The main window: its controls, their layout and its commands. The handlers stay thin: they
+// check the clerk's choices and call the billing list and the invoice run, which do the work.
+class frmCreateInvoices : public QWidget, public BillingInputs {
     Q_OBJECT
 public:
     explicit frmCreateInvoices(QWidget* parent = nullptr);
+    ~frmCreateInvoices() override;
 
     // BillingInputs: the choices as the controls hold them now.
     QString organisation() const override;
@@ -34,16 +33,9 @@ public:
     QDate startDate() const override;
     QDate endDate() const override;
 
-    // PostingHost: the organisation of the list on screen (the one the last fill was made
-    // for, or the list box's text before the first fill), the e-mail box, the question and
-    // the pointer.
-    QString listOrganisation() const override;
-    int emailBoxValue() const override;
-    bool confirm(const QString& text, const QString& caption) override;
-    void setBusy(bool busy) override;
-    void progress(int done, int total, const QString& customer) override;
-    void rowFinished(int row) override;
-    bool stopRequested() override;
+    // The organisation of the list on screen: the one the last fill was made for, or the list
+    // box's text before the first fill.
+    QString listOrganisation() const;
 
     // The channel to QuickBooks, for tests that shorten its answer time-out.
     RequestProcessor& processor() { return m_processor; }
@@ -70,7 +62,8 @@ public:
     QLabel* lblPassedOver;
 
 private:
-    // The channel to the open company file, shared by the two integration components.
+    // The channel to the open company file, shared by the two integration components. It is
+    // declared before them: they hold a reference to it, so it must be built first and go last.
     RequestProcessor m_processor;
 
 public:
@@ -109,9 +102,5 @@ private:
     PassedOver m_passedOver;
     // What the invoice runs of the list on screen know beyond the grid; a fill starts anew.
     PostingJournal m_journal;
-    // An invoice run in progress, whether the window closes after the invoice in flight, and
-    // the run's dialog, which knows whether Stop was asked.
-    bool m_running = false;
-    bool m_closeAfterRun = false;
-    QPointer<RunProgress> m_progress;
+    std::unique_ptr<InvoiceRun> m_run;
 };

@@ -1,6 +1,6 @@
 #include "tools/common/FramedServer.h"
 
-#include "posting/QbChannel.h"
+#include "qbxml/QbChannel.h"
 #include "tools/common/LocalEndpoint.h"
 
 #include <QLocalSocket>

@@ -1,6 +1,6 @@
 #include "tools/qbbridge/BridgeServer.h"
 
-#include "posting/QbChannel.h"
+#include "qbxml/QbChannel.h"
 #include "tools/common/Log.h"
 #include "tools/qbwc/SoapMessage.h"
 

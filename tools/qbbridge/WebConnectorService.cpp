@@ -1,6 +1,6 @@
 #include "tools/qbbridge/WebConnectorService.h"
 
-#include "posting/QbxmlAnswer.h"
+#include "qbxml/QbxmlAnswer.h"
 #include "tools/qbwc/SoapMessage.h"
 
 #include <QCryptographicHash>

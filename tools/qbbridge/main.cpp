@@ -7,7 +7,7 @@
 //   qbbridge check [--config FILE] [the options of serve]
 //   qbbridge qwc --url URL --user NAME [--app-name NAME] [--every SECONDS] [--file-id GUID]
 
-#include "posting/QbChannel.h"
+#include "qbxml/QbChannel.h"
 #include "tools/common/CommandLine.h"
 #include "tools/common/LocalEndpoint.h"
 #include "tools/common/Log.h"

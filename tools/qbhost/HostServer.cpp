@@ -1,6 +1,6 @@
 #include "tools/qbhost/HostServer.h"
 
-#include "posting/QbChannel.h"
+#include "qbxml/QbChannel.h"
 #include "tools/qbhost/QbxmlHost.h"
 
 #include <QLocalSocket>

@@ -1,7 +1,7 @@
 #include "tools/qbhost/QbxmlHost.h"
 
-#include "posting/QbxmlAnswer.h"
-#include "posting/QbxmlEnvelope.h"
+#include "qbxml/QbxmlAnswer.h"
+#include "qbxml/QbxmlEnvelope.h"
 
 #include "tools/qbhost/CompanyFile.h"
 

@@ -9,7 +9,7 @@
 //   qbhost webconnector FILE --url URL --user NAME --password-file FILE [--every SECONDS]
 //                       [--ca FILE] [--fault KIND@N] [--new-connections] [--latency MS]
 
-#include "posting/QbChannel.h"
+#include "qbxml/QbChannel.h"
 #include "tools/common/CommandLine.h"
 #include "tools/common/LocalEndpoint.h"
 #include "tools/qbhost/CompanyFile.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/Failure.h"
-#include "posting/QbxmlAnswer.h"
+#include "qbxml/QbxmlAnswer.h"
 
 #include <QByteArray>
 #include <QLocalSocket>

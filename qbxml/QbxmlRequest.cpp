@@ -1,6 +1,6 @@
-#include "posting/QbxmlRequest.h"
+#include "qbxml/QbxmlRequest.h"
 
-#include "posting/QbxmlEnvelope.h"
+#include "qbxml/QbxmlEnvelope.h"
 
 QbxmlRequest::QbxmlRequest(const QString& version, const QString& requestName,
                            const QString& messageSetId)

@@ -1,4 +1,4 @@
-#include "posting/QbChannel.h"
+#include "qbxml/QbChannel.h"
 
 #include "core/Failure.h"
 #include "core/RuntimeDir.h"

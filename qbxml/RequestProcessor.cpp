@@ -1,8 +1,8 @@
-#include "posting/RequestProcessor.h"
+#include "qbxml/RequestProcessor.h"
 
 #include "core/Failure.h"
-#include "posting/QbChannel.h"
-#include "posting/QbxmlAnswer.h"
+#include "qbxml/QbChannel.h"
+#include "qbxml/QbxmlAnswer.h"
 
 #include <QDeadlineTimer>
 #include <QLocale>

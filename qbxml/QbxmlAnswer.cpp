@@ -1,4 +1,4 @@
-#include "posting/QbxmlAnswer.h"
+#include "qbxml/QbxmlAnswer.h"
 
 #include "core/Failure.h"
 
