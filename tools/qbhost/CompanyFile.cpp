@@ -1,5 +1,7 @@
 #include "tools/qbhost/CompanyFile.h"
 
+#include "core/Failure.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QSqlError>
@@ -8,6 +10,11 @@
 #include <stdexcept>
 
 namespace {
+// The company file's own failures: a file that cannot be made, opened or written.
+Failure fileFailure(const QString& text) {
+    return Failure(ErrorNumber::Unspecified, text);
+}
+
 const char* const Schema[] = {
     "CREATE TABLE counter (name TEXT PRIMARY KEY, value INTEGER NOT NULL)",
     "INSERT INTO counter VALUES ('list', 0), ('txn', 0), ('edit', 0)",
@@ -47,11 +54,11 @@ QString lineId(const QString& txnId, int lineNo) {
 
 void CompanyFile::create(const QString& path, const QString& companyName) {
     if (QFileInfo::exists(path))
-        throw std::runtime_error(qPrintable(QStringLiteral("%1 exists already").arg(path)));
+        throw fileFailure(QStringLiteral("%1 exists already").arg(path));
     const QString name = companyName.isEmpty() ? QFileInfo(path).completeBaseName() : companyName;
     if (name.size() > MaxCompanyName)
-        throw std::runtime_error(qPrintable(
-            QStringLiteral("a company name has at most %1 characters").arg(MaxCompanyName)));
+        throw fileFailure(
+            QStringLiteral("a company name has at most %1 characters").arg(MaxCompanyName));
     CompanyFile file(path);
     for (const char* statement : Schema)
         file.exec(QString::fromLatin1(statement));
@@ -74,7 +81,7 @@ CompanyFile::CompanyFile(const QString& path)
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     m_db.setDatabaseName(path);
     if (!m_db.open())
-        throw std::runtime_error(qPrintable(m_db.lastError().text()));
+        throw fileFailure(m_db.lastError().text());
     // Every answer follows a commit that is on disk. A write-ahead log makes that one flush
     // per commit instead of several, and lets `qbhost invoices` read while the host serves.
     exec(QStringLiteral("PRAGMA journal_mode = WAL"));
@@ -95,7 +102,7 @@ void CompanyFile::exec(const QString& statement, const QVariantList& values) con
     for (const QVariant& value : values)
         query.addBindValue(value);
     if (!query.exec())
-        throw std::runtime_error(qPrintable(query.lastError().text() + u' ' + statement));
+        throw fileFailure(query.lastError().text() + u' ' + statement);
 }
 
 QString CompanyFile::nextSequence(const QString& counter) {
@@ -104,8 +111,29 @@ QString CompanyFile::nextSequence(const QString& counter) {
     query.prepare(QStringLiteral("SELECT value FROM counter WHERE name = ?"));
     query.addBindValue(counter);
     if (!query.exec() || !query.next())
-        throw std::runtime_error("the company file has no counters");
+        throw fileFailure(QStringLiteral("the company file has no counters"));
     return query.value(0).toString();
+}
+
+CompanyFile::Transaction::Transaction(CompanyFile& file)
+    : m_file(file) {
+    m_file.begin();
+}
+
+CompanyFile::Transaction::~Transaction() {
+    if (m_committed)
+        return;
+    try {
+        m_file.rollback();
+    } catch (const Failure&) {
+        // The failure that unwinds past here is the one to report; SQLite takes the
+        // transaction back by itself when it cannot roll back.
+    }
+}
+
+void CompanyFile::Transaction::commit() {
+    m_file.commit();
+    m_committed = true;
 }
 
 void CompanyFile::begin() {
@@ -126,19 +154,19 @@ void CompanyFile::rollback() {
 }
 
 void CompanyFile::addCustomer(const QString& name, const QString& email) {
-    begin();
+    Transaction transaction(*this);
     const QString id = newId(nextSequence(QStringLiteral("list")));
     exec(QStringLiteral("INSERT INTO customer VALUES (?, ?, ?, 1, ?, ?)"),
          {id, name, email.isEmpty() ? QVariant() : email, nextSequence(QStringLiteral("edit")),
           now()});
-    commit();
+    transaction.commit();
 }
 
 void CompanyFile::addItem(const QString& name) {
-    begin();
+    Transaction transaction(*this);
     const QString id = newId(nextSequence(QStringLiteral("list")));
     exec(QStringLiteral("INSERT INTO item VALUES (?, ?)"), {id, name});
-    commit();
+    transaction.commit();
 }
 
 std::optional<CompanyFile::Customer> CompanyFile::customer(const QString& fullName) const {
@@ -162,7 +190,7 @@ bool CompanyFile::hasItem(const QString& fullName) const {
 }
 
 CompanyFile::Invoice CompanyFile::addInvoice(Invoice invoice) {
-    begin();
+    Transaction transaction(*this);
     const QString number = nextSequence(QStringLiteral("txn"));
     invoice.txnNumber = number.toLongLong();
     invoice.txnId = newId(number);
@@ -181,7 +209,7 @@ CompanyFile::Invoice CompanyFile::addInvoice(Invoice invoice) {
              {invoice.txnId, i, line.item, line.description, line.quantity, line.amount,
               line.other1});
     }
-    commit();
+    transaction.commit();
     return invoice;
 }
 
@@ -231,14 +259,14 @@ std::optional<CompanyFile::Invoice> CompanyFile::invoice(const QString& txnId) c
 }
 
 CompanyFile::Invoice CompanyFile::updateInvoice(Invoice invoice) {
-    begin();
+    Transaction transaction(*this);
     invoice.editSequence = nextSequence(QStringLiteral("edit"));
     exec(
         QStringLiteral("UPDATE invoice SET edit_sequence = ?, customer = ?, txn_date = ?, "
                        "due_date = ?, is_to_be_printed = ?, is_to_be_emailed = ? WHERE txn_id = ?"),
         {invoice.editSequence, invoice.customer, invoice.txnDate, invoice.dueDate,
          int(invoice.toBePrinted), int(invoice.toBeEmailed), invoice.txnId});
-    commit();
+    transaction.commit();
     return invoice;
 }
 
@@ -267,7 +295,7 @@ QList<CompanyFile::Invoice> CompanyFile::invoicesOf(const QString& customer, con
                                   QVariant(to), QVariant(maxReturned > 0 ? maxReturned : -1)})
         query.addBindValue(value);
     if (!query.exec())
-        throw std::runtime_error(qPrintable(query.lastError().text()));
+        throw fileFailure(query.lastError().text());
     return invoicesWithLines(query);
 }
 
@@ -282,23 +310,23 @@ CompanyFile::storedAnswer(const QString& messageSetId) const {
 }
 
 void CompanyFile::storeAnswer(const QString& messageSetId, const StoredAnswer& stored) {
-    begin();
+    Transaction transaction(*this);
     exec(QStringLiteral("INSERT OR REPLACE INTO message_set VALUES (?, ?, ?)"),
          {messageSetId, stored.checksum, stored.answer});
-    commit();
+    transaction.commit();
 }
 
 bool CompanyFile::forgetAnswer(const QString& messageSetId) {
     const bool known = storedAnswer(messageSetId).has_value();
-    begin();
+    Transaction transaction(*this);
     exec(QStringLiteral("DELETE FROM message_set WHERE id = ?"), {messageSetId});
-    commit();
+    transaction.commit();
     return known;
 }
 
 void CompanyFile::touchInvoices() {
-    begin();
+    Transaction transaction(*this);
     exec(QStringLiteral("UPDATE invoice SET edit_sequence = ?"),
          {nextSequence(QStringLiteral("edit"))});
-    commit();
+    transaction.commit();
 }

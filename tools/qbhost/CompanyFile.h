@@ -8,7 +8,8 @@
 
 // A company file: customers, items, invoices and the stored answers of message sets in a
 // SQLite file. Every change is committed before the call that made it returns, or with the
-// outermost transaction that encloses it.
+// outermost transaction that encloses it. Failures of the file itself throw Failure with the
+// database layer's unspecified error number (a negative one, never a request's status).
 class CompanyFile {
 public:
     struct Customer {
@@ -41,12 +42,12 @@ public:
     };
 
     // Creates an empty company file for the company of that name (the file's base name when
-    // empty); throws std::runtime_error when it cannot.
+    // empty); throws Failure when it cannot.
     static void create(const QString& path, const QString& companyName = QString());
     // At most this many characters, as QuickBooks keeps a company name.
     static constexpr int MaxCompanyName = 59;
 
-    explicit CompanyFile(const QString& path); // throws std::runtime_error
+    explicit CompanyFile(const QString& path); // throws Failure
     ~CompanyFile();
 
     // The company's name: as given when the file was made, or the file's base name.
@@ -79,12 +80,26 @@ public:
     // False when nothing was stored under the ID.
     bool forgetAnswer(const QString& messageSetId);
 
-    // Changes between begin and commit are stored together or not at all; they nest.
+    // The changes made while one lives are stored together or not at all: commit() keeps
+    // them, and leaving without it (a failure unwinding) takes them back. Transactions nest;
+    // the outermost one stores, and any one taken back takes back all.
+    class Transaction {
+    public:
+        explicit Transaction(CompanyFile& file);
+        ~Transaction();
+        Transaction(const Transaction&) = delete;
+        Transaction& operator=(const Transaction&) = delete;
+        void commit();
+
+    private:
+        CompanyFile& m_file;
+        bool m_committed = false;
+    };
+
+private:
     void begin();
     void commit();
     void rollback();
-
-private:
     void exec(const QString& statement, const QVariantList& values = {}) const;
     QString nextSequence(const QString& counter);
     QList<Line> linesOf(const QString& txnId) const;

@@ -1,15 +1,20 @@
 #pragma once
 
+#include "tools/qbhost/CompanyFile.h"
+#include "tools/qbhost/MessageSetStore.h"
+#include "tools/qbhost/RequestTree.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QSet>
 #include <QString>
-
-#include "tools/qbhost/CompanyFile.h"
+#include <optional>
 
 // Answers qbXML requests against a company file the way QuickBooks does: element order and
 // request version checked, references, dates and edit sequences checked, each change stored
-// before its answer is written.
+// before its answer is written. The document is read by RequestTree, each request carried out
+// by the handler of its kind, its answer written by AnswerWriter, and message sets kept by
+// MessageSetStore.
 class QbxmlHost {
 public:
     explicit QbxmlHost(CompanyFile& file);
@@ -24,16 +29,28 @@ public:
     // oldMessageSetID asks for, or forgets, a stored answer.
     QByteArray answer(const QByteArray& request);
 
-    struct Node;
-
 private:
-    QByteArray carryOut(const QString& versionText, double version, const Node& messages,
-                        const QString& messageSetId);
-    QList<CompanyFile::Invoice> queryInvoices(const Node& rq, double version, bool& withLines);
-    CompanyFile::Invoice modifyInvoice(const Node& rq, double version);
-    void queryCustomers(const Node& rq, double version, QSet<QString>& included,
-                        QList<CompanyFile::Customer>& found);
+    // What one request's answer holds besides its status.
+    struct Rets {
+        QList<CompanyFile::Invoice> invoices;
+        bool withLines = true;
+        QList<CompanyFile::Customer> customers;
+        QSet<QString> included; // the customer elements asked for; empty for all
+        std::optional<QString> companyName;
+    };
+    using Handler = void (QbxmlHost::*)(const RequestTree::Node& rq, double version, Rets& rets);
+    // The handler of each request kind ("InvoiceAdd"); a kind without one does not parse.
+    static Handler handlerOf(const QString& kind);
+
+    QByteArray carryOut(const QString& versionText, double version,
+                        const RequestTree::Node& messages);
+    void addInvoice(const RequestTree::Node& rq, double version, Rets& rets);
+    void queryInvoices(const RequestTree::Node& rq, double version, Rets& rets);
+    void modifyInvoice(const RequestTree::Node& rq, double version, Rets& rets);
+    void queryCustomers(const RequestTree::Node& rq, double version, Rets& rets);
+    void queryCompany(const RequestTree::Node& rq, double version, Rets& rets);
 
     CompanyFile& m_file;
+    MessageSetStore m_messageSets;
     QSet<QString> m_refused;
 };

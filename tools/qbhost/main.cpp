@@ -9,6 +9,7 @@
 //   qbhost webconnector FILE --url URL --user NAME --password-file FILE [--every SECONDS]
 //                       [--ca FILE] [--fault KIND@N] [--new-connections] [--latency MS]
 
+#include "core/Failure.h"
 #include "qbxml/QbChannel.h"
 #include "tools/common/CommandLine.h"
 #include "tools/common/LocalEndpoint.h"
@@ -199,6 +200,8 @@ int main(int argc, char** argv) {
             return invoices(path);
         if (command == u"webconnector")
             return webconnector(path, args);
+    } catch (const Failure& failure) {
+        return fail(failure.description());
     } catch (const std::exception& e) {
         return fail(QString::fromLocal8Bit(e.what()));
     }
