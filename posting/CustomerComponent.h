@@ -38,6 +38,7 @@ private:
     // One name asked alone; nullopt when QuickBooks does not know it.
     std::optional<Known> lookUpOne(const QString& fullName);
 
+    // Not owned: the channel the caller shares between the components, which must outlive them.
     RequestProcessor& m_processor;
     QString m_email;
     QHash<QString, Known> m_known; // by name, as QuickBooks compares names: any letter case

@@ -70,24 +70,7 @@ void InvoiceComponent::SetRequestVersion(const QString& version) {
 }
 
 void InvoiceComponent::ApplyConfig(const QString& config) {
-    static const QString prefix = QStringLiteral("AppendAfter:");
-    const int equals = config.indexOf(u'=');
-    if (!config.startsWith(prefix) || equals <= prefix.size())
-        throw Failure(ErrorNumber::Unspecified,
-                      QStringLiteral("Unknown configuration \"%1\": the invoice component knows "
-                                     "only AppendAfter:Element=<xml>.")
-                          .arg(config));
-    const QString after = config.mid(prefix.size(), equals - prefix.size()).trimmed();
-    const QString xml = config.mid(equals + 1);
-    // The fragment must be whole elements, or the request would not parse.
-    QXmlStreamReader check(QStringLiteral("<fragment>") + xml + QStringLiteral("</fragment>"));
-    while (!check.atEnd())
-        check.readNext();
-    if (check.hasError() || xml.trimmed().isEmpty())
-        throw Failure(
-            ErrorNumber::Unspecified,
-            QStringLiteral("The configuration \"%1\" holds no well-formed XML.").arg(config));
-    m_insertions.append({after, xml});
+    m_insertions.apply(config);
 }
 
 InvoiceComponent::Line& InvoiceComponent::line(int index) {
@@ -133,32 +116,16 @@ QString InvoiceComponent::qbDate(const QString& monthDayYear) const {
     return date ? date->toString(Qt::ISODate) : monthDayYear;
 }
 
-void InvoiceComponent::writeInsertions(QbxmlRequest& request, const QString& after) const {
-    for (const Insertion& insertion : m_insertions) {
-        if (insertion.after != after)
-            continue;
-        QXmlStreamReader fragment(QStringLiteral("<fragment>") + insertion.xml +
-                                  QStringLiteral("</fragment>"));
-        fragment.readNextStartElement(); // <fragment>
-        while (!fragment.atEnd()) {
-            fragment.readNext();
-            if (fragment.isEndElement() && fragment.name() == u"fragment")
-                break;
-            request.xml().writeCurrentToken(fragment);
-        }
-    }
-}
-
 QByteArray InvoiceComponent::addRequest() const {
     QbxmlRequest request(m_version, QStringLiteral("InvoiceAddRq"), m_messageSetId);
     QXmlStreamWriter& xml = request.xml();
     xml.writeStartElement(QStringLiteral("InvoiceAdd"));
     const auto element = [&](const QString& name, const QString& text) {
         request.field(name, text);
-        writeInsertions(request, name);
+        m_insertions.writeAfter(request, name);
     };
     request.reference(QStringLiteral("CustomerRef"), m_customer);
-    writeInsertions(request, QStringLiteral("CustomerRef"));
+    m_insertions.writeAfter(request, QStringLiteral("CustomerRef"));
     if (!m_txnDate.isEmpty())
         element(QStringLiteral("TxnDate"), qbDate(m_txnDate));
     if (!m_dueDate.isEmpty())
@@ -265,7 +232,7 @@ QByteArray InvoiceComponent::modRequest() const {
         request.field(QStringLiteral("DueDate"), qbDate(m_dueDate));
     if ((m_changed & PrintedChanged) && m_toBePrinted) {
         request.field(QStringLiteral("IsToBePrinted"), boolText(*m_toBePrinted));
-        writeInsertions(request, QStringLiteral("IsToBePrinted"));
+        m_insertions.writeAfter(request, QStringLiteral("IsToBePrinted"));
     }
     request.xml().writeEndElement();
     return request.finish();

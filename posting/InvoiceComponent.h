@@ -1,5 +1,7 @@
 #pragma once
 
+#include "posting/RequestInsertions.h"
+
 #include <QDate>
 #include <QHash>
 #include <QList>
@@ -93,15 +95,9 @@ private:
         std::optional<qint32> amount;
         QString extra;
     };
-    struct Insertion {
-        QString after;
-        QString xml;
-    };
-
     Line& line(int index);
     QByteArray addRequest() const;
     QByteArray modRequest() const;
-    void writeInsertions(class QbxmlRequest& request, const QString& after) const;
     QString qbDate(const QString& monthDayYear) const;
     QList<Existing> queryInvoices(const QStringList& customers, const QString& from,
                                   const QString& to);
@@ -118,13 +114,14 @@ private:
     };
     void remember(const QHash<QString, QString>& record);
     QHash<QString, Loaded> m_known;
+    // Not owned: the channel the caller shares between the components, which must outlive them.
     RequestProcessor& m_processor;
     QString m_customer;
     QString m_txnDate;
     QString m_dueDate;
     std::optional<bool> m_toBePrinted;
     QString m_version;
-    QVector<Insertion> m_insertions;
+    RequestInsertions m_insertions;
     QVector<Line> m_lines;
     QString m_addedId;
     QString m_messageSetId;
