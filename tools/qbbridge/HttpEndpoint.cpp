@@ -308,7 +308,9 @@ struct HttpEndpoint::Callbacks {
         return nullptr;
     }
 
-    static void logged(void* cls, const char* format, va_list arguments) {
+    // The library's own messages, printf-style: the format is its, which the attribute says.
+    __attribute__((format(printf, 2, 0))) static void logged(void* cls, const char* format,
+                                                             va_list arguments) {
         char text[512];
         std::vsnprintf(text, sizeof text, format, arguments);
         static_cast<HttpEndpoint*>(cls)->tell(QString::fromUtf8(text).trimmed());
