@@ -124,19 +124,11 @@ void fillGrid(BillingGrid& grid, const std::vector<ReadRecord>& records,
         if (!r.due)
             continue;
         const ScheduleRules::BillingLine& line = lines[next++];
-        grid.AppendRow(QStringList{unchecked, r.company.toString(), r.contact.toString(),
-                                   line.amountToBill, line.yearlyAmount, line.anniversary,
-                                   r.frequency.toString(), line.invoiceDate, line.dueDate}
-                           .join(u'\t'));
+        grid.AppendRow(billingRowText({unchecked, r.company.toString(), r.contact.toString(),
+                                       line.amountToBill, line.yearlyAmount, line.anniversary,
+                                       r.frequency.toString(), line.invoiceDate, line.dueDate}));
     }
-    grid.SetColumnType(GridColumns::Send, GridColumns::TypeBoolean);
-    grid.SetColumnFormat(GridColumns::AmountToBill, GridColumns::moneyFormat());
-    grid.SetColumnFormat(GridColumns::AnnualDues, GridColumns::moneyFormat());
-    grid.SetColumnType(GridColumns::BillAnniv, GridColumns::TypeDate);
-    grid.SetFixedRows(1);
-    grid.SetFixedColumns(0);
-    grid.FitColumns(0, grid.ColumnCount() - 1);
-    grid.Repaint();
+    formatBillingList(grid);
 }
 } // namespace
 

@@ -33,7 +33,6 @@ QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
     // The window's dates cannot change during the fill; they are read once.
     const QDate start = inputs.startDate(), end = inputs.endDate();
     const QString unchecked = CheckCell::text(false);
-    QString row;
     if (passedOver)
         passedOver->clear();
     // Where each field stands is the statement's, not a record's: settled at the first record
@@ -67,30 +66,38 @@ QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
         const auto line = ScheduleRules::judge(
             frequency, [&] { return records.field(at.yearlyAmount); }, anniversary, start, end);
         if (line) {
-            // The row's text in one piece, cell by cell.
             const QString company = textOrEmpty(records.field(at.company));
             const QString contact = textOrEmpty(records.field(at.contact));
             const QString frequencyCell = frequencyText.toString();
-            const QString* const cells[] = {
-                &unchecked,          &company,           &contact,       &line->amountToBill,
-                &line->yearlyAmount, &line->anniversary, &frequencyCell, &line->invoiceDate,
-                &line->dueDate};
-            qsizetype length = std::size(cells) - 1;
-            for (const QString* cell : cells)
-                length += cell->size();
-            row.clear();
-            row.reserve(length);
-            for (const QString* cell : cells) {
-                if (cell != cells[0])
-                    row += u'\t';
-                row += *cell;
-            }
-            grid.AppendRow(row);
+            grid.AppendRow(billingRowText({unchecked, company, contact, line->amountToBill,
+                                           line->yearlyAmount, line->anniversary, frequencyCell,
+                                           line->invoiceDate, line->dueDate}));
         }
         records.moveNext();
     }
     records.close();
 
+    formatBillingList(grid);
+    return organisation;
+}
+
+QString billingRowText(std::initializer_list<QStringView> cells) {
+    // The row's text in one piece: every listed row is written so.
+    qsizetype length = qsizetype(cells.size()) - 1;
+    for (const QStringView cell : cells)
+        length += cell.size();
+    QString row;
+    row.reserve(length);
+    bool first = true;
+    for (const QStringView cell : cells) {
+        if (!std::exchange(first, false))
+            row += u'\t';
+        row += cell;
+    }
+    return row;
+}
+
+void formatBillingList(GridOperations& grid) {
     grid.SetColumnType(GridColumns::Send, GridColumns::TypeBoolean);
     grid.SetColumnFormat(GridColumns::AmountToBill, GridColumns::moneyFormat());
     grid.SetColumnFormat(GridColumns::AnnualDues, GridColumns::moneyFormat());
@@ -99,5 +106,4 @@ QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
     grid.SetFixedColumns(0);
     grid.FitColumns(0, grid.ColumnCount() - 1);
     grid.Repaint();
-    return organisation;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
+#include <initializer_list>
 
 class BillingInputs;
 class DbConnection;
@@ -14,3 +16,10 @@ class PassedOver;
 // month could list (see PassedOver).
 QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
                         const DbConnection& connection, PassedOver* passedOver = nullptr);
+
+// One data row's text: its cells joined by tabs.
+QString billingRowText(std::initializer_list<QStringView> cells);
+
+// The steps that end every fill, also one without rows: the check-box column, the money
+// formats, the date column, the fixed header row and the column widths.
+void formatBillingList(GridOperations& grid);
