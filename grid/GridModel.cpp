@@ -54,7 +54,10 @@ void GridModel::setStoredColumnCount(int columns) {
 }
 
 void GridModel::appendRow(const QString& tabSeparatedCells) {
+    // The conversion reserves three bytes a character; a list of many rows keeps only what
+    // each row holds.
     m_rows.push_back(tabSeparatedCells.toUtf8());
+    m_rows.back().squeeze();
 }
 
 QString GridModel::cellText(int row, int column) const {
