@@ -64,12 +64,9 @@ void DatePicker::focusInEvent(QFocusEvent* event) {
 // Leaving the field would put the last date back in place of a text that is none; the text
 // stays, marked, so that nobody takes the old date for the one typed.
 void DatePicker::focusOutEvent(QFocusEvent* event) {
-    if (holdsDate()) {
-        QDateEdit::focusOutEvent(event);
-        return;
-    }
     QDateEdit::focusOutEvent(event);
-    display();
+    if (!holdsDate())
+        display();
 }
 
 // What was typed is judged here, not by the field's own reader, which would turn a day past the
@@ -119,7 +116,9 @@ void DatePicker::keyPressEvent(QKeyEvent* event) {
         moveTo(m_part + (event->key() == Qt::Key_Left ? -1 : 1));
     } else if (event->key() == Qt::Key_Home || event->key() == Qt::Key_End) {
         moveTo(event->key() == Qt::Key_Home ? 0 : Parts - 1);
-    } else if (text.isEmpty() || event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) {
+    } else if (text.isEmpty() || event->modifiers() & (Qt::ControlModifier | Qt::AltModifier) ||
+               event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+               event->key() == Qt::Key_Escape) {
         // Up and Down step the part in hand from the date held; F4 and Alt+Down open the
         // calendar; Tab and Return go where they go.
         const int part = m_part;
