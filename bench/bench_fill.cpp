@@ -167,8 +167,10 @@ int main(int argc, char** argv) {
             sqlite.start(QStringLiteral("sqlite3"), {path, statement});
             sqlite.waitForFinished(-1);
         };
-        // The first fill of each size measures the peak memory too. Then fills and runs of the
-        // sqlite3 program take turns, so that a busier moment of the machine weighs on both.
+        // The first fill of each size measures the peak memory too. The fills run one after
+        // the other, as a clerk's Refreshes do, and then the sqlite3 program as many times: a
+        // program started between two fills would leave the second one colder than any
+        // clerk's.
         const qint64 base = Bench::resetPeak();
         std::vector<double> fill{Bench::timeMs(fillOnce)};
         const qint64 peak = Bench::peakSince(base);
@@ -178,12 +180,11 @@ int main(int argc, char** argv) {
         // anything else runs.
         grid.SetRowCount(0);
         const qint64 kept = allocatedFilled - Bench::allocatedBytes();
+        while (int(fill.size()) < runs)
+            fill.push_back(Bench::timeMs(fillOnce));
         std::vector<double> cli;
-        for (int run = 0; run < runs; ++run) {
+        while (int(cli.size()) < runs)
             cli.push_back(Bench::timeMs(sqliteOnce));
-            if (run > 0)
-                fill.push_back(Bench::timeMs(fillOnce));
-        }
         const double f = Bench::median(fill), c = Bench::median(cli);
         std::printf("contacts=%d fill_ms=%.1f sqlite3_ms=%.1f ratio=%.2f bytes_per_row=%lld "
                     "kept_bytes_per_row=%lld rows=%d\n",
