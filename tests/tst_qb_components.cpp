@@ -12,6 +12,7 @@
 #include "qbxml/QbChannel.h"
 #include "qbxml/QbxmlAnswer.h"
 #include "qbxml/RequestProcessor.h"
+#include "tools/qbhost/CompanyFile.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -58,6 +59,7 @@ class TestQbComponents : public QObject {
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void companyFileTakesBackAFailedChange();
 
     void addRequestElementOrder();
     void clearInvoiceForgetsVersionAndConfig();
@@ -520,4 +522,33 @@ void TestQbComponents::hostStopsCleanlyWithClientsConnected() {
 }
 
 QTEST_GUILESS_MAIN(TestQbComponents)
+// A change that fails half-way is taken back whole, and the next change is stored at once: a
+// second reader of the file sees it, and nothing of the failed one.
+void TestQbComponents::companyFileTakesBackAFailedChange() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("company.qbw"));
+    CompanyFile::create(path, QStringLiteral("Test Company"));
+    CompanyFile file(path);
+    file.addCustomer(QStringLiteral("Abbott"), QString());
+    file.addItem(QStringLiteral("Dues"));
+    { // the invoice's lines can no longer be stored
+        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "raw");
+        raw.setDatabaseName(path);
+        QVERIFY(raw.open());
+        QVERIFY(QSqlQuery(QStringLiteral("DROP TABLE invoice_line"), raw).isActive());
+        raw.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    CompanyFile::Invoice invoice;
+    invoice.customer = QStringLiteral("Abbott");
+    invoice.lines.append({QString(), QStringLiteral("Dues"), QString(), QString(),
+                          QStringLiteral("10.00"), QString()});
+    QVERIFY(TestSupport::failureOf([&] { file.addInvoice(invoice); }).number() != 0);
+    file.addCustomer(QStringLiteral("Birch"), QString());
+
+    CompanyFile reader(path);
+    QVERIFY(reader.customer(QStringLiteral("Birch")));
+    QVERIFY(reader.invoices().isEmpty());
+}
+
 #include "tst_qb_components.moc"
