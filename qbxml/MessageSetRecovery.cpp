@@ -9,11 +9,11 @@ std::optional<QByteArray> MessageSetRecovery::storedAnswer(RequestProcessor& pro
                                                            const QString& version,
                                                            const QString& id) {
     QByteArray answer;
-    const qint32 status = processor.processQuery(
-        QbxmlRequest::emptyMessageSet(version, id, id), [&](const QByteArray& document) {
-            answer = document;
-            return QbxmlAnswer::messageSetStatus(document);
-        });
+    const qint32 status = processor.processQuery(QbxmlRequest::emptyMessageSet(version, id, id),
+                                                 [&](const QByteArray& document) {
+                                                     answer = document;
+                                                     return QbxmlAnswer::messageSetStatus(document);
+                                                 });
     if (status == MessageSetStatus::Unknown || status == MessageSetStatus::NothingStored)
         return std::nullopt;
     if (status != 0)
