@@ -595,6 +595,8 @@ void TestInvoicePosting::progressStopAndClose() {
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
     const auto restore = qScopeGuard([] { qunsetenv("XDG_RUNTIME_DIR"); });
+    // The window bills the items config.txt names, whichever test ran before.
+    TestSupport::startOn(runtime.path(), TestSupport::makeContacts(runtime.path()));
     QbHostProcess host(members, ItemNames);
     host.setSocketPath(QbChannel::defaultSocketPath());
     QVERIFY(host.start({"--latency", "300"}));
