@@ -21,7 +21,6 @@
 #include "billing/ScheduleRules.h"
 #include "core/CheckCell.h"
 #include "core/DbConnection.h"
-#include "core/FixedForms.h"
 #include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
 
@@ -101,10 +100,10 @@ std::vector<ScheduleRules::BillingLine> judgeAll(std::vector<ReadRecord>& record
     for (ReadRecord& r : records) {
         const auto frequency = ScheduleRules::frequencyOf(r.frequency);
         r.readAnniversary = frequency != ScheduleRules::Frequency::None;
-        if (!r.readAnniversary)
+        const ScheduleRules::NeverDue never = ScheduleRules::neverDue(frequency, r.anniversary);
+        if (never == ScheduleRules::NeverDue::UnknownFrequency)
             passedOver.add(PassedOver::UnknownFrequency, r.company.toString(), r.frequency);
-        else if (frequency != ScheduleRules::Frequency::Monthly &&
-                 !FixedForms::dateOf(r.anniversary))
+        else if (never == ScheduleRules::NeverDue::NoAnniversary)
             passedOver.add(PassedOver::NoAnniversary, r.company.toString(), r.anniversary);
         const auto line = ScheduleRules::judge(
             frequency, [&] { return r.amount; }, r.anniversary, start, end);

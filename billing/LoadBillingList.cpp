@@ -6,7 +6,6 @@
 #include "billing/Recordset.h"
 #include "billing/ScheduleRules.h"
 #include "core/CheckCell.h"
-#include "core/FixedForms.h"
 #include "core/GridColumns.h"
 #include "core/GridOperations.h"
 
@@ -54,13 +53,13 @@ QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
         const QVariant frequencyText = records.field(at.frequency);
         const ScheduleRules::Frequency frequency = ScheduleRules::frequencyOf(frequencyText);
         QVariant anniversary;
-        if (frequency == ScheduleRules::Frequency::None) {
-            if (passedOver)
-                passedOver->add(PassedOver::UnknownFrequency, nameOf(), frequencyText);
-        } else {
+        if (frequency != ScheduleRules::Frequency::None)
             anniversary = records.field(at.anniversary);
-            if (passedOver && frequency != ScheduleRules::Frequency::Monthly &&
-                !FixedForms::dateOf(anniversary))
+        if (passedOver) {
+            const ScheduleRules::NeverDue never = ScheduleRules::neverDue(frequency, anniversary);
+            if (never == ScheduleRules::NeverDue::UnknownFrequency)
+                passedOver->add(PassedOver::UnknownFrequency, nameOf(), frequencyText);
+            else if (never == ScheduleRules::NeverDue::NoAnniversary)
                 passedOver->add(PassedOver::NoAnniversary, nameOf(), anniversary);
         }
         const auto line = ScheduleRules::judge(

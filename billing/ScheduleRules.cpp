@@ -85,6 +85,14 @@ bool ScheduleRules::isDue(Frequency frequency, const QVariant& anniversary, cons
     return month % k == startMonth % k && day >= startDay && day <= endDay;
 }
 
+ScheduleRules::NeverDue ScheduleRules::neverDue(Frequency frequency, const QVariant& anniversary) {
+    if (frequency == Frequency::None)
+        return NeverDue::UnknownFrequency;
+    if (frequency != Frequency::Monthly && !FixedForms::dateOf(anniversary))
+        return NeverDue::NoAnniversary;
+    return NeverDue::No;
+}
+
 ScheduleRules::BillingLine ScheduleRules::lineFor(Frequency frequency, const QVariant& yearlyAmount,
                                                   const QVariant& anniversary, const QDate& start) {
     // The statement admits only amounts above 0; anything else that comes back is a value the

@@ -23,6 +23,11 @@ int monthsOf(Frequency frequency);
 // window's month and its day lies between the start and end days.
 bool isDue(Frequency frequency, const QVariant& anniversary, const QDate& start, const QDate& end);
 
+// Whether a record can be due in no month at all, whatever the window: its frequency is none
+// of the four, or it is billed by anniversary and has no anniversary date.
+enum class NeverDue { No, UnknownFrequency, NoAnniversary };
+NeverDue neverDue(Frequency frequency, const QVariant& anniversary);
+
 struct BillingLine {
     QString amountToBill;
     QString yearlyAmount;

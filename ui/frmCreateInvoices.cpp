@@ -26,8 +26,12 @@
 #include <QScopeGuard>
 
 namespace {
+// Twips between the list and the row of buttons the window was drawn with, and between the
+// list and the passed-over line.
+constexpr int ListToButtons = 105;
+constexpr int LineGap = 60;
 const QString FoundationName = QStringLiteral("Viderizo Ruzerevurar Arovezeruv");
-}
+} // namespace
 
 frmCreateInvoices::frmCreateInvoices(QWidget* parent)
     : QWidget(parent)
@@ -78,13 +82,9 @@ void frmCreateInvoices::createControls() {
     Label4 = named(new QLabel(QStringLiteral("End Date"), this), "Label4");
     Label2 = named(new QLabel(QStringLiteral("Payment"), this), "Label2");
     chkEmail = named(new QCheckBox(QStringLiteral("Mark To Email"), this), "chkEmail");
-    lblPassedOver = named(new QLabel(this), "lblPassedOver");
-    lblPassedOver->setWordWrap(true);
-    lblPassedOver->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblPassedOver = named(new LinkLine(this), "lblPassedOver");
     // Clicked, not tabbed to: the window's Tab order is the clerks' instructions' order.
-    lblPassedOver->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-    lblPassedOver->setFocusPolicy(Qt::NoFocus);
-    connect(lblPassedOver, &QLabel::linkActivated, this, [this] {
+    connect(lblPassedOver, &LinkLine::clicked, this, [this] {
         MessageBoxes::show(m_passedOver.details(), QStringLiteral("Not Listed"),
                            MessageBoxes::OkOnly);
     });
@@ -164,20 +164,18 @@ void frmCreateInvoices::Form_Resize() {
     const QSize outer = isVisible() ? frameGeometry().size() : size();
     const auto p = ResizeRule::compute(Twips::fromPixels(outer.width(), this),
                                        Twips::fromPixels(outer.height(), this));
-    QSize grid = vsfgList->size();
-    if (p.gridWidth)
-        grid.setWidth(Twips::toPixels(*p.gridWidth, this));
-    if (p.gridHeight)
-        grid.setHeight(Twips::toPixels(*p.gridHeight, this));
     // The rule allows for the frame of the earlier version's windows; a window manager's
     // thicker frame would put the list's right and bottom edges outside the window, so the
-    // list keeps its left margin on the right and its gap above the buttons.
-    // A window too small for the list leaves it as it was (the rule's own case).
+    // list keeps its left margin on the right and its gap above the buttons. A window too
+    // small for the list leaves it as it was (the rule's own case).
+    QSize grid = vsfgList->size();
     if (p.gridWidth)
-        grid.setWidth(qMax(0, qMin(grid.width(), width() - 2 * vsfgList->x())));
+        grid.setWidth(
+            qMax(0, qMin(Twips::toPixels(*p.gridWidth, this), width() - 2 * vsfgList->x())));
     if (p.gridHeight)
         grid.setHeight(
-            qMax(0, qMin(grid.height(), Twips::toPixels(p.buttonTop - 105, this) - vsfgList->y())));
+            qMax(0, qMin(Twips::toPixels(*p.gridHeight, this),
+                         Twips::toPixels(p.buttonTop - ListToButtons, this) - vsfgList->y())));
     vsfgList->resize(grid);
     QPushButton* const buttons[ResizeRule::ButtonCount] = {btnExit, btnCreateInvoices, btnSelectAll,
                                                            btnSelectNone, btnPrint};
@@ -185,11 +183,10 @@ void frmCreateInvoices::Form_Resize() {
         buttons[b]->move(Twips::toPixels(p.buttonLeft[b], this),
                          Twips::toPixels(p.buttonTop, this));
     // The passed-over line fills what lies under the list and left of the buttons.
-    const int gap = Twips::toPixels(60, this);
+    const int gap = Twips::toPixels(LineGap, this);
     const int top = vsfgList->geometry().bottom() + gap;
     lblPassedOver->setGeometry(vsfgList->x(), top, qMax(0, btnPrint->x() - gap - vsfgList->x()),
                                qMax(0, height() - top));
-    fitPassedOver();
 }
 
 void frmCreateInvoices::resizeEvent(QResizeEvent* event) {
@@ -289,36 +286,10 @@ void frmCreateInvoices::btnRefresh_Click() {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restore = qScopeGuard([this] {
         QGuiApplication::restoreOverrideCursor();
-        showPassedOver();
+        lblPassedOver->setLine(m_passedOver.line());
     });
     m_filledOrganisation =
         LoadBillingList(*this, *vsfgList, Module1::dbConnection(), &m_passedOver);
-}
-
-// The line names what it can in its place; the whole of it is its tooltip and, clicked, a box
-// whose text can be copied.
-void frmCreateInvoices::showPassedOver() {
-    const QString line = m_passedOver.line();
-    lblPassedOver->setToolTip(line);
-    lblPassedOver->setAccessibleName(line);
-    fitPassedOver();
-}
-
-// As much of the line as its lines hold, wrapped at words, ending in "..." when cut.
-void frmCreateInvoices::fitPassedOver() {
-    const QString line = lblPassedOver->toolTip();
-    if (line.isEmpty()) {
-        lblPassedOver->clear();
-        return;
-    }
-    const QFontMetrics metrics = lblPassedOver->fontMetrics();
-    const int lines = qMax(1, lblPassedOver->height() / metrics.lineSpacing());
-    // A wrapped line loses up to a word at its end; the room is counted less that.
-    const int room =
-        qMax(0, lblPassedOver->width() * lines - lines * metrics.averageCharWidth() * 8);
-    const QString shown = metrics.elidedText(line, Qt::ElideRight, room);
-    lblPassedOver->setText(
-        QStringLiteral("<a href=\"passed-over\">%1</a>").arg(shown.toHtmlEscaped()));
 }
 
 void frmCreateInvoices::setSendCells(bool checked) {

@@ -7,6 +7,7 @@
 #include "posting/PostingJournal.h"
 #include "qbxml/RequestProcessor.h"
 #include "ui/DatePicker.h"
+#include "ui/LinkLine.h"
 
 #include <QWidget>
 #include <memory>
@@ -14,6 +15,7 @@
 
 class BillingGrid;
 class InvoiceRun;
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -59,7 +61,7 @@ public:
     QCheckBox* chkEmail;
     // Under the list: who the last fill passed over for data it could not use; a click shows
     // them all.
-    QLabel* lblPassedOver;
+    LinkLine* lblPassedOver;
 
 private:
     // The channel to the open company file, shared by the two integration components. It is
@@ -92,8 +94,6 @@ private:
     void Form_Resize();
     void place(QWidget* control, int left, int top, int width, int height);
     void setSendCells(bool checked);
-    void showPassedOver();
-    void fitPassedOver();
     // Every control but Exit, which during a run closes the window after the invoice in flight.
     void setControlsEnabled(bool enabled);
 
