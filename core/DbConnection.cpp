@@ -2,6 +2,7 @@
 
 #include "core/ConnectionString.h"
 #include "core/Failure.h"
+#include "core/SqliteLibrary.h"
 
 #include <QAtomicInt>
 #include <QRegularExpression>
@@ -26,6 +27,8 @@ DbConnection::~DbConnection() {
 }
 
 void DbConnection::open() {
+    // Before the driver can start SQLite: later it is too late.
+    SqliteLibrary::settleBeforeFirstUse();
     QSqlDatabase db = QSqlDatabase::contains(m_name)
                           ? QSqlDatabase::database(m_name, false)
                           : QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
