@@ -9,6 +9,9 @@
 #include "core/GridColumns.h"
 #include "core/GridOperations.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 QString textOrEmpty(const QVariant& value) {
     return value.isNull() ? QString() : value.toString();
@@ -81,17 +84,17 @@ QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
 }
 
 QString billingRowText(std::initializer_list<QStringView> cells) {
-    // The row's text in one piece: every listed row is written so.
+    // The row's text in one piece, written in place: every listed row is made so.
     qsizetype length = qsizetype(cells.size()) - 1;
     for (const QStringView cell : cells)
         length += cell.size();
-    QString row;
-    row.reserve(length);
+    QString row(qMax<qsizetype>(0, length), Qt::Uninitialized);
+    QChar* out = row.data();
     bool first = true;
     for (const QStringView cell : cells) {
         if (!std::exchange(first, false))
-            row += u'\t';
-        row += cell;
+            *out++ = u'\t';
+        out = std::copy(cell.begin(), cell.end(), out);
     }
     return row;
 }

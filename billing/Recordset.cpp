@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QSqlDriver>
+#include <cstring>
 #include <optional>
 #include <sql.h>
 #include <sqlext.h>
@@ -303,11 +304,31 @@ int Recordset::position(const QString& name) const {
     return index;
 }
 
+bool Recordset::keepsRecentTexts(const Column& column) {
+    // Worth it while at least every other short text is one met lately.
+    return column.recentMissed < 64 || column.recentFound >= column.recentMissed;
+}
+
+QVariant Recordset::recentText(Column& column, const char* utf8, long length) {
+    for (const RecentText& recent : column.recent)
+        if (recent.value.isValid() && recent.bytes.size() == length &&
+            std::memcmp(recent.bytes.constData(), utf8, size_t(length)) == 0) {
+            ++column.recentFound;
+            return recent.value;
+        }
+    ++column.recentMissed;
+    RecentText& slot = column.recent[column.nextRecent];
+    column.nextRecent = (column.nextRecent + 1) % RecentTexts;
+    slot.bytes = QByteArray(utf8, length);
+    slot.value = QVariant(QString::fromUtf8(slot.bytes));
+    return slot.value;
+}
+
 QVariant Recordset::field(int index) {
     Q_ASSERT(index >= 0 && size_t(index) < m_columns.size());
     if (m_decoded[size_t(index)])
         return m_values[size_t(index)];
-    const Column& column = m_columns[size_t(index)];
+    Column& column = m_columns[size_t(index)];
     QString text;
     bool null = false;
     if (m_bound && !column.bound) {
@@ -327,7 +348,11 @@ QVariant Recordset::field(int index) {
         const char16_t* value = column.buffer.data() + size_t(column.width) * m_rowInBlock;
         if (!null && m_utf8) {
             const auto* utf8 = reinterpret_cast<const char*>(value);
-            if (std::optional<QVariant> plain = plainValue(column.sqlType, utf8, length)) {
+            std::optional<QVariant> plain = plainValue(column.sqlType, utf8, length);
+            if (!plain && metaTypeOf(column.sqlType) == QMetaType::QString &&
+                length <= LongestRecentText && keepsRecentTexts(column))
+                plain = recentText(column, utf8, length);
+            if (plain) {
                 m_values[size_t(index)] = std::move(*plain);
                 m_decoded[size_t(index)] = true;
                 return m_values[size_t(index)];

@@ -46,6 +46,16 @@ public:
     void close();
 
 private:
+    // A short text value met lately in a column, kept with its bytes: a column such as the
+    // billing frequency holds a few texts over and over, each read from its bytes only once.
+    // A column whose texts seldom come again (names) soon stops keeping them.
+    struct RecentText {
+        QByteArray bytes;
+        QVariant value;
+    };
+    static constexpr int RecentTexts = 4;
+    static constexpr int LongestRecentText = 32; // bytes
+
     struct Column {
         QString name;
         short sqlType = 0;
@@ -53,6 +63,9 @@ private:
         int width = 0; // wide characters bound per record, the terminator included
         std::vector<char16_t> buffer;
         std::vector<long> indicator;
+        RecentText recent[RecentTexts];
+        int nextRecent = 0;
+        int recentFound = 0, recentMissed = 0;
     };
 
     void execute();
@@ -60,6 +73,8 @@ private:
     void fetch();
     QString wholeText(int column, bool& null);
     QVariant typed(const Column& column, const QString& text, bool null) const;
+    static bool keepsRecentTexts(const Column& column);
+    static QVariant recentText(Column& column, const char* utf8, long length);
     void restartRecordByRecord();
     [[noreturn]] void fail(short handleType, void* handle) const;
 

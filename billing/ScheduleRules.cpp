@@ -76,13 +76,22 @@ bool ScheduleRules::isDue(Frequency frequency, const QVariant& anniversary, cons
     const auto date = FixedForms::dateOf(anniversary);
     if (!date)
         return false;
-    // Each part of a date is worked out from its day number: once for each date here.
-    int year = 0, month = 0, day = 0, startMonth = 0, startDay = 0, endDay = 0;
-    date->getDate(&year, &month, &day);
-    start.getDate(&year, &startMonth, &startDay);
-    end.getDate(&year, nullptr, &endDay);
+    // Each part of a date is worked out from its day number: the anniversary's once, the
+    // window's once for all the records judged against it.
+    struct WindowDays {
+        QDate start, end;
+        int startMonth = 0, startDay = 0, endDay = 0;
+    };
+    thread_local WindowDays window;
+    if (window.start != start || window.end != end) {
+        window = {start, end};
+        start.getDate(nullptr, &window.startMonth, &window.startDay);
+        end.getDate(nullptr, nullptr, &window.endDay);
+    }
+    int month = 0, day = 0;
+    date->getDate(nullptr, &month, &day);
     const int k = termsOf(frequency).periodMonths;
-    return month % k == startMonth % k && day >= startDay && day <= endDay;
+    return month % k == window.startMonth % k && day >= window.startDay && day <= window.endDay;
 }
 
 ScheduleRules::NeverDue ScheduleRules::neverDue(Frequency frequency, const QVariant& anniversary) {

@@ -19,21 +19,12 @@ std::optional<qint64> Money::toHundredths(double value) {
     return static_cast<qint64>(rounded);
 }
 
-QString Money::hundredthsText(qint64 hundredths) {
-    QString text = hundredthsFixedText(hundredths);
-    if (text.endsWith(QLatin1String(".00")))
-        text.chop(3);
-    else if (text.endsWith(u'0'))
-        text.chop(1);
-    return text;
-}
-
-QString Money::hundredthsFixedText(qint64 hundredths) {
-    // Written by hand: every listed row and every invoice line writes amounts.
+namespace {
+// Writes hundredths as "-1234.56" backwards, ending at end; returns where the text starts.
+// Written by hand: every listed row and every invoice line writes amounts.
+char16_t* writeHundredths(qint64 hundredths, char16_t* end) {
     const bool negative = hundredths < 0;
     quint64 magnitude = negative ? quint64(0) - quint64(hundredths) : quint64(hundredths);
-    char16_t buffer[32];
-    char16_t* const end = buffer + 32;
     char16_t* at = end;
     *--at = char16_t(u'0' + magnitude % 10);
     *--at = char16_t(u'0' + magnitude / 10 % 10);
@@ -45,5 +36,24 @@ QString Money::hundredthsFixedText(qint64 hundredths) {
     } while (magnitude != 0);
     if (negative)
         *--at = u'-';
-    return QString(reinterpret_cast<const QChar*>(at), end - at);
+    return at;
+}
+
+QString textOf(const char16_t* begin, const char16_t* end) {
+    return QString(reinterpret_cast<const QChar*>(begin), end - begin);
+}
+} // namespace
+
+QString Money::hundredthsText(qint64 hundredths) {
+    char16_t buffer[32];
+    char16_t* end = buffer + 32;
+    char16_t* const at = writeHundredths(hundredths, end);
+    if (end[-1] == u'0')
+        end -= end[-2] == u'0' ? 3 : 1; // "100.00" -> "100", "83.30" -> "83.3"
+    return textOf(at, end);
+}
+
+QString Money::hundredthsFixedText(qint64 hundredths) {
+    char16_t buffer[32];
+    return textOf(writeHundredths(hundredths, buffer + 32), buffer + 32);
 }

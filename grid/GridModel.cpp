@@ -5,6 +5,8 @@
 #include "core/MoneyFormat.h"
 
 #include <QByteArrayView>
+#include <algorithm>
+#include <cstring>
 #include <queue>
 
 namespace {
@@ -54,10 +56,14 @@ void GridModel::setStoredColumnCount(int columns) {
 }
 
 void GridModel::appendRow(const QString& tabSeparatedCells) {
-    // The conversion reserves three bytes a character; a list of many rows keeps only what
+    // A row of plain ASCII is its own UTF-8, taken at its size at once; otherwise the
+    // conversion reserves three bytes a character, and a list of many rows keeps only what
     // each row holds.
-    m_rows.push_back(tabSeparatedCells.toUtf8());
-    m_rows.back().squeeze();
+    const bool ascii = std::all_of(tabSeparatedCells.cbegin(), tabSeparatedCells.cend(),
+                                   [](QChar c) { return c.unicode() < 0x80; });
+    m_rows.push_back(ascii ? tabSeparatedCells.toLatin1() : tabSeparatedCells.toUtf8());
+    if (!ascii)
+        m_rows.back().squeeze();
 }
 
 QString GridModel::cellText(int row, int column) const {
@@ -141,7 +147,12 @@ QVector<QVector<int>> GridModel::longestCells(int first, int last, int count) co
         const QByteArray& cells = m_rows[size_t(row)];
         qsizetype start = 0;
         for (int column = 0; column <= last; ++column) {
-            const qsizetype tab = start > cells.size() ? -1 : cells.indexOf(Separator, start);
+            const char* found =
+                start >= cells.size()
+                    ? nullptr
+                    : static_cast<const char*>(std::memchr(cells.constData() + start, Separator,
+                                                           size_t(cells.size() - start)));
+            const qsizetype tab = found ? found - cells.constData() : -1;
             const qsizetype end = tab < 0 ? cells.size() : tab;
             const qsizetype length = qMax<qsizetype>(0, end - start);
             if (column >= first) {
