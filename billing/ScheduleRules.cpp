@@ -118,26 +118,33 @@ ScheduleRules::BillingLine ScheduleRules::lineFor(Frequency frequency, const QVa
     line.amountToBill = Money::hundredthsText(*hundredths);
     line.yearlyAmount = FixedForms::numberText(*amount);
     // The invoice date and a monthly row's due date are the window's, the same in every row
-    // of a fill: written once for it.
-    struct WindowTexts {
-        QDate start;
+    // of a fill: written once for it, with the parts of its month the other rows need.
+    struct WindowMonth {
+        QDate start, firstOfMonth;
+        int year = 0, month = 0, days = 0;
         QString invoiceDate, monthlyDueDate;
     };
-    thread_local WindowTexts window;
-    const QDate firstOfMonth(start.year(), start.month(), 1);
-    if (window.start != start)
-        window = {start, FixedForms::dateText(firstOfMonth),
-                  FixedForms::dateText(QDate(start.year(), start.month(), 15))};
+    thread_local WindowMonth window;
+    if (window.start != start) {
+        const QDate first(start.year(), start.month(), 1);
+        window = {start,
+                  first,
+                  first.year(),
+                  first.month(),
+                  first.daysInMonth(),
+                  FixedForms::dateText(first),
+                  FixedForms::dateText(QDate(first.year(), first.month(), 15))};
+    }
     line.invoiceDate = window.invoiceDate;
     if (frequency == Frequency::Monthly) {
         line.anniversary = monthlyAnniversaryText(anniversary);
         line.dueDate = window.monthlyDueDate;
     } else {
-        const QDate date = FixedForms::dateOf(anniversary).value_or(firstOfMonth);
+        const QDate date = FixedForms::dateOf(anniversary).value_or(window.firstOfMonth);
         line.anniversary = FixedForms::paddedDateText(date);
         // A due date never names a day its month lacks (29 February in a common year).
-        const int day = qMin(date.day(), firstOfMonth.daysInMonth());
-        line.dueDate = FixedForms::dateText(QDate(start.year(), start.month(), day));
+        const int day = qMin(date.day(), window.days);
+        line.dueDate = FixedForms::dateText(QDate(window.year, window.month, day));
     }
     return line;
 }
