@@ -35,6 +35,30 @@ QString monthlyAnniversaryText(const QVariant& anniversary) {
         return FixedForms::dateText(*date);
     return anniversary.toString();
 }
+
+// The parts and texts of the window's month, the same for every record of a fill: worked out
+// once for it rather than from the start's day number for every record.
+struct WindowMonth {
+    QDate start, firstOfMonth;
+    int year = 0, month = 0, startDay = 0, days = 0;
+    QString invoiceDate, monthlyDueDate;
+};
+
+const WindowMonth& windowMonthOf(const QDate& start) {
+    thread_local WindowMonth window;
+    if (window.start != start) {
+        const QDate first(start.year(), start.month(), 1);
+        window = {start,
+                  first,
+                  first.year(),
+                  first.month(),
+                  start.day(),
+                  first.daysInMonth(),
+                  FixedForms::dateText(first),
+                  FixedForms::dateText(QDate(first.year(), first.month(), 15))};
+    }
+    return window;
+}
 } // namespace
 
 ScheduleRules::Frequency ScheduleRules::frequencyOf(const QVariant& frequencyField) {
@@ -76,22 +100,11 @@ bool ScheduleRules::isDue(Frequency frequency, const QVariant& anniversary, cons
     const auto date = FixedForms::dateOf(anniversary);
     if (!date)
         return false;
-    // Each part of a date is worked out from its day number: the anniversary's once, the
-    // window's once for all the records judged against it.
-    struct WindowDays {
-        QDate start, end;
-        int startMonth = 0, startDay = 0, endDay = 0;
-    };
-    thread_local WindowDays window;
-    if (window.start != start || window.end != end) {
-        window = {start, end};
-        start.getDate(nullptr, &window.startMonth, &window.startDay);
-        end.getDate(nullptr, nullptr, &window.endDay);
-    }
+    const WindowMonth& window = windowMonthOf(start);
     int month = 0, day = 0;
     date->getDate(nullptr, &month, &day);
     const int k = termsOf(frequency).periodMonths;
-    return month % k == window.startMonth % k && day >= window.startDay && day <= window.endDay;
+    return month % k == window.month % k && day >= window.startDay && day <= end.day();
 }
 
 ScheduleRules::NeverDue ScheduleRules::neverDue(Frequency frequency, const QVariant& anniversary) {
@@ -117,24 +130,8 @@ ScheduleRules::BillingLine ScheduleRules::lineFor(Frequency frequency, const QVa
     BillingLine line;
     line.amountToBill = Money::hundredthsText(*hundredths);
     line.yearlyAmount = FixedForms::numberText(*amount);
-    // The invoice date and a monthly row's due date are the window's, the same in every row
-    // of a fill: written once for it, with the parts of its month the other rows need.
-    struct WindowMonth {
-        QDate start, firstOfMonth;
-        int year = 0, month = 0, days = 0;
-        QString invoiceDate, monthlyDueDate;
-    };
-    thread_local WindowMonth window;
-    if (window.start != start) {
-        const QDate first(start.year(), start.month(), 1);
-        window = {start,
-                  first,
-                  first.year(),
-                  first.month(),
-                  first.daysInMonth(),
-                  FixedForms::dateText(first),
-                  FixedForms::dateText(QDate(first.year(), first.month(), 15))};
-    }
+    // The invoice date and a monthly row's due date are the window's, written once a fill.
+    const WindowMonth& window = windowMonthOf(start);
     line.invoiceDate = window.invoiceDate;
     if (frequency == Frequency::Monthly) {
         line.anniversary = monthlyAnniversaryText(anniversary);
