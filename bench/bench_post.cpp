@@ -19,6 +19,7 @@
 #include "posting/InvoiceComponent.h"
 #include "posting/InvoicePosting.h"
 #include "posting/PostingJournal.h"
+#include "posting/RunLease.h"
 #include "qbxml/RequestProcessor.h"
 
 #include <QApplication>
@@ -168,12 +169,13 @@ int main(int argc, char** argv) {
         RequestProcessor processor(socket);
         InvoiceComponent invoice(processor);
         CustomerComponent customer(processor);
+        RunLease lease(processor);
         BenchHost bench;
         PostingJournal journal;
         bench.box = box;
         const double cpuBefore = cpuSeconds();
         const double ms = Bench::timeMs([&] {
-            InvoicePosting::CreateInvoices(bench, grid, invoice, customer,
+            InvoicePosting::CreateInvoices(bench, grid, invoice, customer, lease,
                                            {"Membership Dues", "Pledge"}, journal);
         });
         const double cpu = cpuSeconds() - cpuBefore;

@@ -35,6 +35,7 @@ void InvoiceComponent::ClearInvoice() {
     m_lines.clear();
     m_loadedId.clear();
     m_loadedEditSequence.clear();
+    m_loadedKept = -1;
     m_changed = 0;
     m_linesChanged = false;
     m_messageSetId.clear();
@@ -116,23 +117,26 @@ QString InvoiceComponent::qbDate(const QString& monthDayYear) const {
     return date ? date->toString(Qt::ISODate) : monthDayYear;
 }
 
-QByteArray InvoiceComponent::addRequest() const {
-    QbxmlRequest request(m_version, QStringLiteral("InvoiceAddRq"), m_messageSetId);
+InvoiceComponent::Add InvoiceComponent::currentAdd() const {
+    return Add{m_customer, m_txnDate, m_dueDate, m_toBePrinted, m_version, m_insertions, m_lines};
+}
+
+void InvoiceComponent::writeAdd(QbxmlRequest& request, const Add& add) const {
     QXmlStreamWriter& xml = request.xml();
     xml.writeStartElement(QStringLiteral("InvoiceAdd"));
     const auto element = [&](const QString& name, const QString& text) {
         request.field(name, text);
-        m_insertions.writeAfter(request, name);
+        add.insertions.writeAfter(request, name);
     };
-    request.reference(QStringLiteral("CustomerRef"), m_customer);
-    m_insertions.writeAfter(request, QStringLiteral("CustomerRef"));
-    if (!m_txnDate.isEmpty())
-        element(QStringLiteral("TxnDate"), qbDate(m_txnDate));
-    if (!m_dueDate.isEmpty())
-        element(QStringLiteral("DueDate"), qbDate(m_dueDate));
-    if (m_toBePrinted)
-        element(QStringLiteral("IsToBePrinted"), boolText(*m_toBePrinted));
-    for (const Line& line : m_lines) {
+    request.reference(QStringLiteral("CustomerRef"), add.customer);
+    add.insertions.writeAfter(request, QStringLiteral("CustomerRef"));
+    if (!add.txnDate.isEmpty())
+        element(QStringLiteral("TxnDate"), qbDate(add.txnDate));
+    if (!add.dueDate.isEmpty())
+        element(QStringLiteral("DueDate"), qbDate(add.dueDate));
+    if (add.toBePrinted)
+        element(QStringLiteral("IsToBePrinted"), boolText(*add.toBePrinted));
+    for (const Line& line : add.lines) {
         xml.writeStartElement(QStringLiteral("InvoiceLineAdd"));
         if (!line.item.isEmpty())
             request.reference(QStringLiteral("ItemRef"), line.item);
@@ -147,11 +151,97 @@ QByteArray InvoiceComponent::addRequest() const {
         xml.writeEndElement();
     }
     xml.writeEndElement();
+}
+
+QByteArray InvoiceComponent::addRequest() const {
+    QbxmlRequest request(m_version, QStringLiteral("InvoiceAddRq"), m_messageSetId);
+    writeAdd(request, currentAdd());
     return request.finish();
 }
 
+namespace {
+const QString KeptPrefix = QStringLiteral("kept:");
+} // namespace
+
 void InvoiceComponent::AddInvoice() {
+    if (m_batching) {
+        m_kept.append(currentAdd());
+        m_addedId = KeptPrefix + QString::number(m_kept.size() - 1);
+        return;
+    }
     readAddAnswer(m_processor.processRequest(addRequest()));
+}
+
+void InvoiceComponent::beginBatch() {
+    m_batching = true;
+    m_kept.clear();
+}
+
+void InvoiceComponent::endBatch() {
+    m_batching = false;
+    m_kept.clear();
+}
+
+QList<InvoiceComponent::AddOutcome> InvoiceComponent::sendBatch(const QString& messageSetId,
+                                                                const Lead& lead) {
+    m_batching = false;
+    const QVector<Add> kept = std::exchange(m_kept, {});
+    // One version for the set: the newest any add needs (the e-mail mark's 6.0).
+    QString version = DefaultVersion;
+    for (const Add& add : kept)
+        if (add.version.toDouble() > version.toDouble())
+            version = add.version;
+    QbxmlRequest request(version, lead.requestName, messageSetId);
+    lead.write(request);
+    for (const Add& add : kept) {
+        request.nextRequest(QStringLiteral("InvoiceAddRq"));
+        writeAdd(request, add);
+    }
+    return readBatchAnswer(m_processor.processRequest(request.finish()), int(kept.size()),
+                           lead.read);
+}
+
+QList<InvoiceComponent::AddOutcome>
+InvoiceComponent::readBatchAnswer(const QByteArray& document, int adds,
+                                  const std::function<void(const QbxmlAnswer&)>& readLead) {
+    // Each answer by its requestID: the lead is 1, the adds 2 on.
+    QHash<QString, QbxmlAnswer> byId;
+    for (QbxmlAnswer& answer : QbxmlAnswer::readAll(document))
+        byId.insert(answer.requestId, std::move(answer));
+    const auto lead = byId.constFind(QStringLiteral("1"));
+    if (readLead) {
+        if (lead == byId.constEnd())
+            throw Failure(QbError::BadAnswer,
+                          QStringLiteral("QuickBooks sent an answer that could not be read (no "
+                                         "answer to the batch's first request)."));
+        readLead(*lead);
+    }
+    QList<AddOutcome> outcomes;
+    for (int i = 0; i < adds; ++i) {
+        AddOutcome outcome;
+        const auto answer = byId.constFind(QString::number(i + 2));
+        if (answer != byId.constEnd()) {
+            if (answer->responseName != u"InvoiceAddRs")
+                throw Failure(QbError::BadAnswer,
+                              QStringLiteral("QuickBooks sent an answer that could not be read "
+                                             "(%1 for an invoice's add).")
+                                  .arg(answer->responseName));
+            try {
+                answer->check();
+                outcome.txnId = answer->field(QStringLiteral("InvoiceRet/TxnID"));
+                if (outcome.txnId.isEmpty())
+                    throw Failure(QbError::BadAnswer,
+                                  QStringLiteral("QuickBooks created the invoice but did not "
+                                                 "name it."));
+                remember(answer->records.value(0));
+            } catch (const Failure& failure) {
+                outcome.txnId.clear();
+                outcome.refused = failure;
+            }
+        }
+        outcomes.append(outcome);
+    }
+    return outcomes;
 }
 
 void InvoiceComponent::readAddAnswer(const QByteArray& document) {
@@ -184,6 +274,23 @@ void InvoiceComponent::remember(const QHash<QString, QString>& record) {
 }
 
 void InvoiceComponent::LoadInvoice(const QString& txnId) {
+    if (txnId.startsWith(KeptPrefix)) {
+        bool ok = false;
+        const int index = txnId.mid(KeptPrefix.size()).toInt(&ok);
+        if (!ok || index < 0 || index >= m_kept.size())
+            throw Failure(ErrorNumber::Unspecified,
+                          QStringLiteral("No kept add is named %1.").arg(txnId));
+        const Add& add = m_kept[index];
+        m_loadedKept = index;
+        m_loadedId = txnId;
+        m_customer = add.customer;
+        m_txnDate = add.txnDate;
+        m_dueDate = add.dueDate;
+        m_toBePrinted = add.toBePrinted;
+        m_changed = 0;
+        m_linesChanged = false;
+        return;
+    }
     // Known from an answer of this run: its edit sequence is QuickBooks' latest unless the
     // invoice was changed meanwhile, which UpdateInvoice then hears as 3200.
     if (const auto known = m_known.constFind(txnId); known != m_known.constEnd()) {
@@ -246,6 +353,20 @@ void InvoiceComponent::UpdateInvoice() {
     if (m_linesChanged)
         throw Failure(ErrorNumber::Unspecified,
                       QStringLiteral("The lines of a loaded invoice cannot be changed here."));
+    if (m_loadedKept >= 0) {
+        // The add has not gone yet: the change goes out with it.
+        Add& add = m_kept[m_loadedKept];
+        if (m_changed & CustomerChanged)
+            add.customer = m_customer;
+        if (m_changed & TxnDateChanged)
+            add.txnDate = m_txnDate;
+        if (m_changed & DueDateChanged)
+            add.dueDate = m_dueDate;
+        if (m_changed & PrintedChanged)
+            add.toBePrinted = m_toBePrinted;
+        m_changed = 0;
+        return;
+    }
     ReadUpdateAnswer(m_processor.processRequest(modRequest()));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Failure.h"
 #include "posting/RequestInsertions.h"
 
 #include <QDate>
@@ -8,8 +9,10 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <functional>
 #include <optional>
 
+class QbxmlRequest;
 class RequestProcessor;
 struct QbxmlAnswer;
 
@@ -45,6 +48,35 @@ public:
     // sequence already: from the answer of the add that made it, or from findInvoicesOf.
     void LoadInvoice(const QString& txnId);
     void UpdateInvoice();
+
+    // Adds in batches. After beginBatch, AddInvoice keeps the invoice instead of sending it and
+    // AddedInvoiceId names it provisionally; LoadInvoice and UpdateInvoice of that name change
+    // the kept add, so that an e-mail mark goes out in the add itself. sendBatch sends them.
+    void beginBatch();
+    // Drops what was kept, sending nothing.
+    void endBatch();
+    int keptAdds() const { return int(m_kept.size()); }
+    // What QuickBooks made of one kept add: the invoice it added, its refusal, or neither
+    // when it stopped at an earlier refusal.
+    struct AddOutcome {
+        QString txnId;
+        std::optional<Failure> refused;
+    };
+    // A request that goes ahead of the adds in their message set, and the reader of its
+    // answer; when that answer refuses, QuickBooks carries out none of the adds.
+    struct Lead {
+        QString requestName;
+        std::function<void(QbxmlRequest&)> write;
+        std::function<void(const QbxmlAnswer&)> read;
+    };
+    // Sends the kept adds as one message set under messageSetId, behind lead, to stop at the
+    // first refusal, and ends the batch. Throws Failure when the set fails as a whole: the
+    // channel's failures, QuickBooks refusing the set, or lead's reader throwing.
+    QList<AddOutcome> sendBatch(const QString& messageSetId, const Lead& lead);
+    // A batch's answer, just received or as QuickBooks stored it: lead's answer first (read
+    // only where readLead is given), then those of `adds` adds.
+    QList<AddOutcome> readBatchAnswer(const QByteArray& document, int adds,
+                                      const std::function<void(const QbxmlAnswer&)>& readLead);
 
     // Error recovery. The next AddInvoice or UpdateInvoice goes as message set id (at most 24
     // characters), whose answer QuickBooks keeps; ClearInvoice forgets the ID.
@@ -95,6 +127,18 @@ private:
         std::optional<qint32> amount;
         QString extra;
     };
+    // An add as it goes to QuickBooks.
+    struct Add {
+        QString customer;
+        QString txnDate;
+        QString dueDate;
+        std::optional<bool> toBePrinted;
+        QString version;
+        RequestInsertions insertions;
+        QVector<Line> lines;
+    };
+    Add currentAdd() const;
+    void writeAdd(QbxmlRequest& request, const Add& add) const;
     Line& line(int index);
     QByteArray addRequest() const;
     QByteArray modRequest() const;
@@ -125,6 +169,9 @@ private:
     QVector<Line> m_lines;
     QString m_addedId;
     QString m_messageSetId;
+    bool m_batching = false;
+    QVector<Add> m_kept;
+    int m_loadedKept = -1; // the kept add LoadInvoice took, or -1
     // The loaded invoice and what changed since it was loaded.
     QString m_loadedId;
     QString m_loadedEditSequence;

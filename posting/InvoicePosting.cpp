@@ -11,10 +11,14 @@
 #include "posting/InvoiceComponent.h"
 #include "posting/PeriodText.h"
 #include "posting/PostingJournal.h"
+#include "posting/RunLease.h"
 #include "qbxml/QbxmlAnswer.h"
+#include "qbxml/QbxmlRequest.h"
 
 #include <QHash>
 #include <QSet>
+#include <algorithm>
+#include <exception>
 #include <limits>
 #include <optional>
 
@@ -77,17 +81,45 @@ struct RowInvoice {
     qint32 hundredths = 0;
 };
 
-// One Create Invoices: the rows whose answers were lost are settled first, then the checked
-// rows are walked from the top. Each invoice of QuickBooks that a row of this list owns is
-// matched to that row alone, so two members billed alike each get their own invoice.
+// The batch sizes of a run: small at first, so that the first rows' results show at once.
+int batchSize(int index) {
+    constexpr int First[] = {1, 4, 10};
+    return index < 3 ? First[index] : InvoicePosting::MaxBatch;
+}
+
+// A row of the batch in hand, and how its outcome is written once the batch is answered.
+struct Entry {
+    enum Kind {
+        Add,         // added in the batch
+        Found,       // already in QuickBooks
+        Mark,        // already in QuickBooks, its e-mail mark to be made (a request of its own)
+        Settled,     // added by a lost batch whose answer QuickBooks kept
+        SettledMark, // a lost e-mail mark whose answer QuickBooks kept
+    };
+    Kind kind = Add;
+    int row = 0;
+    RowInvoice wanted;
+    int add = -1; // an Add's place among the batch's adds
+    InvoiceComponent::Existing existing;
+    PostingJournal::Unanswered lost; // a lost write's journal entry
+    QString txnId;                   // what a Settled row owns
+};
+
+// One Create Invoices. The rows whose answers were lost are settled from the answers
+// QuickBooks kept; then the checked rows are walked from the top in batches. Before each
+// batch QuickBooks is asked for its rows' invoices, and the batch goes as one message set
+// behind the renewal of the run's lease. Each invoice of QuickBooks that a row of this list
+// owns is matched to that row alone, so two members billed alike each get their own invoice.
 class Run {
 public:
     Run(PostingHost& host, GridOperations& grid, InvoiceComponent& invoice,
-        CustomerComponent& customer, const PostingItems& items, PostingJournal& journal)
+        CustomerComponent& customer, RunLease& lease, const PostingItems& items,
+        PostingJournal& journal)
         : m_host(host)
         , m_grid(grid)
         , m_invoice(invoice)
         , m_customer(customer)
+        , m_lease(lease)
         , m_items(items)
         , m_journal(journal)
         , m_owned(journal.invoices()) {
@@ -98,83 +130,81 @@ public:
     // Asks QuickBooks which company it has open; a row whose answer is awaited from another
     // company stops the run before anything is asked for it.
     void checkCompany(int firstRow);
-    // Asks QuickBooks for the stored answer of every write whose answer was lost, before any
-    // other request; throws Failure, with m_row set, when a question fails.
+    // Asks QuickBooks, once for each lost write, for the answer it kept; throws Failure, with
+    // m_row set, when a question fails.
     void askForLostAnswers();
-    // Looks up, in as few requests as QuickBooks takes, every customer of the rows to post and
-    // their invoices of the run's dates; throws LookUpFailed, with m_row set to the first of
-    // them, when a look-up fails.
-    void lookUp(const QList<int>& rows);
-    void post(int row, bool selected);
+    // Looks every customer of the rows up, in as few requests as QuickBooks takes, for the
+    // e-mail decisions; throws LookUpFailed, with m_row set to the first row.
+    void lookUpCustomers(const QList<int>& rows);
+    // Posts the next batch of the rows from `from`; returns the row after it (the row count
+    // at the end). Throws at the first failure, with m_row set to its row, once the rows
+    // before it are written.
+    int postBatch(int from, int index, int total);
+    // Gives the lease back and forgets the answers settled.
+    void finish();
 
     int m_row = 0;
+    int m_done = 0;
 
 private:
+    bool walked(int row, const std::optional<bool>& send) const;
     RowInvoice describe(int row) const;
-    std::optional<InvoiceComponent::Existing> alreadyInQuickBooks(const RowInvoice& wanted);
-    void add(int row, const RowInvoice& wanted, const QString& messageSetId);
-    void added(int row, const QString& txnId, bool email);
+    // A row whose last write was lost, as an entry; false when it has none (it then goes as
+    // any row, when checked).
+    bool settle(int row, bool selected, QList<Entry>& entries);
+    void findInvoices(const QList<Entry>& entries);
+    std::optional<InvoiceComponent::Existing> alreadyInQuickBooks(const RowInvoice& wanted) const;
+    // Hands the row's add to the component, which keeps it for the batch; true when it goes
+    // marked to be e-mailed.
+    bool keep(const RowInvoice& wanted);
+    void send(QList<Entry>& entries);
+    void write(const Entry& entry, const QList<InvoiceComponent::AddOutcome>& outcomes);
+    void owns(int row, const QString& txnId);
     void markForEmail(int row, const QString& txnId, const QString& messageSetId,
                       bool setEmailFlag = false);
     bool emailed(const QString& customer);
-    void recover(int row, const PostingJournal::Unanswered& lost, bool selected);
     void forget(const QString& messageSetId);
 
     PostingHost& m_host;
     GridOperations& m_grid;
     InvoiceComponent& m_invoice;
     CustomerComponent& m_customer;
+    RunLease& m_lease;
     const PostingItems& m_items;
     PostingJournal& m_journal;
     QSet<QString> m_owned;
-    QHash<int, QByteArray> m_stored;
     QString m_company;
-    // What lookUp found: each customer's invoices of a date, by customer (any letter case)
-    // and date.
-    bool m_lookedUp = false;
+    // What QuickBooks kept of lost writes: an e-mail mark's answer by row, an add's outcome by
+    // row (neither invoice nor refusal: not carried out), and the message sets to forget.
+    QHash<int, QByteArray> m_storedMarks;
+    QHash<int, InvoiceComponent::AddOutcome> m_settled;
+    QSet<QString> m_answered;
+    // The invoices of the batch's customers and dates, by customer (any letter case) and date.
     QHash<QPair<QString, QDate>, QList<InvoiceComponent::Existing>> m_found;
 };
 
-void Run::lookUp(const QList<int>& rows) {
+bool Run::walked(int row, const std::optional<bool>& send) const {
+    return (send && *send &&
+            !InvoicePosting::isPosted(m_grid.CellText(row, GridColumns::Result))) ||
+           m_journal.unanswered(row);
+}
+
+void Run::lookUpCustomers(const QList<int>& rows) {
     if (rows.isEmpty())
         return;
     m_row = rows.first();
     QStringList customers;
-    QDate from, to;
     for (const int row : rows) {
-        try {
-            const RowInvoice wanted = describe(row);
-            const auto date = FixedForms::readDate(wanted.txnDate);
-            customers << wanted.customer;
-            if (date && (!from.isValid() || *date < from))
-                from = *date;
-            if (date && (!to.isValid() || *date > to))
-                to = *date;
-        } catch (const Failure&) {
-            // The row says what is wrong with it when the run gets there.
-        }
+        const QString company = m_grid.CellText(row, GridColumns::Company);
+        customers << (company.isEmpty() ? m_grid.CellText(row, GridColumns::Contact) : company);
     }
-    const QString name = customers.value(0);
     try {
         m_customer.lookUpAll(customers);
     } catch (const Failure& failure) {
         throw LookUpFailed{
-            failure, QStringLiteral("whether %1 is e-mailed could not be looked up").arg(name)};
+            failure,
+            QStringLiteral("whether %1 is e-mailed could not be looked up").arg(customers.first())};
     }
-    QStringList known;
-    for (const QString& customer : std::as_const(customers))
-        if (m_customer.found(customer) && !known.contains(customer, Qt::CaseInsensitive))
-            known << customer;
-    if (!known.isEmpty() && from.isValid()) {
-        try {
-            for (const auto& existing : m_invoice.findInvoicesOf(known, from, to))
-                m_found[{existing.customer.toCaseFolded(), existing.txnDate}] << existing;
-        } catch (const Failure& failure) {
-            throw LookUpFailed{failure, QStringLiteral("the invoices QuickBooks already holds "
-                                                       "could not be looked up")};
-        }
-    }
-    m_lookedUp = true;
 }
 
 // Whether the customer's invoice is e-mailed. QuickBooks not knowing the customer means no;
@@ -205,21 +235,35 @@ void Run::checkCompany(int firstRow) {
 }
 
 void Run::askForLostAnswers() {
+    QHash<QString, std::optional<QByteArray>> stored;
+    QHash<QString, QList<InvoiceComponent::AddOutcome>> outcomes;
     for (const int row : m_journal.unansweredRows()) {
         m_row = row;
-        const PostingJournal::Unanswered& lost = *m_journal.unanswered(row);
-        const auto stored = m_invoice.storedAnswer(lost.messageSetId);
-        if (!stored)
+        const PostingJournal::Unanswered lost = *m_journal.unanswered(row);
+        if (!stored.contains(lost.messageSetId))
+            stored.insert(lost.messageSetId, m_invoice.storedAnswer(lost.messageSetId));
+        const std::optional<QByteArray>& answer = stored[lost.messageSetId];
+        if (answer)
+            m_answered.insert(lost.messageSetId);
+        if (lost.stage == PostingJournal::Unanswered::EmailFollowUp) {
+            if (answer)
+                m_storedMarks.insert(row, *answer);
             continue;
-        m_stored.insert(row, *stored);
-        if (lost.stage == PostingJournal::Unanswered::Add) {
-            try {
-                m_invoice.readAddAnswer(*stored);
-                m_owned.insert(m_invoice.AddedInvoiceId());
-            } catch (const Failure&) {
-                // A refused add owns no invoice; its row says so when the walk reaches it.
-            }
         }
+        InvoiceComponent::AddOutcome outcome;
+        if (answer) {
+            if (!outcomes.contains(lost.messageSetId)) {
+                int adds = 0;
+                for (const int other : m_journal.unansweredRows())
+                    if (m_journal.unanswered(other)->messageSetId == lost.messageSetId)
+                        adds = qMax(adds, m_journal.unanswered(other)->position - 1);
+                outcomes.insert(lost.messageSetId, m_invoice.readBatchAnswer(*answer, adds, {}));
+            }
+            outcome = outcomes[lost.messageSetId].value(lost.position - 2);
+        }
+        if (!outcome.txnId.isEmpty())
+            m_owned.insert(outcome.txnId);
+        m_settled.insert(row, outcome);
     }
 }
 
@@ -240,14 +284,68 @@ RowInvoice Run::describe(int row) const {
     return wanted;
 }
 
+bool Run::settle(int row, bool selected, QList<Entry>& entries) {
+    const PostingJournal::Unanswered* lost = m_journal.unanswered(row);
+    if (!lost)
+        return false;
+    Entry entry;
+    entry.row = row;
+    entry.lost = *lost;
+    if (lost->stage == PostingJournal::Unanswered::EmailFollowUp) {
+        // The invoice exists; only its mark is unsettled, and it goes again under its own ID
+        // when QuickBooks kept nothing of it.
+        entry.kind = m_storedMarks.contains(row) ? Entry::SettledMark : Entry::Mark;
+        entry.txnId = lost->txnId;
+        entries << entry;
+        return true;
+    }
+    const InvoiceComponent::AddOutcome outcome = m_settled.value(row);
+    m_journal.answered(row);
+    if (outcome.refused)
+        throw *outcome.refused;
+    if (outcome.txnId.isEmpty())
+        return !selected; // not carried out: the row goes again, if still wanted
+    entry.kind = Entry::Settled;
+    entry.txnId = outcome.txnId;
+    entries << entry;
+    return true;
+}
+
+void Run::findInvoices(const QList<Entry>& entries) {
+    QStringList known;
+    QDate from, to;
+    for (const Entry& entry : entries) {
+        if (entry.kind != Entry::Add)
+            continue;
+        const auto date = FixedForms::readDate(entry.wanted.txnDate);
+        if (!m_customer.found(entry.wanted.customer) || !date)
+            continue;
+        if (!known.contains(entry.wanted.customer, Qt::CaseInsensitive))
+            known << entry.wanted.customer;
+        if (!from.isValid() || *date < from)
+            from = *date;
+        if (!to.isValid() || *date > to)
+            to = *date;
+    }
+    m_found.clear();
+    if (known.isEmpty())
+        return;
+    try {
+        for (const auto& existing : m_invoice.findInvoicesOf(known, from, to))
+            m_found[{existing.customer.toCaseFolded(), existing.txnDate}] << existing;
+    } catch (const Failure& failure) {
+        throw LookUpFailed{failure, QStringLiteral("the invoices QuickBooks already holds could "
+                                                   "not be looked up")};
+    }
+}
+
 // An invoice of the customer and date with the row's one line that no row of this list owns
-// yet: the row's invoice, made by an earlier run or an earlier list of the same month.
-std::optional<InvoiceComponent::Existing> Run::alreadyInQuickBooks(const RowInvoice& wanted) {
+// yet: the row's invoice, made by an earlier run, an earlier list of the same month, or
+// someone else in QuickBooks since the run began.
+std::optional<InvoiceComponent::Existing> Run::alreadyInQuickBooks(const RowInvoice& wanted) const {
     const auto date = FixedForms::readDate(wanted.txnDate);
-    const QList<InvoiceComponent::Existing> found =
-        m_lookedUp ? m_found.value({wanted.customer.toCaseFolded(), date.value_or(QDate())})
-                   : m_invoice.findInvoices(wanted.customer, wanted.txnDate);
-    for (const auto& existing : found) {
+    for (const auto& existing :
+         m_found.value({wanted.customer.toCaseFolded(), date.value_or(QDate())})) {
         if (m_owned.contains(existing.txnId) || existing.lineCount != 1)
             continue;
         const auto amount = FixedForms::readNumber(existing.amount);
@@ -260,7 +358,7 @@ std::optional<InvoiceComponent::Existing> Run::alreadyInQuickBooks(const RowInvo
     return std::nullopt;
 }
 
-void Run::add(int row, const RowInvoice& wanted, const QString& messageSetId) {
+bool Run::keep(const RowInvoice& wanted) {
     m_invoice.ClearInvoice();
     m_invoice.SetInvoiceCustomer(wanted.customer);
     m_invoice.SetTransactionDate(wanted.txnDate);
@@ -280,33 +378,225 @@ void Run::add(int row, const RowInvoice& wanted, const QString& messageSetId) {
     m_invoice.SetLineQuantity(0, 1);
     m_invoice.SetLineAmount(0, wanted.hundredths);
     m_invoice.SetLineExtra(0, QString());
-    m_invoice.setMessageSetId(messageSetId);
-    try {
-        m_invoice.AddInvoice();
-    } catch (const Failure& failure) {
-        if (QbError::answerLost(failure.number()))
-            m_journal.setUnanswered(
-                row, {messageSetId, PostingJournal::Unanswered::Add, {}, email, m_company});
-        else
-            m_journal.answered(row);
-        throw;
+    m_invoice.AddInvoice();
+    if (email) {
+        // The add has not gone yet: marking it changes what goes, not a second request.
+        const QString kept = m_invoice.AddedInvoiceId();
+        m_invoice.ClearInvoice();
+        m_invoice.LoadInvoice(kept);
+        m_invoice.SetToBePrinted(false);
+        m_invoice.UpdateInvoice();
     }
-    m_journal.answered(row);
-    added(row, m_invoice.AddedInvoiceId(), email);
+    return email;
 }
 
-void Run::added(int row, const QString& txnId, bool email) {
+int Run::postBatch(int from, int index, int total) {
+    const int rows = m_grid.RowCount();
+    QList<Entry> entries;
+    std::exception_ptr failed;
+    int failedRow = 0;
+    int next = from;
+    // The batch's rows: up to its size of walked rows, ending early at a row that fails or
+    // needs a request of its own.
+    for (; next < rows && entries.size() < batchSize(index); ++next) {
+        m_row = next;
+        try {
+            const auto send = CheckCell::read(m_grid.CellText(next, GridColumns::Send));
+            if (!send)
+                throw Failure::typeMismatch(
+                    QStringLiteral("the Send cell \"%1\" is neither checked nor unchecked")
+                        .arg(m_grid.CellText(next, GridColumns::Send)));
+            if (!walked(next, send))
+                continue;
+            const bool selected =
+                *send && !InvoicePosting::isPosted(m_grid.CellText(next, GridColumns::Result));
+            if (settle(next, selected, entries)) {
+                if (!entries.isEmpty() && entries.last().row == next &&
+                    entries.last().kind == Entry::Mark) {
+                    ++next;
+                    break;
+                }
+                continue;
+            }
+            Entry entry;
+            entry.row = next;
+            entry.wanted = describe(next);
+            entries << entry;
+        } catch (...) {
+            failed = std::current_exception();
+            failedRow = next;
+            break;
+        }
+    }
+    if (entries.isEmpty() && !failed)
+        return next;
+
+    QStringList customers;
+    for (const Entry& entry : std::as_const(entries)) {
+        const QString company = m_grid.CellText(entry.row, GridColumns::Company);
+        customers << (company.isEmpty() ? m_grid.CellText(entry.row, GridColumns::Contact)
+                                        : company);
+    }
+    if (!customers.isEmpty())
+        m_host.progress(m_done, total, customers);
+
+    // Checked against QuickBooks just before the adds go, under the run's lease: what anyone
+    // added meanwhile is found and not added again. A failure here is the first added row's.
+    const auto firstAdd = std::find_if(entries.begin(), entries.end(),
+                                       [](const Entry& entry) { return entry.kind == Entry::Add; });
+    if (firstAdd != entries.end()) {
+        try {
+            if (!m_lease.held()) {
+                try {
+                    m_lease.take();
+                } catch (const Failure& failure) {
+                    if (failure.number() == QbError::RunInProgress)
+                        throw;
+                    throw LookUpFailed{failure, QStringLiteral("whether another billing run is "
+                                                               "posting could not be looked up")};
+                }
+            }
+            findInvoices(entries);
+        } catch (...) {
+            failed = std::current_exception();
+            failedRow = firstAdd->row;
+            entries.erase(firstAdd, entries.end());
+        }
+    }
+    m_invoice.beginBatch();
+    for (int i = 0; i < entries.size(); ++i) {
+        Entry& entry = entries[i];
+        if (entry.kind != Entry::Add)
+            continue;
+        try {
+            if (const auto existing = alreadyInQuickBooks(entry.wanted)) {
+                entry.existing = *existing;
+                m_owned.insert(existing->txnId);
+                // A run whose e-mail mark was lost left it marked to be printed.
+                if (existing->toBePrinted && m_host.emailBoxValue() == PostingHost::Checked &&
+                    emailed(entry.wanted.customer)) {
+                    // Its mark is a request of its own: the batch ends with it, and the rows
+                    // after it (a failing one among them) come in the next.
+                    entry.kind = Entry::Mark;
+                    entries.erase(entries.begin() + i + 1, entries.end());
+                    next = entry.row + 1;
+                    failed = nullptr;
+                    break;
+                }
+                entry.kind = Entry::Found;
+                continue;
+            }
+            entry.add = m_invoice.keptAdds();
+            keep(entry.wanted);
+        } catch (...) {
+            failed = std::current_exception();
+            failedRow = entry.row;
+            entries.erase(entries.begin() + i, entries.end());
+            break;
+        }
+    }
+    send(entries);
+    if (failed) {
+        m_row = failedRow;
+        std::rethrow_exception(failed);
+    }
+    return next;
+}
+
+// The batch goes, and its rows are written in order; a failure of the whole set is the first
+// added row's, those before it written.
+void Run::send(QList<Entry>& entries) {
+    QList<InvoiceComponent::AddOutcome> outcomes;
+    int firstAdd = -1;
+    for (int i = 0; i < entries.size() && firstAdd < 0; ++i)
+        if (entries[i].kind == Entry::Add)
+            firstAdd = i;
+    if (firstAdd >= 0) {
+        const QString id = PostingJournal::newMessageSetId();
+        const InvoiceComponent::Lead renewal{
+            QStringLiteral("OtherNameModRq"),
+            [this](QbxmlRequest& request) { m_lease.writeRenewal(request); },
+            [this](const QbxmlAnswer& answer) { m_lease.readRenewal(answer); }};
+        try {
+            outcomes = m_invoice.sendBatch(id, renewal);
+        } catch (const Failure& failure) {
+            if (QbError::answerLost(failure.number()))
+                for (const Entry& entry : std::as_const(entries))
+                    if (entry.kind == Entry::Add)
+                        m_journal.setUnanswered(entry.row, {id,
+                                                            PostingJournal::Unanswered::Add,
+                                                            {},
+                                                            false,
+                                                            m_company,
+                                                            entry.add + 2});
+            for (int i = 0; i < firstAdd; ++i)
+                write(entries[i], outcomes);
+            m_row = entries[firstAdd].row;
+            throw;
+        }
+    } else {
+        m_invoice.endBatch();
+    }
+    for (const Entry& entry : std::as_const(entries))
+        write(entry, outcomes);
+}
+void Run::owns(int row, const QString& txnId) {
     m_owned.insert(txnId);
     m_journal.setInvoice(row, txnId);
-    if (email)
-        markForEmail(row, txnId, PostingJournal::newMessageSetId());
-    m_grid.SetCellText(row, GridColumns::Result, Successful);
 }
 
-// The invoice is loaded from what the run knows of it (the add's answer, the look-up), so the
-// mark costs one request; only when QuickBooks says the invoice changed meanwhile is it read
-// again and the mark sent once more, under a new ID (the refusal is stored under the first).
-// An invoice made without the e-mail flag gets it with the mark.
+void Run::write(const Entry& entry, const QList<InvoiceComponent::AddOutcome>& outcomes) {
+    m_row = entry.row;
+    switch (entry.kind) {
+    case Entry::Add: {
+        const InvoiceComponent::AddOutcome outcome = outcomes.value(entry.add);
+        if (outcome.refused)
+            throw *outcome.refused;
+        if (outcome.txnId.isEmpty())
+            throw Failure(QbError::BadAnswer,
+                          QStringLiteral("QuickBooks sent an answer that could not be read (no "
+                                         "answer to this row's add)."));
+        owns(entry.row, outcome.txnId);
+        m_grid.SetCellText(entry.row, GridColumns::Result, Successful);
+        break;
+    }
+    case Entry::Found:
+        owns(entry.row, entry.existing.txnId);
+        m_grid.SetCellText(entry.row, GridColumns::Result, AlreadyThere);
+        break;
+    case Entry::Mark:
+        if (entry.lost.messageSetId.isEmpty()) {
+            owns(entry.row, entry.existing.txnId);
+            markForEmail(entry.row, entry.existing.txnId, PostingJournal::newMessageSetId(), true);
+            m_grid.SetCellText(entry.row, GridColumns::Result, NowMarked);
+        } else {
+            // Nothing of the lost mark was carried out: it goes again under the same ID.
+            markForEmail(entry.row, entry.lost.txnId, entry.lost.messageSetId);
+            m_grid.SetCellText(entry.row, GridColumns::Result, Successful);
+        }
+        break;
+    case Entry::Settled:
+        owns(entry.row, entry.txnId);
+        m_grid.SetCellText(entry.row, GridColumns::Result, Successful);
+        break;
+    case Entry::SettledMark:
+        m_journal.answered(entry.row);
+        try {
+            m_invoice.ReadUpdateAnswer(m_storedMarks.value(entry.row));
+        } catch (const Failure& failure) {
+            throw FollowUpFailed{failure};
+        }
+        m_grid.SetCellText(entry.row, GridColumns::Result, Successful);
+        break;
+    }
+    m_host.rowFinished(entry.row);
+    ++m_done;
+}
+
+// The invoice is loaded from what the run knows of it (the look-up), so the mark costs one
+// request; only when QuickBooks says the invoice changed meanwhile is it read again and the
+// mark sent once more, under a new ID (the refusal is stored under the first). An invoice
+// made without the e-mail flag gets it with the mark.
 void Run::markForEmail(int row, const QString& txnId, const QString& messageSetId,
                        bool setEmailFlag) {
     QString id = messageSetId;
@@ -326,7 +616,7 @@ void Run::markForEmail(int row, const QString& txnId, const QString& messageSetI
             } catch (const Failure& failure) {
                 if (QbError::answerLost(failure.number()))
                     m_journal.setUnanswered(row, {id, PostingJournal::Unanswered::EmailFollowUp,
-                                                  txnId, true, m_company});
+                                                  txnId, true, m_company, 0});
                 if (failure.number() != EditSequenceOutOfDate || attempt > 0)
                     throw;
                 id = PostingJournal::newMessageSetId();
@@ -342,71 +632,17 @@ void Run::forget(const QString& messageSetId) {
     try {
         m_invoice.forgetMessageSet(messageSetId);
     } catch (const Failure&) {
-        // The row's outcome is known and written; a stored answer left behind harms nobody.
+        // The rows' outcomes are known and written; a stored answer left behind harms nobody.
     }
 }
 
-void Run::recover(int row, const PostingJournal::Unanswered& lostWrite, bool selected) {
-    const PostingJournal::Unanswered lost = lostWrite; // the journal entry changes below
-    const auto stored = m_stored.constFind(row);
-    if (stored == m_stored.constEnd()) {
-        // Nothing was carried out: the write goes again under the same ID, if still wanted.
-        if (lost.stage == PostingJournal::Unanswered::EmailFollowUp) {
-            markForEmail(row, lost.txnId, lost.messageSetId);
-            m_grid.SetCellText(row, GridColumns::Result, Successful);
-        } else if (selected) {
-            add(row, describe(row), lost.messageSetId);
-        } else {
-            m_journal.answered(row);
-        }
-        return;
-    }
-    // The answer QuickBooks kept is taken as if it had just arrived.
-    m_journal.answered(row);
-    if (lost.stage == PostingJournal::Unanswered::EmailFollowUp) {
-        try {
-            m_invoice.ReadUpdateAnswer(*stored);
-        } catch (const Failure& failure) {
-            forget(lost.messageSetId);
-            throw FollowUpFailed{failure};
-        }
-        forget(lost.messageSetId);
-        m_grid.SetCellText(row, GridColumns::Result, Successful);
-        return;
-    }
-    try {
-        m_invoice.readAddAnswer(*stored);
-    } catch (const Failure&) {
-        forget(lost.messageSetId);
-        throw;
-    }
-    const QString txnId = m_invoice.AddedInvoiceId();
-    m_journal.setInvoice(row, txnId);
-    forget(lost.messageSetId);
-    added(row, txnId, lost.email);
-}
-
-void Run::post(int row, bool selected) {
-    m_row = row;
-    if (const PostingJournal::Unanswered* lost = m_journal.unanswered(row)) {
-        recover(row, *lost, selected);
-        return;
-    }
-    const RowInvoice wanted = describe(row);
-    if (const auto existing = alreadyInQuickBooks(wanted)) {
-        m_owned.insert(existing->txnId);
-        m_journal.setInvoice(row, existing->txnId);
-        // An earlier run whose e-mail mark was lost left it marked to be printed.
-        if (existing->toBePrinted && m_host.emailBoxValue() == PostingHost::Checked &&
-            emailed(wanted.customer)) {
-            markForEmail(row, existing->txnId, PostingJournal::newMessageSetId(), true);
-            m_grid.SetCellText(row, GridColumns::Result, NowMarked);
-            return;
-        }
-        m_grid.SetCellText(row, GridColumns::Result, AlreadyThere);
-        return;
-    }
-    add(row, wanted, PostingJournal::newMessageSetId());
+void Run::finish() {
+    m_lease.release();
+    // A kept answer is forgotten once no row awaits it any more.
+    for (const int row : m_journal.unansweredRows())
+        m_answered.remove(m_journal.unanswered(row)->messageSetId);
+    for (const QString& id : std::as_const(m_answered))
+        forget(id);
 }
 } // namespace
 
@@ -429,7 +665,8 @@ bool InvoicePosting::CustomerQualifiesForEmail(CustomerComponent& customer, cons
 
 void InvoicePosting::CreateInvoices(PostingHost& host, GridOperations& grid,
                                     InvoiceComponent& invoice, CustomerComponent& customer,
-                                    const PostingItems& items, PostingJournal& journal) {
+                                    RunLease& lease, const PostingItems& items,
+                                    PostingJournal& journal) {
     const QString organisation = host.listOrganisation();
     if (!host.confirm(QStringLiteral("Please make sure you have the Quickbooks file open for %1 "
                                      "and logged in as Admin. Continue?")
@@ -438,50 +675,24 @@ void InvoicePosting::CreateInvoices(PostingHost& host, GridOperations& grid,
         return;
     host.setBusy(true);
 
-    Run run(host, grid, invoice, customer, items, journal);
+    Run run(host, grid, invoice, customer, lease, items, journal);
     // The rows this run will post, for its progress; a "Send" cell that is no check mark
     // stops the walk when it gets there.
     const int rows = grid.RowCount();
-    const auto walked = [&](int row, const std::optional<bool>& send) {
-        return (send && *send && !isPosted(grid.CellText(row, GridColumns::Result))) ||
-               journal.unanswered(row);
-    };
-    int total = 0;
-    int first = 0;
+    QList<int> walked;
     for (int row = 1; row < rows; ++row) {
-        const bool walks = walked(row, CheckCell::read(grid.CellText(row, GridColumns::Send)));
-        total += walks;
-        if (walks && first == 0)
-            first = row;
+        const auto send = CheckCell::read(grid.CellText(row, GridColumns::Send));
+        if ((send && *send && !isPosted(grid.CellText(row, GridColumns::Result))) ||
+            journal.unanswered(row))
+            walked << row;
     }
-    int done = 0;
     try {
-        if (total > 0)
-            run.checkCompany(first);
+        if (!walked.isEmpty())
+            run.checkCompany(walked.first());
         run.askForLostAnswers();
-        QList<int> toPost;
-        for (int row = 1; row < rows; ++row) {
-            const auto send = CheckCell::read(grid.CellText(row, GridColumns::Send));
-            if (send && *send && !isPosted(grid.CellText(row, GridColumns::Result)) &&
-                !journal.unanswered(row))
-                toPost << row;
-        }
-        run.lookUp(toPost);
-        for (int row = 1; row < rows; ++row) {
-            run.m_row = row;
-            const auto send = CheckCell::read(grid.CellText(row, GridColumns::Send));
-            if (!send)
-                throw Failure::typeMismatch(
-                    QStringLiteral("the Send cell \"%1\" is neither checked nor unchecked")
-                        .arg(grid.CellText(row, GridColumns::Send)));
-            if (!walked(row, send))
-                continue;
-            const QString company = grid.CellText(row, GridColumns::Company);
-            host.progress(done, total,
-                          company.isEmpty() ? grid.CellText(row, GridColumns::Contact) : company);
-            run.post(row, *send && !isPosted(grid.CellText(row, GridColumns::Result)));
-            host.rowFinished(row);
-            ++done;
+        run.lookUpCustomers(walked);
+        for (int next = 1, batch = 0; next < rows; ++batch) {
+            next = run.postBatch(next, batch, int(walked.size()));
             if (host.stopRequested())
                 break;
         }
@@ -497,6 +708,7 @@ void InvoicePosting::CreateInvoices(PostingHost& host, GridOperations& grid,
     } catch (const Failure& failure) {
         grid.SetCellText(run.m_row, GridColumns::Result, errorText(failure));
     }
+    run.finish();
 
     grid.FitColumns(0, grid.ColumnCount() - 1);
     grid.SetFixedRows(1);

@@ -20,6 +20,8 @@ public:
         bool email = false;
         // The company QuickBooks had open when the write went: its answer is there alone.
         QString company;
+        // An add's place in its batch: the requestID of its answer.
+        int position = 0;
     };
 
     void clear();

@@ -3,6 +3,7 @@
 #include "core/Failure.h"
 
 #include <QXmlStreamReader>
+#include <optional>
 
 QString MessageSetStatus::describe(qint32 code) {
     switch (code) {
@@ -88,12 +89,52 @@ qint32 QbxmlAnswer::messageSetStatus(const QByteArray& document) {
     throw badAnswer(xml.hasError() ? xml.errorString() : QStringLiteral("no QBXMLMsgsRs in it"));
 }
 
+namespace {
+// The answer element at the reader's position, with its records, read to its end.
+QbxmlAnswer responseAt(QXmlStreamReader& xml) {
+    QbxmlAnswer answer;
+    const QXmlStreamAttributes a = xml.attributes();
+    bool ok = false;
+    answer.responseName = xml.name().toString();
+    answer.requestId = a.value(QLatin1String("requestID")).toString();
+    answer.statusCode = a.value(QLatin1String("statusCode")).toInt(&ok);
+    if (!ok)
+        throw badAnswer(QStringLiteral("no status code"));
+    answer.statusSeverity = a.value(QLatin1String("statusSeverity")).toString();
+    answer.statusMessage = a.value(QLatin1String("statusMessage")).toString();
+    while (xml.readNextStartElement()) {
+        QbxmlAnswer::Record record;
+        flatten(xml, xml.name().toString(), record);
+        answer.records.append(record);
+    }
+    return answer;
+}
+
+// Walks the document's elements up to its answers, refusing a processor error and a message
+// set that was not carried out; true once the reader stands at the message set.
+bool reachMessages(QXmlStreamReader& xml) {
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement())
+            continue;
+        if (xml.name() == u"ProcessorError")
+            throwProcessorError(xml);
+        if (xml.name() == u"QBXMLMsgsRs") {
+            const qint32 setStatus = setStatusAt(xml);
+            if (setStatus != 0)
+                throw Failure(setStatus, MessageSetStatus::describe(setStatus));
+            return true;
+        }
+    }
+    return false;
+}
+} // namespace
+
 QbxmlAnswer QbxmlAnswer::read(const QByteArray& document, const QString& responseName,
                               bool acceptWarnings) {
     QXmlStreamReader xml(document);
-    QbxmlAnswer answer;
-    bool found = false;
-    while (!xml.atEnd() && !found) {
+    std::optional<QbxmlAnswer> answer;
+    while (!xml.atEnd() && !answer) {
         xml.readNext();
         if (!xml.isStartElement())
             continue;
@@ -104,32 +145,38 @@ QbxmlAnswer QbxmlAnswer::read(const QByteArray& document, const QString& respons
             if (setStatus != 0)
                 throw Failure(setStatus, MessageSetStatus::describe(setStatus));
         }
-        if (xml.name() == responseName) {
-            found = true;
-            const QXmlStreamAttributes a = xml.attributes();
-            bool ok = false;
-            answer.responseName = responseName;
-            answer.statusCode = a.value(QLatin1String("statusCode")).toInt(&ok);
-            if (!ok)
-                throw badAnswer(QStringLiteral("no status code"));
-            answer.statusSeverity = a.value(QLatin1String("statusSeverity")).toString();
-            answer.statusMessage = a.value(QLatin1String("statusMessage")).toString();
-            while (xml.readNextStartElement()) {
-                Record record;
-                flatten(xml, xml.name().toString(), record);
-                answer.records.append(record);
-            }
-        }
+        if (xml.name() == responseName)
+            answer = responseAt(xml);
     }
     if (xml.hasError())
         throw badAnswer(xml.errorString());
-    if (!found)
+    if (!answer)
         throw badAnswer(QStringLiteral("no %1 in it").arg(responseName));
+    answer->check(acceptWarnings);
+    return *answer;
+}
+
+QList<QbxmlAnswer> QbxmlAnswer::readAll(const QByteArray& document) {
+    QXmlStreamReader xml(document);
+    if (!reachMessages(xml))
+        throw badAnswer(xml.hasError() ? xml.errorString()
+                                       : QStringLiteral("no QBXMLMsgsRs in it"));
+    QList<QbxmlAnswer> answers;
+    while (xml.readNextStartElement())
+        answers.append(responseAt(xml));
+    // The rest of the document, so that a damaged end is not taken for a whole answer.
+    while (!xml.atEnd())
+        xml.readNext();
+    if (xml.hasError())
+        throw badAnswer(xml.errorString());
+    return answers;
+}
+
+void QbxmlAnswer::check(bool acceptWarnings) const {
     // A warning that comes with records (QuickBooks' way of saying "done, but note this") is
     // read like an OK; one without records is the failure it reports, unless the caller takes
     // "nothing found" as an answer.
-    const bool warning = answer.statusSeverity == u"Info" || answer.statusSeverity == u"Warn";
-    if (answer.statusCode != 0 && !(warning && (acceptWarnings || !answer.records.isEmpty())))
-        throw Failure(answer.statusCode, answer.statusMessage);
-    return answer;
+    const bool warning = statusSeverity == u"Info" || statusSeverity == u"Warn";
+    if (statusCode != 0 && !(warning && (acceptWarnings || !records.isEmpty())))
+        throw Failure(statusCode, statusMessage);
 }

@@ -16,6 +16,10 @@ constexpr qint32 NoAnswer = -2147220446;       // 0x80040422
 constexpr qint32 BadAnswer = -2147220445;      // 0x80040423
 // QuickBooks has another company open than the one a lost answer is awaited from.
 constexpr qint32 OtherCompanyOpen = -2147220443; // 0x80040425
+// Another billing run holds the company file's lease, or took it over from a run that was
+// paused past its expiry.
+constexpr qint32 RunInProgress = -2147220442; // 0x80040426
+constexpr qint32 RunTakenOver = -2147220441;  // 0x80040427
 
 // True for the failures after which nobody knows whether QuickBooks carried the request out.
 inline bool answerLost(qint32 number) {
@@ -41,6 +45,7 @@ struct QbxmlAnswer {
     using Record = QHash<QString, QString>;
 
     QString responseName;
+    QString requestId;
     qint32 statusCode = 0;
     QString statusSeverity;
     QString statusMessage;
@@ -55,6 +60,15 @@ struct QbxmlAnswer {
     // records found) where acceptWarnings is set.
     static QbxmlAnswer read(const QByteArray& document, const QString& responseName,
                             bool acceptWarnings = false);
+
+    // Every answer of a message set that held several requests, in the order QuickBooks
+    // wrote them (a request after a refusal under stopOnError has none). Throws Failure for a
+    // processor error, an answer that cannot be read, or a message set not carried out; each
+    // answer's own status is for check.
+    static QList<QbxmlAnswer> readAll(const QByteArray& document);
+    // Throws Failure for a status that read refuses: other than 0, except a warning with
+    // records, or any warning where acceptWarnings is set.
+    void check(bool acceptWarnings = false) const;
 
     // The message set's own status code (0 where the answer carries none). Throws Failure
     // for a processor error or an answer that cannot be read.

@@ -13,6 +13,12 @@ QbxmlRequest::QbxmlRequest(const QString& version, const QString& requestName,
     m_xml.writeAttribute(QStringLiteral("requestID"), QStringLiteral("1"));
 }
 
+void QbxmlRequest::nextRequest(const QString& requestName) {
+    m_xml.writeEndElement();
+    m_xml.writeStartElement(requestName);
+    m_xml.writeAttribute(QStringLiteral("requestID"), QString::number(++m_requests));
+}
+
 void QbxmlRequest::reference(const QString& aggregate, const QString& fullName) {
     m_xml.writeStartElement(aggregate);
     m_xml.writeTextElement(QStringLiteral("FullName"), fullName);

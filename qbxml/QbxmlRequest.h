@@ -5,7 +5,8 @@
 #include <QXmlStreamWriter>
 
 // Writes one qbXML request document: the envelope of the given version around one request
-// element ("InvoiceAddRq"), whose content the caller writes in between. A message-set ID makes
+// element ("InvoiceAddRq"), whose content the caller writes in between, or several, each
+// begun with nextRequest and numbered from 1 in its requestID. A message-set ID makes
 // QuickBooks keep the answer under that ID, so that a lost answer can be asked for again
 // instead of the request being sent twice.
 class QbxmlRequest {
@@ -19,6 +20,10 @@ public:
     // Writes <aggregate><FullName>text</FullName></aggregate>.
     void reference(const QString& aggregate, const QString& fullName);
 
+    // Ends the request being written and begins the next one, whose requestID is one more.
+    void nextRequest(const QString& requestName);
+    int requestCount() const { return m_requests; }
+
     QByteArray finish();
 
     // A message set without requests: with newId equal to oldId it asks for the stored answer
@@ -29,4 +34,5 @@ public:
 private:
     QByteArray m_document;
     QXmlStreamWriter m_xml;
+    int m_requests = 1;
 };

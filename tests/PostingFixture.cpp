@@ -6,6 +6,7 @@
 #include "posting/InvoiceComponent.h"
 #include "posting/InvoicePosting.h"
 #include "posting/PostingJournal.h"
+#include "posting/RunLease.h"
 #include "qbxml/RequestProcessor.h"
 
 namespace {
@@ -16,6 +17,11 @@ struct ChamberHost : PostingHost {
     int emailBoxValue() const override { return Checked; }
     bool confirm(const QString&, const QString&) override { return true; }
     void setBusy(bool) override {}
+    void rowFinished(int row) override {
+        if (afterRow)
+            afterRow(row);
+    }
+    std::function<void(int)> afterRow;
 };
 } // namespace
 
@@ -64,13 +70,16 @@ QMap<QString, int> PostingFixture::billed(const QList<QJsonObject>& invoices) {
 }
 
 void PostingFixture::postOnce(const QString& socketPath, BillingGrid& grid, PostingJournal& journal,
-                              int answerTimeoutMs, qint64* requests) {
+                              int answerTimeoutMs, qint64* requests,
+                              const std::function<void(int row)>& afterRow) {
     RequestProcessor processor(socketPath);
     processor.setAnswerTimeoutMs(answerTimeoutMs);
     InvoiceComponent invoice(processor);
     CustomerComponent customer(processor);
+    RunLease lease(processor);
     ChamberHost host;
-    InvoicePosting::CreateInvoices(host, grid, invoice, customer,
+    host.afterRow = afterRow;
+    InvoicePosting::CreateInvoices(host, grid, invoice, customer, lease,
                                    {QStringLiteral("Membership Dues"), QStringLiteral("Pledge")},
                                    journal);
     if (requests)

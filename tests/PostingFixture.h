@@ -4,6 +4,7 @@
 #include <QList>
 #include <QMap>
 #include <QStringList>
+#include <functional>
 
 class BillingGrid;
 class PostingJournal;
@@ -28,7 +29,9 @@ QMap<QString, int> billed(const QList<QJsonObject>& invoices);
 
 // Posts the grid once, with the e-mail box checked, through a fresh channel to socketPath;
 // how many requests went out in *requests, where given.
+// afterRow is called as each row's result is written.
 void postOnce(const QString& socketPath, BillingGrid& grid, PostingJournal& journal,
-              int answerTimeoutMs = 60000, qint64* requests = nullptr);
+              int answerTimeoutMs = 60000, qint64* requests = nullptr,
+              const std::function<void(int row)>& afterRow = {});
 
 } // namespace PostingFixture

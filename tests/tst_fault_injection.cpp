@@ -10,12 +10,15 @@
 #include "app/FailureReport.h"
 #include "app/Module1.h"
 #include "app/VelloranApplication.h"
+#include "core/Clock.h"
 #include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
 #include "posting/InvoicePosting.h"
+#include "posting/PeriodText.h"
 #include "posting/PostingJournal.h"
+#include "posting/RunLease.h"
 #include "qbxml/RequestProcessor.h"
 #include "ui/frmCreateInvoices.h"
 
@@ -25,6 +28,7 @@
 #include <QJsonObject>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -43,6 +47,8 @@ private slots:
     void answerAwaitedFromAnotherCompany();
     void lookUpFaults_data();
     void lookUpFaults();
+    void sharedCompanyFile_data();
+    void sharedCompanyFile();
     void lookUpsPerRun_data();
     void lookUpsPerRun();
     void lockedDatabaseIsReported();
@@ -59,29 +65,38 @@ private:
 
 void TestFaultInjection::everyFaultAtEveryStage_data() {
     QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("at"); // the row that says what happened
     QTest::addColumn<QString>("result");
+    QTest::addColumn<QString>("ending");
     const QString lost = QStringLiteral("Error -2147220447: The connection to QuickBooks was lost");
     const QString unread =
         QStringLiteral("Error -2147220445: QuickBooks sent an answer that could not be read");
     const QString late =
         QStringLiteral("Error -2147220446: QuickBooks did not answer within 1.5 seconds.");
-    const QString unmarked = QStringLiteral("Successful, not marked to e-mail: ");
-    // The third member has an address: its add, then its e-mail mark (the second InvoiceMod).
-    for (const QString& stage : {QStringLiteral("@3"), QStringLiteral("@2:InvoiceMod")}) {
-        const QString prefix = stage == u"@3" ? QString() : unmarked;
+    const QString never = QStringLiteral("and it is never made twice.");
+    const QString lease = QStringLiteral("whether another billing run is posting could not be "
+                                         "looked up; nothing was added.");
+    // The second batch (the second to fourth members, the third with an address), and the
+    // lease taken before the first.
+    for (const QString& stage : {QStringLiteral("@2"), QStringLiteral("@1:OtherNameAdd")}) {
+        const int at = stage == u"@2" ? 1 : 0;
+        const QString ending = stage == u"@2" ? never : lease;
         QTest::addRow("die-before-store%s", qPrintable(stage))
-            << "die-before-store" + stage << prefix + lost;
+            << "die-before-store" + stage << at << lost << ending;
         QTest::addRow("die-after-store%s", qPrintable(stage))
-            << "die-after-store" + stage << prefix + lost;
-        QTest::addRow("garble%s", qPrintable(stage)) << "garble" + stage << prefix + unread;
-        QTest::addRow("truncate%s", qPrintable(stage)) << "truncate" + stage << prefix + lost;
-        QTest::addRow("mute%s", qPrintable(stage)) << "mute" + stage << prefix + late;
+            << "die-after-store" + stage << at << lost << ending;
+        QTest::addRow("garble%s", qPrintable(stage)) << "garble" + stage << at << unread << ending;
+        QTest::addRow("truncate%s", qPrintable(stage))
+            << "truncate" + stage << at << lost << ending;
+        QTest::addRow("mute%s", qPrintable(stage)) << "mute" + stage << at << late << ending;
     }
 }
 
 void TestFaultInjection::everyFaultAtEveryStage() {
     QFETCH(QString, fault);
+    QFETCH(int, at);
     QFETCH(QString, result);
+    QFETCH(QString, ending);
     QbHostProcess qb(customers(), {"Membership Dues"});
     QVERIFY(qb.start({QStringLiteral("--fault"), fault}));
     ++m_faults;
@@ -90,11 +105,10 @@ void TestFaultInjection::everyFaultAtEveryStage() {
     fillMembers(grid);
     postOnce(qb.socketPath(), grid, journal, 1500);
     QStringList results = resultsOf(grid);
-    QCOMPARE(results.mid(0, 2), (QStringList{"Successful", "Successful"}));
-    QVERIFY2(results[2].startsWith(result), qPrintable(results[2]));
-    QVERIFY2(results[2].endsWith(QStringLiteral("and it is never made twice.")),
-             qPrintable(results[2]));
-    QCOMPARE(results.mid(3), (QStringList{"", ""}));
+    QCOMPARE(results.mid(0, at), QStringList(at, QStringLiteral("Successful")));
+    QVERIFY2(results[at].startsWith(result), qPrintable(results[at]));
+    QVERIFY2(results[at].endsWith(ending), qPrintable(results[at]));
+    QCOMPARE(results.mid(at + 1), QStringList(Members.size() - at - 1, QString()));
 
     // QuickBooks is started again and the clerk runs again: every row is settled once.
     qb.stop();
@@ -216,14 +230,9 @@ void TestFaultInjection::lookUpFaults_data() {
         QTest::addRow("garble@1:%s", request)
             << QString("garble@1:") + request << "Successful" << false;
     }
-    // The invoice was changed between its add and its e-mail mark: read again, marked again.
-    QTest::newRow("stale@1:InvoiceMod") << "stale@1:InvoiceMod"
-                                        << "Successful" << false;
-    // An e-mail mark whose answer was lost, and the month listed again before the next run:
-    // the look-up finds the invoice still to be printed and marks it.
-    QTest::newRow("die-before-store@1:InvoiceMod, listed again")
-        << "die-before-store@1:InvoiceMod"
-        << "Successful, not marked to e-mail: Error -2147220447: " << true;
+    // The month listed again before the next run: what the first run made is found.
+    QTest::newRow("mute@1:CustomerQuery, listed again")
+        << "mute@1:CustomerQuery" << late + customers << true;
 }
 
 // Whatever happens to a look-up, no invoice goes out marked to be printed that should be
@@ -258,7 +267,6 @@ void TestFaultInjection::lookUpFaults() {
                                             "again|now marked to e-mail))?$"))
                  .size(),
              Members.size());
-    QCOMPARE(results[0].endsWith(u"now marked to e-mail"), listAgain);
     const QList<QJsonObject> invoices = qb.invoices();
     QCOMPARE(invoices.size(), Members.size());
     for (const QJsonObject& invoice : invoices)
@@ -267,21 +275,106 @@ void TestFaultInjection::lookUpFaults() {
     countBilledTwice(billed(invoices));
 }
 
+void TestFaultInjection::sharedCompanyFile_data() {
+    QTest::addColumn<QString>("other"); // what another program does, and when
+    QTest::addColumn<QStringList>("results");
+    QTest::addColumn<int>("invoices");
+    const QString ok = QStringLiteral("Successful");
+    QTest::newRow("someone bills the third member after the first batch")
+        << "outside add"
+        << QStringList{ok, ok, "Successful, already in QuickBooks: now marked to e-mail", ok, ok}
+        << 5;
+    const QString held = QStringLiteral(
+        "Error -2147220442: Another billing run is posting to this company file (%1 since %2); "
+        "nothing was added. Create Invoices again when it has finished.");
+    QTest::newRow("another run holds the lease")
+        << "holds" << QStringList{held, "", "", "", ""} << 0;
+    QTest::newRow("another run's lease ran out") << "expired" << QStringList(5, ok) << 5;
+    QTest::newRow("paused past the lease, another run took over")
+        << "takes over"
+        << QStringList{ok,
+                       "Error -2147220441: This run was paused and another run took over; nothing "
+                       "more was added. Create Invoices again when it has finished: what either "
+                       "run billed is found in QuickBooks and not added again.",
+                       "", "", ""}
+        << 1;
+}
+
+// Runs that share the company file: whatever another program does in it, each row says what
+// happened, and once the other has finished the next run bills everyone exactly once.
+void TestFaultInjection::sharedCompanyFile() {
+    QFETCH(QString, other);
+    QFETCH(QStringList, results);
+    QFETCH(int, invoices);
+    QbHostProcess qb(customers(), {"Membership Dues"});
+    QVERIFY(qb.start());
+    RequestProcessor elsewhere(qb.socketPath());
+    RunLease otherRun(elsewhere, QStringLiteral("another program"));
+    const auto restoreClock = qScopeGuard([] { Clock::reset(); });
+    const QDateTime now = QDateTime::currentDateTime();
+    if (other == u"holds") {
+        otherRun.take();
+        results[0] = results[0].arg(RunLease::holderText(), now.toString(QStringLiteral("H:mm")));
+    } else if (other == u"expired") {
+        Clock::setFixed(now.addSecs(-RunLease::ExpirySeconds - 60));
+        otherRun.take();
+        Clock::reset();
+    }
+    const auto afterRow = [&](int row) {
+        if (row != 1)
+            return;
+        if (other == u"outside add") {
+            InvoiceComponent invoice(elsewhere);
+            invoice.SetInvoiceCustomer(Members[2]);
+            invoice.SetTransactionDate("3/1/2027");
+            invoice.SetDueDate("3/15/2027");
+            invoice.SetToBePrinted(true);
+            invoice.SetLineCount(1);
+            invoice.SetLineItem(0, "Membership Dues");
+            invoice.SetLineDescription(0,
+                                       "Kestlemere Chamber of Commerce Membership Dues " +
+                                           PeriodText::of("3/15/2027", "06/15/2018", "Quarterly"));
+            invoice.SetLineQuantity(0, 1);
+            invoice.SetLineAmount(0, 25000);
+            invoice.AddInvoice();
+        } else if (other == u"takes over") {
+            Clock::setFixed(now.addSecs(RunLease::ExpirySeconds + 60));
+            otherRun.take();
+            Clock::reset();
+        }
+    };
+    BillingGrid grid;
+    PostingJournal journal;
+    fillMembers(grid);
+    postOnce(qb.socketPath(), grid, journal, 60000, nullptr, afterRow);
+    QCOMPARE(resultsOf(grid), results);
+    QCOMPARE(qb.invoices().size(), invoices);
+
+    otherRun.release();
+    postOnce(qb.socketPath(), grid, journal);
+    QCOMPARE(resultsOf(grid).filter(QRegularExpression("^Successful")).size(), Members.size());
+    QCOMPARE(qb.invoices().size(), Members.size());
+    countBilledTwice(billed(qb.invoices()));
+}
+
 void TestFaultInjection::lookUpsPerRun_data() {
     QTest::addColumn<int>("members");
     QTest::addColumn<int>("billedBefore");
     QTest::addColumn<QString>("unknown"); // a member the company file does not hold
     QTest::addColumn<qint64>("requests");
-    // The company, 150 customers in two look-ups, their invoices in two, 30 adds.
+    // The company, 150 customers in two look-ups, the lease (its record read and changed),
+    // nine batches (1, 4, 10, then 25 rows) each checked before it goes, the last two with
+    // the 30 adds, and the lease given back.
     QTest::newRow("more than 100 customers, most billed before")
-        << 150 << 120 << QString() << qint64(1 + 2 + 2 + 30);
-    // The company, the customers, the invoices of those it knows, the add before the unknown
-    // one, whose add is refused.
+        << 150 << 120 << QString() << qint64(1 + 2 + 2 + 9 + 2 + 1);
+    // The company, the customers, the lease (read, added), the first batch checked and added,
+    // the second checked and refused at the unknown customer, the lease given back.
     QTest::newRow("a customer QuickBooks does not know")
-        << 3 << 0 << "Nobody Known" << qint64(1 + 1 + 1 + 1 + 1);
+        << 3 << 0 << "Nobody Known" << qint64(1 + 1 + 2 + 2 + 2 + 1);
 }
 
-// Each run looks its customers and their invoices up once, in requests of 100 at most.
+// Each run looks its customers up once, in requests of 100 at most, and each batch's
+// invoices just before it goes.
 void TestFaultInjection::lookUpsPerRun() {
     QFETCH(int, members);
     QFETCH(int, billedBefore);

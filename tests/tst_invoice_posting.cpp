@@ -13,6 +13,7 @@
 #include "posting/InvoiceComponent.h"
 #include "posting/InvoicePosting.h"
 #include "posting/PostingJournal.h"
+#include "posting/RunLease.h"
 #include "qbxml/QbChannel.h"
 #include "qbxml/QbxmlAnswer.h"
 #include "qbxml/RequestProcessor.h"
@@ -162,7 +163,8 @@ void TestInvoicePosting::cleanup() {
 }
 
 void TestInvoicePosting::run(Host& host) {
-    InvoicePosting::CreateInvoices(host, *m_grid, *m_invoice, *m_customer, Items, m_journal);
+    RunLease lease(*m_processor);
+    InvoicePosting::CreateInvoices(host, *m_grid, *m_invoice, *m_customer, lease, Items, m_journal);
 }
 
 void TestInvoicePosting::answeredNoDoesNothing() {
@@ -272,8 +274,9 @@ void TestInvoicePosting::secondOfThreeFails() {
     QCOMPARE(resultOf(*m_grid, 3), QStringLiteral("kept text"));
     QCOMPARE(m_host->invoices().size(), 1);
     QCOMPARE(host.busy, (QList<bool>{true, false}));
-    // Not looked at: the run stopped before the third row.
-    QCOMPARE(m_customer->looked, (QStringList{"Birchwood Bakery", "Nowhere Ltd"}));
+    // The third row was made ready in the refused row's batch, and never sent.
+    QCOMPARE(m_customer->looked,
+             (QStringList{"Birchwood Bakery", "Nowhere Ltd", "Abbott & Sons Hardware"}));
 }
 
 void TestInvoicePosting::amountsAndOverflow() {
@@ -368,33 +371,42 @@ void TestInvoicePosting::emailDecision() {
     QCOMPARE(invoices[1].value("is_to_be_emailed").toBool(), box == PostingHost::Checked);
 }
 
+// An invoice is added already marked to e-mail, so only one found in QuickBooks still marked
+// to be printed takes a mark of its own. When QuickBooks refuses that mark the row says so,
+// counts as billed, and the next run goes on with the rest.
 void TestInvoicePosting::failedFollowUpNeverBillsTwice() {
     QbHostProcess refusing(Customers, ItemNames);
     QVERIFY(refusing.start({QStringLiteral("--refuse"), QStringLiteral("InvoiceMod")}));
     RequestProcessor processor(refusing.socketPath());
     InvoiceComponent invoice(processor);
     CustomerComponent customer(processor);
-    fill(*m_grid, {{"True", "Abbott & Sons Hardware", "L", "50", "3/5/2019", "Monthly Invoice",
-                    "3/1/2027", "3/15/2027", ""},
-                   {"True", "Birchwood Bakery", "B", "250", "06/15/2018", "Quarterly", "3/1/2027",
-                    "3/15/2027", ""}});
+    RunLease lease(processor);
+    const QList<Row> rows{{"True", "Abbott & Sons Hardware", "L", "50", "3/5/2019",
+                           "Monthly Invoice", "3/1/2027", "3/15/2027", ""},
+                          {"True", "Birchwood Bakery", "B", "250", "06/15/2018", "Quarterly",
+                           "3/1/2027", "3/15/2027", ""}};
+    fill(*m_grid, rows);
     Host host;
+    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, lease, Items, m_journal);
+    QCOMPARE(refusing.invoices().size(), 2);
+
+    // Listed again with "Mark To Email": the first member's invoice is to be marked now.
+    fill(*m_grid, rows);
+    m_journal.clear();
     host.box = PostingHost::Checked;
-    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, Items, m_journal);
+    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, lease, Items, m_journal);
     QVERIFY2(resultOf(*m_grid, 1)
                  .startsWith(QStringLiteral("Successful, not marked to e-mail: Error 3170: ")),
              qPrintable(resultOf(*m_grid, 1)));
     QCOMPARE(resultOf(*m_grid, 2), QString());
     QList<QJsonObject> invoices = refusing.invoices();
-    QCOMPARE(invoices.size(), 1);
+    QCOMPARE(invoices.size(), 2);
     QCOMPARE(invoices[0].value("is_to_be_printed").toBool(), true);
 
-    // The next run skips the row whose invoice exists and goes on with the rest.
-    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, Items, m_journal);
-    QCOMPARE(resultOf(*m_grid, 2), QStringLiteral("Successful"));
-    invoices = refusing.invoices();
-    QCOMPARE(invoices.size(), 2);
-    QCOMPARE(invoices[1].value("customer").toString(), QStringLiteral("Birchwood Bakery"));
+    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, lease, Items, m_journal);
+    QCOMPARE(resultOf(*m_grid, 2),
+             QStringLiteral("Successful, already in QuickBooks: not added again"));
+    QCOMPARE(refusing.invoices().size(), 2);
 }
 
 void TestInvoicePosting::noHostRunning() {
@@ -433,6 +445,7 @@ void TestInvoicePosting::longAndNonLatinCustomerNames() {
     RequestProcessor processor(host.socketPath());
     InvoiceComponent invoice(processor);
     CustomerComponent customer(processor);
+    RunLease lease(processor);
     const QByteArray tooLong = QByteArray(210, 'L');
     fill(*m_grid, {{"True", "Ελληνική Εταιρεία", "Γ", "10", "06/15/2018", "Quarterly", "3/1/2027",
                     "3/15/2027", ""},
@@ -444,7 +457,7 @@ void TestInvoicePosting::longAndNonLatinCustomerNames() {
                     "3/15/2027", ""}});
     Host run;
     run.box = PostingHost::Checked;
-    InvoicePosting::CreateInvoices(run, *m_grid, invoice, customer, Items, m_journal);
+    InvoicePosting::CreateInvoices(run, *m_grid, invoice, customer, lease, Items, m_journal);
     QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Successful"));
     QCOMPARE(resultOf(*m_grid, 2), QStringLiteral("Successful"));
     QCOMPARE(resultOf(*m_grid, 3), QStringLiteral("Successful"));
@@ -546,13 +559,14 @@ void TestInvoicePosting::oddAnswersNeverAddAnInvoice() {
     RequestProcessor processor(recorder.path());
     InvoiceComponent invoice(processor);
     CustomerComponent customer(processor);
+    RunLease lease(processor);
     fill(*m_grid, {{"True", "Birchwood Bakery", "B", "250", "06/15/2018", "Quarterly", "3/1/2027",
                     "3/15/2027", ""}});
     if (lostBefore)
         m_journal.setUnanswered(1, {PostingJournal::newMessageSetId(),
                                     PostingJournal::Unanswered::Add, QString(), false, QString()});
     Host host;
-    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, Items, m_journal);
+    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, lease, Items, m_journal);
     recorder.wait(10000);
     const QString result = resultOf(*m_grid, 1);
     QVERIFY2(result.startsWith(QStringLiteral("Error %1: ").arg(number)), qPrintable(result));
@@ -583,9 +597,10 @@ void TestInvoicePosting::progressStopAndClose_data() {
     QTest::newRow("the window's close box, twice") << "close";
 }
 
-// The dialog counts the invoices as the rows fill in order. Stop, Escape or a close while the
-// third invoice's answer is awaited leave the dialog up, saying so with its button disabled,
-// until that invoice has its result; nothing after it is billed, and the next run adds the rest.
+// The dialog counts the invoices as the rows fill in order, one then a batch of four. Stop,
+// Escape or a close while the batch's answers are awaited leave the dialog up, saying so with
+// its button disabled, until the batch has its results; nothing after it is billed, and the
+// next run adds the rest.
 void TestInvoicePosting::progressStopAndClose() {
     QFETCH(QString, how);
     QStringList members;
@@ -618,9 +633,9 @@ void TestInvoicePosting::progressStopAndClose() {
                 labels << (dialog ? dialog->labelText() : QString());
                 for (int above = 1; above < row; ++above)
                     inOrder = inOrder && !resultOf(*w.vsfgList, above).isEmpty();
-                if (row != 2 || !dialog)
+                if (row != 1 || !dialog)
                     return;
-                // The third invoice is asked for now; its answer takes 300 ms.
+                // The next batch is asked for now; each of its requests takes 300 ms.
                 QTimer::singleShot(120, dialog, [&, dialog] {
                     if (how == u"button")
                         dialog->findChild<QPushButton*>()->click();
@@ -638,15 +653,17 @@ void TestInvoicePosting::progressStopAndClose() {
             });
     w.btnCreateInvoices->click();
 
-    QCOMPARE(labels.mid(0, 2), (QStringList{"Creating invoice 1 of 8: Member 01",
-                                            "Creating invoice 2 of 8: Member 02"}));
+    const QStringList batch = members.mid(1, 4);
+    QCOMPARE(labels.value(0), QStringLiteral("Creating invoice 1 of 8: Member 01"));
     QCOMPARE(whileWaiting, (QStringList{how == u"close" ? RunProgress::closingText()
-                                                        : RunProgress::stoppingText("Member 03"),
-                                        "1", "2"}));
+                                                        : RunProgress::stoppingText(batch),
+                                        "1", "1"}));
+    QCOMPARE(RunProgress::stoppingText(batch),
+             "Stopping after these 4 invoices: Member 02, Member 03, Member 04, Member 05...");
     QVERIFY(inOrder);
-    QCOMPARE(host.invoices().size(), 3);
-    QCOMPARE(resultOf(*w.vsfgList, 3), QStringLiteral("Successful"));
-    QCOMPARE(resultOf(*w.vsfgList, 4), QString());
+    QCOMPARE(host.invoices().size(), 5);
+    QCOMPARE(resultOf(*w.vsfgList, 5), QStringLiteral("Successful"));
+    QCOMPARE(resultOf(*w.vsfgList, 6), QString());
     QVERIFY(!w.findChild<RunProgress*>());
     QCOMPARE(w.isVisible(), how != u"close");
 
@@ -661,7 +678,7 @@ void TestInvoicePosting::progressFitsTheWindow() {
     w.show();
     RunProgress dialog(&w);
     const QString name = QStringLiteral("Harbour ") + QString(240, u'x') + QStringLiteral(" Inn");
-    dialog.setProgress(0, 1, name);
+    dialog.setProgress(0, 1, {name});
     dialog.show();
     QVERIFY(dialog.width() <= w.width());
     QCOMPARE(dialog.labelText(), "Creating invoice 1 of 1: " + name);

@@ -11,7 +11,9 @@
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
 #include "posting/PostingJournal.h"
+#include "posting/RunLease.h"
 #include "qbxml/QbxmlAnswer.h"
+#include "qbxml/QbxmlRequest.h"
 #include "qbxml/RequestProcessor.h"
 
 #include <QDate>
@@ -127,7 +129,7 @@ void TestQbxmlSchema::everyRequestValidates() {
         RequestProcessor processor(recorder.path());
         InvoiceComponent invoice(processor);
         CustomerComponent customer(processor);
-        for (const bool email : {false, true}) {
+        const auto fillInvoice = [&](bool email) {
             invoice.ClearInvoice();
             invoice.SetInvoiceCustomer(QStringLiteral("Smith & Sons <Ltd>"));
             invoice.SetTransactionDate(QStringLiteral("3/1/2027"));
@@ -144,6 +146,9 @@ void TestQbxmlSchema::everyRequestValidates() {
             invoice.SetLineQuantity(0, 1);
             invoice.SetLineAmount(0, 8333);
             invoice.SetLineExtra(0, email ? QString() : QStringLiteral("ref"));
+        };
+        for (const bool email : {false, true}) {
+            fillInvoice(email);
             invoice.setMessageSetId(email ? PostingJournal::newMessageSetId() : QString());
             invoice.AddInvoice();
             invoice.ClearInvoice();
@@ -163,9 +168,38 @@ void TestQbxmlSchema::everyRequestValidates() {
             invoice.findInvoicesOf({QStringLiteral("Smith & Sons <Ltd>"), QStringLiteral("Plain")},
                                    QDate(2027, 3, 1), QDate(2027, 3, 15));
         }
+        // The run's lease taken (its record read, then changed), a batch of two adds behind
+        // its renewal, the second marked to e-mail in the add, and the lease given back.
+        RunLease lease(processor);
+        lease.take();
+        invoice.beginBatch();
+        for (const bool email : {false, true}) {
+            fillInvoice(email);
+            invoice.AddInvoice();
+            if (email) {
+                const QString kept = invoice.AddedInvoiceId();
+                invoice.ClearInvoice();
+                invoice.LoadInvoice(kept);
+                invoice.SetToBePrinted(false);
+                invoice.UpdateInvoice();
+            }
+        }
+        invoice.sendBatch(PostingJournal::newMessageSetId(),
+                          {QStringLiteral("OtherNameModRq"),
+                           [&](QbxmlRequest& request) { lease.writeRenewal(request); },
+                           [&](const QbxmlAnswer& answer) { lease.readRenewal(answer); }});
+        lease.release();
     }
     recorder.wait(10000);
-    QCOMPARE(recorder.requests.size(), 20);
+    QCOMPARE(recorder.requests.size(), 24);
+    // The batch: the renewal, then both adds, the second to be e-mailed and not printed.
+    const QString batch = QString::fromUtf8(recorder.requests[22]);
+    QVERIFY2(batch.contains(QRegularExpression(
+                 "<OtherNameModRq requestID=\"1\">.*<InvoiceAddRq requestID=\"2\">.*"
+                 "<IsToBePrinted>true</IsToBePrinted>.*<InvoiceAddRq requestID=\"3\">.*"
+                 "<IsToBePrinted>false</IsToBePrinted>\\s*<IsToBeEmailed>1</IsToBeEmailed>",
+                 QRegularExpression::DotMatchesEverythingOption)),
+             qPrintable(batch));
     const QString report = invalid(recorder.requests);
     QVERIFY2(report.isEmpty(), qPrintable(report));
 }
@@ -240,6 +274,32 @@ void TestQbxmlSchema::everyHostAnswerValidates() {
                                    "</IncludeRetElement><IncludeRetElement>Email"
                                    "</IncludeRetElement></CustomerQueryRq>")
                         .arg(QLatin1String(names))));
+    // The billing run's lease: added, added again under another letter case or a customer's
+    // name (3100), read (500 for a name not there), changed, changed with a stale edit
+    // sequence (3200), and a batch behind a stale renewal, refused before its add.
+    const QString otherAdd = QStringLiteral("<OtherNameAddRq requestID=\"1\"><OtherNameAdd><Name>%1"
+                                            "</Name><Notes>held</Notes></OtherNameAdd>"
+                                            "</OtherNameAddRq>");
+    const QByteArray leased = ask(request(otherAdd.arg(QStringLiteral("Velloran billing run"))));
+    for (const char* name : {"velloran BILLING run", "Plain Customer"})
+        ask(request(otherAdd.arg(QLatin1String(name))));
+    for (const char* name : {"Velloran billing run", "Nobody"})
+        ask(request(QStringLiteral("<OtherNameQueryRq requestID=\"1\"><FullName>%1</FullName>"
+                                   "</OtherNameQueryRq>")
+                        .arg(QLatin1String(name))));
+    const QString renewal =
+        QStringLiteral("<OtherNameModRq requestID=\"1\"><OtherNameMod><ListID>%1</ListID>"
+                       "<EditSequence>%2</EditSequence><Notes>renewed</Notes></OtherNameMod>"
+                       "</OtherNameModRq>")
+            .arg(textOf(leased, QStringLiteral("ListID")),
+                 textOf(leased, QStringLiteral("EditSequence")));
+    ask(request(renewal));
+    ask(request(renewal)); // 3200
+    const int before = host.invoices().size();
+    ask(request(renewal + QString(add).replace(QStringLiteral("requestID=\"1\""),
+                                               QStringLiteral("requestID=\"2\""))));
+    QCOMPARE(host.invoices().size(), before);
+    QVERIFY(!answers.constLast().contains("InvoiceAddRs"));
     answers << refused.processRequest(
         request(invoiceAdd(QStringLiteral("Plain Customer"), QStringLiteral("Membership Dues"),
                            QStringLiteral("2027-03-01")))); // 3170
@@ -252,10 +312,12 @@ void TestQbxmlSchema::everyHostAnswerValidates() {
         const QString text = QString::fromUtf8(answer);
         statuses << setStatus.match(text).captured(1) + u'/' + status.match(text).captured(1);
     }
-    QCOMPARE(statuses, (QStringList{"0/0",   "0/0",   "9001/", "9004/", "0/0",   "0/",    "600/",
-                                    "9002/", "/3140", "/3140", "/3020", "/3070", "/0",    "/0",
-                                    "/500",  "/0",    "/1",    "/500",  "/0",    "/3200", "/0",
-                                    "/0",    "/500",  "/0",    "/0",    "/500",  "/3170"}));
+    QCOMPARE(
+        statuses,
+        (QStringList{"0/0",   "0/0",   "9001/", "9004/", "0/0",  "0/",    "600/",  "9002/", "/3140",
+                     "/3140", "/3020", "/3070", "/0",    "/0",   "/500",  "/0",    "/1",    "/500",
+                     "/0",    "/3200", "/0",    "/0",    "/500", "/0",    "/0",    "/500",  "/0",
+                     "/3100", "/3100", "/0",    "/500",  "/0",   "/3200", "/3200", "/3170"}));
     const QString report = invalid(answers);
     QVERIFY2(report.isEmpty(), qPrintable(report));
 }
@@ -296,6 +358,10 @@ void TestQbxmlSchema::readersTakeFullAnswers() {
     QVERIFY(stored);
     invoice.readAddAnswer(*stored);
     QCOMPARE(invoice.AddedInvoiceId(), QStringLiteral("1A2-1767225600"));
+    // The lease's record, found free among everything else an Other Name holds.
+    RunLease lease(processor);
+    lease.take();
+    QVERIFY(lease.held());
 }
 
 QTEST_GUILESS_MAIN(TestQbxmlSchema)

@@ -161,18 +161,18 @@ void TestWebConnector::failuresNeverBillTwice_data() {
     QTest::addColumn<QString>("result");
     // A Web Connector that stops is not heard of again: the answer time tells.
     const QString silent = QStringLiteral("Error -2147220446: QuickBooks did not answer within 3");
-    QTest::newRow("Web Connector stops before running the add") << "die-before-store@6" << silent;
+    QTest::newRow("Web Connector stops before running the add") << "die-before-store@8" << silent;
     QTest::newRow("Web Connector stops before handing the answer back")
-        << "die-after-store@6" << silent;
+        << "die-after-store@8" << silent;
     QTest::newRow("QuickBooks fails the request (hresult)")
-        << "hresult@6"
+        << "hresult@8"
         << "Error -2147220472: Could not start QuickBooks.";
-    QTest::newRow("Web Connector stops, bridge restarted") << "die-after-store@6+bridge" << silent;
+    QTest::newRow("Web Connector stops, bridge restarted") << "die-after-store@8+bridge" << silent;
 }
 
-// A run asks first which company is open, then looks its customers and their invoices up;
-// then a member with an address takes two requests (add, mark), one without one: the sixth
-// request is the second member's add.
+// A run asks first which company is open, then looks its customers up and takes its lease
+// (its record read, then added); then each batch is checked and sent: the eighth request is
+// the second batch, whose first add is the second member's.
 void TestWebConnector::failuresNeverBillTwice() {
     QFETCH(QString, fault);
     QFETCH(QString, result);

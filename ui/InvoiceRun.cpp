@@ -43,14 +43,14 @@ void InvoiceRun::setBusy(bool busy) {
     delete m_progress;
 }
 
-void InvoiceRun::progress(int done, int total, const QString& customer) {
+void InvoiceRun::progress(int done, int total, const QStringList& customers) {
     if (!m_progress) {
         m_progress = new RunProgress(m_parts.window);
         if (m_closeAfterRun)
             m_progress->stopAfterThisInvoice(true);
         m_progress->show();
     }
-    m_progress->setProgress(done, total, customer);
+    m_progress->setProgress(done, total, customers);
     QCoreApplication::processEvents();
 }
 
@@ -91,7 +91,7 @@ bool InvoiceRun::run() {
     m_parts.enableControls(false);
     m_parts.processor->setWaitHook(
         [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
-    InvoicePosting::CreateInvoices(*this, grid, *m_parts.invoice, *m_parts.customer,
+    InvoicePosting::CreateInvoices(*this, grid, *m_parts.invoice, *m_parts.customer, *m_parts.lease,
                                    {Module1::chamberItemName(), Module1::foundationItemName()},
                                    *m_parts.journal);
     m_parts.processor->setWaitHook({});

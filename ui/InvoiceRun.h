@@ -12,6 +12,7 @@ class PostingJournal;
 class QCheckBox;
 class QWidget;
 class RequestProcessor;
+class RunLease;
 class RunProgress;
 
 // The main window's invoice run: what the run asks of the window (the list's organisation,
@@ -26,6 +27,7 @@ public:
         RequestProcessor* processor;
         InvoiceComponent* invoice;
         CustomerComponent* customer;
+        RunLease* lease;
         PostingJournal* journal;
         // The organisation of the list on screen.
         std::function<QString()> organisation;
@@ -47,7 +49,7 @@ public:
     int emailBoxValue() const override;
     bool confirm(const QString& text, const QString& caption) override;
     void setBusy(bool busy) override;
-    void progress(int done, int total, const QString& customer) override;
+    void progress(int done, int total, const QStringList& customers) override;
     void rowFinished(int row) override;
     bool stopRequested() override;
 

@@ -27,8 +27,12 @@ RunProgress::RunProgress(QWidget* window)
     connect(m_stop, &QPushButton::clicked, this, [this] { stopAfterThisInvoice(); });
 }
 
-QString RunProgress::stoppingText(const QString& customer) {
-    return QStringLiteral("Stopping after this invoice: %1...").arg(customer);
+QString RunProgress::stoppingText(const QStringList& customers) {
+    if (customers.size() == 1)
+        return QStringLiteral("Stopping after this invoice: %1...").arg(customers.first());
+    return QStringLiteral("Stopping after these %1 invoices: %2...")
+        .arg(customers.size())
+        .arg(customers.join(QStringLiteral(", ")));
 }
 
 QString RunProgress::closingText() {
@@ -46,13 +50,23 @@ void RunProgress::showText(const QString& text) {
     setMaximumWidth(parentWidget() ? parentWidget()->width() : QWIDGETSIZE_MAX);
 }
 
-void RunProgress::setProgress(int done, int total, const QString& customer) {
-    m_customer = customer;
+void RunProgress::setProgress(int done, int total, const QStringList& customers) {
+    m_customers = customers;
     m_bar->setMaximum(total);
     m_bar->setValue(done);
-    if (!m_stopping)
-        showText(
-            QStringLiteral("Creating invoice %1 of %2: %3").arg(done + 1).arg(total).arg(customer));
+    if (m_stopping)
+        return;
+    if (customers.size() == 1)
+        showText(QStringLiteral("Creating invoice %1 of %2: %3")
+                     .arg(done + 1)
+                     .arg(total)
+                     .arg(customers.first()));
+    else
+        showText(QStringLiteral("Creating invoices %1-%2 of %3: %4")
+                     .arg(done + 1)
+                     .arg(done + customers.size())
+                     .arg(total)
+                     .arg(customers.join(QStringLiteral(", "))));
 }
 
 void RunProgress::stopAfterThisInvoice(bool closing) {
@@ -61,7 +75,7 @@ void RunProgress::stopAfterThisInvoice(bool closing) {
     m_stopping = true;
     m_closing = closing;
     m_stop->setEnabled(false);
-    showText(closing ? closingText() : stoppingText(m_customer));
+    showText(closing ? closingText() : stoppingText(m_customers));
 }
 
 void RunProgress::reject() {

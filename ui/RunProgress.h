@@ -6,18 +6,19 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
-// The dialog of an invoice run: "Creating invoice K of N: NAME", a bar, and "Stop after this
-// invoice". Stop (its button, Space, Escape, its close box) only asks: the dialog stays, its
-// button disabled, saying so until the run ends with the invoice in flight. It blocks no
-// window, so that the main window can be closed during a run, which asks the same. A long
-// name is shortened in the middle, so that the dialog is never wider than its window.
+// The dialog of an invoice run: "Creating invoice K of N: NAME" ("Creating invoices K-L of N:
+// NAME, ..." for a batch), a bar, and "Stop after this invoice". Stop (its button, Space, Escape,
+// its close box) only asks: the dialog stays, its button disabled, saying so until the run ends
+// with the invoice in flight. It blocks no window, so that the main window can be closed during a
+// run, which asks the same. A long name is shortened in the middle, so that the dialog is never
+// wider than its window.
 class RunProgress : public QDialog {
     Q_OBJECT
 public:
     explicit RunProgress(QWidget* window);
 
-    // Before each invoice: how many are done, of how many, and the next one's customer.
-    void setProgress(int done, int total, const QString& customer);
+    // Before each batch: how many are done, of how many, and the customers of its rows.
+    void setProgress(int done, int total, const QStringList& customers);
     // The run is to end after the invoice in flight; with closing, the window closes then.
     void stopAfterThisInvoice(bool closing = false);
     bool stopping() const { return m_stopping; }
@@ -25,7 +26,7 @@ public:
     QString labelText() const { return m_text; }
     bool closing() const { return m_closing; }
 
-    static QString stoppingText(const QString& customer);
+    static QString stoppingText(const QStringList& customers);
     static QString closingText();
 
 protected:
@@ -38,7 +39,7 @@ private:
     QLabel* m_label;
     QProgressBar* m_bar;
     QPushButton* m_stop;
-    QString m_customer;
+    QStringList m_customers;
     QString m_text;
     bool m_stopping = false;
     bool m_closing = false;

@@ -42,8 +42,8 @@ frmCreateInvoices::frmCreateInvoices(QWidget* parent)
     setWindowIcon(QIcon(QStringLiteral(":/velloran.xpm")));
     createControls();
     m_run = std::make_unique<InvoiceRun>(
-        InvoiceRun::Parts{this, vsfgList, chkEmail, &m_processor, &Invoice1, &Customer1, &m_journal,
-                          [this] { return listOrganisation(); },
+        InvoiceRun::Parts{this, vsfgList, chkEmail, &m_processor, &Invoice1, &Customer1, &m_lease,
+                          &m_journal, [this] { return listOrganisation(); },
                           [this](bool enabled) { setControlsEnabled(enabled); }});
     resize(Twips::toPixels(14010, this), Twips::toPixels(8325, this));
     Form_Load();

@@ -5,6 +5,7 @@
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
 #include "posting/PostingJournal.h"
+#include "posting/RunLease.h"
 #include "qbxml/RequestProcessor.h"
 #include "ui/DatePicker.h"
 #include "ui/LinkLine.h"
@@ -71,6 +72,10 @@ private:
 public:
     InvoiceComponent Invoice1;
     CustomerComponent Customer1;
+
+private:
+    // One billing run at a time in the company file, whoever else posts to it.
+    RunLease m_lease{m_processor};
 
 public slots:
     void btnRefresh_Click();

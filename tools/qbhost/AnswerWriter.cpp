@@ -49,6 +49,19 @@ QString severityOf(qint32 code) {
 }
 } // namespace
 
+void AnswerWriter::writeOtherName(QXmlStreamWriter& out, const CompanyFile::OtherName& otherName) {
+    out.writeStartElement(QStringLiteral("OtherNameRet"));
+    out.writeTextElement(QStringLiteral("ListID"), otherName.listId);
+    out.writeTextElement(QStringLiteral("TimeCreated"), qbDateTime(otherName.timeCreated));
+    out.writeTextElement(QStringLiteral("TimeModified"), qbDateTime(otherName.timeModified));
+    out.writeTextElement(QStringLiteral("EditSequence"), otherName.editSequence);
+    out.writeTextElement(QStringLiteral("Name"), otherName.name);
+    out.writeTextElement(QStringLiteral("IsActive"), boolText(otherName.active));
+    if (!otherName.notes.isEmpty())
+        out.writeTextElement(QStringLiteral("Notes"), otherName.notes);
+    out.writeEndElement();
+}
+
 void AnswerWriter::writeInvoice(QXmlStreamWriter& out, const CompanyFile::Invoice& invoice,
                                 bool withLines) {
     out.writeStartElement(QStringLiteral("InvoiceRet"));

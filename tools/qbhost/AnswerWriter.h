@@ -18,6 +18,7 @@ void writeInvoice(QXmlStreamWriter& out, const CompanyFile::Invoice& invoice, bo
 // A CustomerRet; only the included elements where the request named some (IncludeRetElement).
 void writeCustomer(QXmlStreamWriter& out, const CompanyFile::Customer& customer,
                    const QSet<QString>& included);
+void writeOtherName(QXmlStreamWriter& out, const CompanyFile::OtherName& otherName);
 void writeCompany(QXmlStreamWriter& out, const QString& companyName);
 // The status attributes of a request's answer: code, severity and message.
 void writeStatus(QXmlStreamWriter& out, qint32 code, const QString& message);

@@ -29,10 +29,14 @@ const char* const Schema[] = {
     " description TEXT, quantity TEXT, amount TEXT, other1 TEXT)",
 };
 
-// Files made before answers were kept gain the table when they are opened.
-const char* const MessageSetTable =
+// Files made before answers or other names were kept gain their tables when they are opened.
+const char* const LaterTables[] = {
     "CREATE TABLE IF NOT EXISTS message_set (id TEXT PRIMARY KEY, checksum BLOB NOT NULL,"
-    " answer BLOB NOT NULL)";
+    " answer BLOB NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS other_name (list_id TEXT PRIMARY KEY, name TEXT NOT NULL UNIQUE"
+    " COLLATE NOCASE, notes TEXT NOT NULL, is_active INTEGER NOT NULL, edit_sequence TEXT NOT NULL,"
+    " time_created TEXT NOT NULL, time_modified TEXT NOT NULL)",
+};
 
 // Identifiers in QuickBooks' shape: a hexadecimal counter, a dash, the time of creation.
 QString newId(const QString& counter) {
@@ -62,7 +66,8 @@ void CompanyFile::create(const QString& path, const QString& companyName) {
     CompanyFile file(path);
     for (const char* statement : Schema)
         file.exec(QString::fromLatin1(statement));
-    file.exec(QString::fromLatin1(MessageSetTable));
+    for (const char* statement : LaterTables)
+        file.exec(QString::fromLatin1(statement));
     file.exec(QStringLiteral("CREATE TABLE company (name TEXT NOT NULL)"));
     file.exec(QStringLiteral("INSERT INTO company VALUES (?)"), {name});
 }
@@ -87,7 +92,8 @@ CompanyFile::CompanyFile(const QString& path)
     exec(QStringLiteral("PRAGMA journal_mode = WAL"));
     exec(QStringLiteral("PRAGMA synchronous = FULL"));
     if (m_db.tables().contains(QStringLiteral("invoice")))
-        exec(QString::fromLatin1(MessageSetTable));
+        for (const char* statement : LaterTables)
+            exec(QString::fromLatin1(statement));
 }
 
 CompanyFile::~CompanyFile() {
@@ -187,6 +193,57 @@ bool CompanyFile::hasItem(const QString& fullName) const {
     query.prepare(QStringLiteral("SELECT 1 FROM item WHERE name = ?"));
     query.addBindValue(fullName);
     return query.exec() && query.next();
+}
+
+bool CompanyFile::nameInUse(const QString& name) const {
+    return customer(name) || otherName(name);
+}
+
+std::optional<CompanyFile::OtherName> CompanyFile::otherNameWhere(const QString& column,
+                                                                  const QString& value) const {
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT list_id, name, notes, is_active, edit_sequence, "
+                                 "time_created, time_modified FROM other_name WHERE %1 = ?")
+                      .arg(column));
+    query.addBindValue(value);
+    if (!query.exec() || !query.next())
+        return std::nullopt;
+    return OtherName{query.value(0).toString(), query.value(1).toString(),
+                     query.value(2).toString(), query.value(3).toBool(),
+                     query.value(4).toString(), query.value(5).toString(),
+                     query.value(6).toString()};
+}
+
+std::optional<CompanyFile::OtherName> CompanyFile::otherName(const QString& fullName) const {
+    return otherNameWhere(QStringLiteral("name"), fullName);
+}
+
+std::optional<CompanyFile::OtherName> CompanyFile::otherNameById(const QString& listId) const {
+    return otherNameWhere(QStringLiteral("list_id"), listId);
+}
+
+CompanyFile::OtherName CompanyFile::addOtherName(OtherName otherName) {
+    Transaction transaction(*this);
+    otherName.listId = newId(nextSequence(QStringLiteral("list")));
+    otherName.editSequence = nextSequence(QStringLiteral("edit"));
+    otherName.timeCreated = otherName.timeModified = now();
+    exec(QStringLiteral("INSERT INTO other_name VALUES (?, ?, ?, ?, ?, ?, ?)"),
+         {otherName.listId, otherName.name, otherName.notes, int(otherName.active),
+          otherName.editSequence, otherName.timeCreated, otherName.timeModified});
+    transaction.commit();
+    return otherName;
+}
+
+CompanyFile::OtherName CompanyFile::updateOtherName(OtherName otherName) {
+    Transaction transaction(*this);
+    otherName.editSequence = nextSequence(QStringLiteral("edit"));
+    otherName.timeModified = now();
+    exec(QStringLiteral("UPDATE other_name SET name = ?, notes = ?, is_active = ?, "
+                        "edit_sequence = ?, time_modified = ? WHERE list_id = ?"),
+         {otherName.name, otherName.notes, int(otherName.active), otherName.editSequence,
+          otherName.timeModified, otherName.listId});
+    transaction.commit();
+    return otherName;
 }
 
 CompanyFile::Invoice CompanyFile::addInvoice(Invoice invoice) {

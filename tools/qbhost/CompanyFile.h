@@ -41,6 +41,17 @@ public:
         QList<Line> lines;
     };
 
+    // An entry of the Other Name list: programs keep notes for one another there.
+    struct OtherName {
+        QString listId;
+        QString name;
+        QString notes;
+        bool active = true;
+        QString editSequence;
+        QString timeCreated;
+        QString timeModified;
+    };
+
     // Creates an empty company file for the company of that name (the file's base name when
     // empty); throws Failure when it cannot.
     static void create(const QString& path, const QString& companyName = QString());
@@ -56,6 +67,15 @@ public:
     void addItem(const QString& name);
     std::optional<Customer> customer(const QString& fullName) const;
     bool hasItem(const QString& fullName) const;
+
+    // True when a customer or an other name (any letter case) has the name: names are unique
+    // across QuickBooks' name lists.
+    bool nameInUse(const QString& name) const;
+    std::optional<OtherName> otherName(const QString& fullName) const;
+    std::optional<OtherName> otherNameById(const QString& listId) const;
+    // Stores a new other name, or an other name's new fields, with a new edit sequence.
+    OtherName addOtherName(OtherName otherName);
+    OtherName updateOtherName(OtherName otherName);
 
     // Stores a new invoice, giving it its identifier, number and edit sequence.
     Invoice addInvoice(Invoice invoice);
@@ -103,6 +123,7 @@ private:
     void exec(const QString& statement, const QVariantList& values = {}) const;
     QString nextSequence(const QString& counter);
     QList<Line> linesOf(const QString& txnId) const;
+    std::optional<OtherName> otherNameWhere(const QString& column, const QString& value) const;
     // The invoices a query of InvoiceColumns found, each with its lines.
     QList<Invoice> invoicesWithLines(QSqlQuery& query) const;
 

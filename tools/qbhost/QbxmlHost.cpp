@@ -21,6 +21,9 @@ QbxmlHost::Handler QbxmlHost::handlerOf(const QString& kind) {
         {QStringLiteral("InvoiceMod"), &QbxmlHost::modifyInvoice},
         {QStringLiteral("CustomerQuery"), &QbxmlHost::queryCustomers},
         {QStringLiteral("CompanyQuery"), &QbxmlHost::queryCompany},
+        {QStringLiteral("OtherNameAdd"), &QbxmlHost::addOtherName},
+        {QStringLiteral("OtherNameQuery"), &QbxmlHost::queryOtherNames},
+        {QStringLiteral("OtherNameMod"), &QbxmlHost::modifyOtherName},
     };
     return handlers.value(kind, nullptr);
 }
@@ -78,6 +81,7 @@ QByteArray QbxmlHost::carryOut(const QString& versionText, double version, const
             status = refused.number();
             message = refused.description();
             rets.invoices.clear();
+            rets.otherNames.clear();
             if (status != 500) // a customer query answers the customers it found
                 rets.customers.clear();
         }
@@ -91,6 +95,8 @@ QByteArray QbxmlHost::carryOut(const QString& versionText, double version, const
             AnswerWriter::writeInvoice(out, invoice, rets.withLines);
         for (const auto& customer : std::as_const(rets.customers))
             AnswerWriter::writeCustomer(out, customer, rets.included);
+        for (const auto& otherName : std::as_const(rets.otherNames))
+            AnswerWriter::writeOtherName(out, otherName);
         if (rets.companyName)
             AnswerWriter::writeCompany(out, *rets.companyName);
         out.writeEndElement();
@@ -268,4 +274,100 @@ void QbxmlHost::modifyInvoice(const Node& rq, double version, Rets& rets) {
     if (const Node* e = mod->child(QStringLiteral("IsToBeEmailed")))
         current->toBeEmailed = readBool(*e);
     rets.invoices << m_file.updateInvoice(*current);
+}
+
+namespace {
+// The fields of an Other Name that qbhost keeps, in the schema's order within OtherNameAdd and
+// OtherNameMod (the elements between IsActive and Notes are not served).
+void readOtherName(const Node& node, CompanyFile::OtherName& otherName) {
+    for (const char* unserved : {"CompanyName", "Salutation", "FirstName", "MiddleName", "LastName",
+                                 "OtherNameAddress", "Phone", "AltPhone", "Fax", "Email", "Contact",
+                                 "AltContact", "AccountNumber", "ExternalGUID"})
+        if (node.child(QLatin1String(unserved)))
+            throw notParsed(
+                QStringLiteral("qbhost does not serve %1").arg(QLatin1String(unserved)));
+    if (const Node* name = node.child(QStringLiteral("Name"))) {
+        checkLength(name->text, 41, QStringLiteral("Name"));
+        otherName.name = name->text;
+    }
+    if (const Node* active = node.child(QStringLiteral("IsActive")))
+        otherName.active = readBool(*active);
+    if (const Node* notes = node.child(QStringLiteral("Notes"))) {
+        checkLength(notes->text, 4095, QStringLiteral("Notes"));
+        otherName.notes = notes->text;
+    }
+}
+
+Failure nameInUse(const QString& name) {
+    return Failure(
+        3100, QStringLiteral("The name \"%1\" of the list element is already in use.").arg(name));
+}
+} // namespace
+
+void QbxmlHost::addOtherName(const Node& rq, double version, Rets& rets) {
+    checkOrder(rq, {"OtherNameAdd", "IncludeRetElement"}, {"IncludeRetElement"}, {}, version);
+    const Node* add = rq.child(QStringLiteral("OtherNameAdd"));
+    if (!add)
+        throw notParsed(QStringLiteral("OtherNameAddRq holds one OtherNameAdd"));
+    checkOrder(*add,
+               {"Name", "IsActive", "CompanyName", "Salutation", "FirstName", "MiddleName",
+                "LastName", "OtherNameAddress", "Phone", "AltPhone", "Fax", "Email", "Contact",
+                "AltContact", "AccountNumber", "Notes", "ExternalGUID"},
+               {}, {}, version);
+    if (!add->child(QStringLiteral("Name")))
+        throw notParsed(QStringLiteral("OtherNameAdd needs a Name"));
+    CompanyFile::OtherName otherName;
+    readOtherName(*add, otherName);
+    if (m_file.nameInUse(otherName.name))
+        throw nameInUse(otherName.name);
+    rets.otherNames << m_file.addOtherName(otherName);
+}
+
+// Other names by FullName or ListID, one or many; 500 names the first that is not there.
+void QbxmlHost::queryOtherNames(const Node& rq, double version, Rets& rets) {
+    checkOrder(rq, {"ListID", "FullName", "IncludeRetElement"},
+               {"ListID", "FullName", "IncludeRetElement"}, {}, version);
+    bool named = false;
+    for (const auto& child : rq.children) {
+        if (child->name == u"IncludeRetElement")
+            continue;
+        named = true;
+        const auto found = child->name == u"ListID" ? m_file.otherNameById(child->text)
+                                                    : m_file.otherName(child->text);
+        if (!found)
+            throw notFound(child->text);
+        rets.otherNames << *found;
+    }
+    if (!named)
+        throw notParsed(QStringLiteral("qbhost serves other-name queries by FullName or ListID"));
+}
+
+void QbxmlHost::modifyOtherName(const Node& rq, double version, Rets& rets) {
+    checkOrder(rq, {"OtherNameMod", "IncludeRetElement"}, {"IncludeRetElement"}, {}, version);
+    const Node* mod = rq.child(QStringLiteral("OtherNameMod"));
+    if (!mod)
+        throw notParsed(QStringLiteral("OtherNameModRq holds one OtherNameMod"));
+    checkOrder(*mod,
+               {"ListID", "EditSequence", "Name", "IsActive", "CompanyName", "Salutation",
+                "FirstName", "MiddleName", "LastName", "OtherNameAddress", "Phone", "AltPhone",
+                "Fax", "Email", "Contact", "AltContact", "AccountNumber", "Notes", "ExternalGUID"},
+               {}, {}, version);
+    if (!mod->child(QStringLiteral("ListID")) || !mod->child(QStringLiteral("EditSequence")))
+        throw notParsed(QStringLiteral("OtherNameMod needs ListID and EditSequence"));
+    const QString id = mod->childText(QStringLiteral("ListID"));
+    auto current = m_file.otherNameById(id);
+    if (!current)
+        throw Failure(
+            3120,
+            QStringLiteral("Object \"%1\" specified in the request cannot be found.").arg(id));
+    const QString sequence = mod->childText(QStringLiteral("EditSequence"));
+    if (sequence != current->editSequence)
+        throw Failure(
+            3200,
+            QStringLiteral("The provided edit sequence \"%1\" is out-of-date.").arg(sequence));
+    const QString oldName = current->name;
+    readOtherName(*mod, *current);
+    if (current->name.compare(oldName, Qt::CaseInsensitive) != 0 && m_file.nameInUse(current->name))
+        throw nameInUse(current->name);
+    rets.otherNames << m_file.updateOtherName(*current);
 }

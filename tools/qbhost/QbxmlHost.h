@@ -35,6 +35,7 @@ private:
         QList<CompanyFile::Invoice> invoices;
         bool withLines = true;
         QList<CompanyFile::Customer> customers;
+        QList<CompanyFile::OtherName> otherNames;
         QSet<QString> included; // the customer elements asked for; empty for all
         std::optional<QString> companyName;
     };
@@ -49,6 +50,9 @@ private:
     void modifyInvoice(const RequestTree::Node& rq, double version, Rets& rets);
     void queryCustomers(const RequestTree::Node& rq, double version, Rets& rets);
     void queryCompany(const RequestTree::Node& rq, double version, Rets& rets);
+    void addOtherName(const RequestTree::Node& rq, double version, Rets& rets);
+    void queryOtherNames(const RequestTree::Node& rq, double version, Rets& rets);
+    void modifyOtherName(const RequestTree::Node& rq, double version, Rets& rets);
 
     CompanyFile& m_file;
     MessageSetStore m_messageSets;

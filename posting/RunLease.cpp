@@ -1,0 +1,164 @@
+#include "posting/RunLease.h"
+
+#include "core/Clock.h"
+#include "core/Failure.h"
+#include "qbxml/QbxmlAnswer.h"
+#include "qbxml/QbxmlRequest.h"
+#include "qbxml/RequestProcessor.h"
+
+#include <QDir>
+#include <QSysInfo>
+#include <QUuid>
+
+const QString RunLease::RecordName = QStringLiteral("Velloran billing run");
+
+namespace {
+constexpr qint32 NotFound = 500;
+constexpr qint32 NameInUse = 3100;
+constexpr qint32 ObjectNotFound = 3120;
+constexpr qint32 EditSequenceOutOfDate = 3200;
+const QString Version = QStringLiteral("3.0");
+
+// This program's own mark in the notes: a lease it took and lost track of (its answer lost)
+// is its own to take again at once.
+const QString& programMark() {
+    static const QString mark = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    return mark;
+}
+
+// The notes' "key: value" lines.
+QString noteValue(const QString& notes, const QString& key) {
+    for (const QString& line : notes.split(u'\n')) {
+        if (line.startsWith(key + QStringLiteral(": ")))
+            return line.mid(key.size() + 2).trimmed();
+    }
+    return QString();
+}
+
+QDateTime utcOf(const QString& text) {
+    QDateTime time = QDateTime::fromString(text, Qt::ISODate);
+    return time.isValid() ? time.toUTC() : QDateTime();
+}
+} // namespace
+
+RunLease::RunLease(RequestProcessor& processor, QString mark)
+    : m_processor(processor)
+    , m_mark(mark.isEmpty() ? programMark() : std::move(mark)) {}
+
+QString RunLease::holderText() {
+    QString user = qEnvironmentVariable("USER");
+    if (user.isEmpty())
+        user = QDir::home().dirName();
+    return QStringLiteral("%1 on %2").arg(user, QSysInfo::machineHostName());
+}
+
+QString RunLease::notes(bool held) const {
+    if (!held)
+        return QStringLiteral("free");
+    const QDateTime now = Clock::now().toUTC();
+    return QStringLiteral("holder: %1\nsince: %2\nuntil: %3\nprogram: %4")
+        .arg(holderText(), m_since.toUTC().toString(Qt::ISODate),
+             now.addSecs(ExpirySeconds).toString(Qt::ISODate), m_mark);
+}
+
+void RunLease::keep(const QbxmlAnswer& answer) {
+    m_listId = answer.field(QStringLiteral("OtherNameRet/ListID"));
+    m_editSequence = answer.field(QStringLiteral("OtherNameRet/EditSequence"));
+    if (m_listId.isEmpty() || m_editSequence.isEmpty())
+        throw Failure(QbError::BadAnswer,
+                      QStringLiteral("QuickBooks kept the billing run's lease but did not name "
+                                     "it."));
+}
+
+void RunLease::take() {
+    m_listId.clear();
+    m_editSequence.clear();
+    m_since = Clock::now();
+    // Two programs may race for the record: the loser of an add or of a change reads again.
+    for (int attempt = 0;; ++attempt) {
+        QbxmlRequest query(Version, QStringLiteral("OtherNameQueryRq"));
+        query.field(QStringLiteral("FullName"), RecordName);
+        const QbxmlAnswer found =
+            m_processor.processQuery(query.finish(), [](const QByteArray& document) {
+                return QbxmlAnswer::read(document, QStringLiteral("OtherNameQueryRs"), true);
+            });
+        const bool exists = found.statusCode != NotFound && !found.records.isEmpty();
+        QbxmlRequest write(Version, exists ? QStringLiteral("OtherNameModRq")
+                                           : QStringLiteral("OtherNameAddRq"));
+        if (exists) {
+            const QString current = found.field(QStringLiteral("OtherNameRet/Notes"));
+            const QDateTime until = utcOf(noteValue(current, QStringLiteral("until")));
+            if (until.isValid() && until > Clock::now().toUTC() &&
+                noteValue(current, QStringLiteral("program")) != m_mark) {
+                const QDateTime since = utcOf(noteValue(current, QStringLiteral("since")));
+                throw Failure(
+                    QbError::RunInProgress,
+                    QStringLiteral("Another billing run is posting to this company file (%1 "
+                                   "since %2); nothing was added. Create Invoices again when it "
+                                   "has finished.")
+                        .arg(noteValue(current, QStringLiteral("holder")),
+                             since.toLocalTime().toString(QStringLiteral("H:mm"))));
+            }
+            write.xml().writeStartElement(QStringLiteral("OtherNameMod"));
+            write.field(QStringLiteral("ListID"),
+                        found.field(QStringLiteral("OtherNameRet/ListID")));
+            write.field(QStringLiteral("EditSequence"),
+                        found.field(QStringLiteral("OtherNameRet/EditSequence")));
+        } else {
+            write.xml().writeStartElement(QStringLiteral("OtherNameAdd"));
+            write.field(QStringLiteral("Name"), RecordName);
+        }
+        write.field(QStringLiteral("Notes"), notes(true));
+        write.xml().writeEndElement();
+        try {
+            keep(QbxmlAnswer::read(m_processor.processRequest(write.finish()),
+                                   exists ? QStringLiteral("OtherNameModRs")
+                                          : QStringLiteral("OtherNameAddRs")));
+            return;
+        } catch (const Failure& failure) {
+            const bool lostRace =
+                failure.number() == NameInUse || failure.number() == EditSequenceOutOfDate;
+            if (!lostRace || attempt > 0)
+                throw;
+        }
+    }
+}
+
+void RunLease::writeRenewal(QbxmlRequest& request) const {
+    request.xml().writeStartElement(QStringLiteral("OtherNameMod"));
+    request.field(QStringLiteral("ListID"), m_listId);
+    request.field(QStringLiteral("EditSequence"), m_editSequence);
+    request.field(QStringLiteral("Notes"), notes(true));
+    request.xml().writeEndElement();
+}
+
+void RunLease::readRenewal(const QbxmlAnswer& answer) {
+    if (answer.statusCode == EditSequenceOutOfDate || answer.statusCode == ObjectNotFound) {
+        m_editSequence.clear();
+        throw Failure(QbError::RunTakenOver,
+                      QStringLiteral("This run was paused and another run took over; nothing "
+                                     "more was added. Create Invoices again when it has "
+                                     "finished: what either run billed is found in QuickBooks "
+                                     "and not added again."));
+    }
+    answer.check();
+    keep(answer);
+}
+
+void RunLease::release() {
+    if (!held())
+        return;
+    QbxmlRequest request(Version, QStringLiteral("OtherNameModRq"));
+    request.xml().writeStartElement(QStringLiteral("OtherNameMod"));
+    request.field(QStringLiteral("ListID"), m_listId);
+    request.field(QStringLiteral("EditSequence"), m_editSequence);
+    request.field(QStringLiteral("Notes"), notes(false));
+    request.xml().writeEndElement();
+    m_editSequence.clear();
+    try {
+        QbxmlAnswer::read(m_processor.processRequest(request.finish()),
+                          QStringLiteral("OtherNameModRs"));
+    } catch (const Failure&) {
+        // Not given back, the lease runs out by itself after ExpirySeconds.
+    }
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+class QbxmlRequest;
+class RequestProcessor;
+struct QbxmlAnswer;
+
+// One billing run at a time in a company file. The lease is kept in the company file itself,
+// as an Other Name record whose notes name the run that holds it and until when, so it holds
+// however the programs reach QuickBooks (one host, a bridge, two bridges). QuickBooks takes a
+// change to the record only with its latest edit sequence, so of two runs that read it at once
+// one alone gets it. Each batch of adds renews it as its first request: a run that lost it
+// while it was paused adds nothing more. A lease not renewed for ExpirySeconds may be taken
+// over, so a run that crashed blocks nobody for longer.
+class RunLease {
+public:
+    // programMark tells this program's leases from others'; empty for this process's own.
+    explicit RunLease(RequestProcessor& processor, QString programMark = QString());
+
+    static const QString RecordName;
+    static constexpr int ExpirySeconds = 120;
+
+    // Takes the lease for this run. Throws Failure: QbError::RunInProgress while another run
+    // holds it, or the failure of the question.
+    void take();
+    bool held() const { return !m_editSequence.isEmpty(); }
+    // The renewal, written as the request in hand of a message set (OtherNameModRq).
+    void writeRenewal(QbxmlRequest& request) const;
+    // Its answer. Throws Failure: QbError::RunTakenOver when another run has the lease now.
+    void readRenewal(const QbxmlAnswer& answer);
+    // Gives the lease back; a failure is dropped, the lease then expiring by itself.
+    void release();
+
+    // "USER on HOST": who a run's lease names.
+    static QString holderText();
+
+private:
+    QString notes(bool held) const;
+    void keep(const QbxmlAnswer& answer);
+
+    RequestProcessor& m_processor;
+    QString m_listId;
+    QString m_editSequence;
+    QDateTime m_since;
+    QString m_mark;
+};
