@@ -7,7 +7,8 @@
 //   latency_run: invoices=300 latency_ms=250 email=marked seconds=S requests=R
 // where own_share is the share of the run's wall time that Velloran itself spent on the
 // processor (the rest is the host's work and the trips between the two), and R counts every
-// request of the run: the invoice look-up, the customer lookup, the add and the e-mail mark.
+// request of the run: the company, the customers' look-up, the lease (taken and given back),
+// and each batch's check and its adds (e-mail marks go in the add).
 // The last line times the bridge's "100 Continue" to a POST that asks for it, as the Web
 // Connector's every call does (it waits up to 350 ms for it).
 

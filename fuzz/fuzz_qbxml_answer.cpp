@@ -1,5 +1,5 @@
-// The components' reader of QuickBooks' answers (message-set status included), and the
-// channel's framing.
+// The components' reader of QuickBooks' answers (message-set status included, and a batch's
+// answers one by one, each checked), and the channel's framing.
 #include "core/Failure.h"
 #include "qbxml/QbChannel.h"
 #include "qbxml/QbxmlAnswer.h"
@@ -17,6 +17,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     try {
         QbxmlAnswer::messageSetStatus(bytes);
+    } catch (const Failure&) {
+    }
+    try {
+        for (const QbxmlAnswer& answer : QbxmlAnswer::readAll(bytes)) {
+            try {
+                answer.check(answer.responseName.contains(QLatin1String("Query")));
+            } catch (const Failure&) {
+            }
+        }
     } catch (const Failure&) {
     }
     QByteArray buffer = bytes, frame;
