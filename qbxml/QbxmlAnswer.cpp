@@ -134,19 +134,14 @@ QbxmlAnswer QbxmlAnswer::read(const QByteArray& document, const QString& respons
                               bool acceptWarnings) {
     QXmlStreamReader xml(document);
     std::optional<QbxmlAnswer> answer;
-    while (!xml.atEnd() && !answer) {
-        xml.readNext();
-        if (!xml.isStartElement())
-            continue;
-        if (xml.name() == u"ProcessorError")
-            throwProcessorError(xml);
-        if (xml.name() == u"QBXMLMsgsRs") {
-            const qint32 setStatus = setStatusAt(xml);
-            if (setStatus != 0)
-                throw Failure(setStatus, MessageSetStatus::describe(setStatus));
+    while (reachMessages(xml) && !answer) {
+        while (!xml.atEnd() && !answer) {
+            xml.readNext();
+            if (xml.isStartElement() && xml.name() == u"ProcessorError")
+                throwProcessorError(xml);
+            if (xml.isStartElement() && xml.name() == responseName)
+                answer = responseAt(xml);
         }
-        if (xml.name() == responseName)
-            answer = responseAt(xml);
     }
     if (xml.hasError())
         throw badAnswer(xml.errorString());

@@ -239,6 +239,23 @@ void QbxmlHost::queryCompany(const Node& rq, double version, Rets& rets) {
     rets.companyName = m_file.companyName();
 }
 
+namespace {
+// The record a modify request names, as it stands: 3120 when the file does not hold it, 3200
+// when the request's edit sequence is not its latest (someone changed it since it was read).
+template <typename Record>
+Record latest(const std::optional<Record>& found, const QString& id, const QString& sequence) {
+    if (!found)
+        throw Failure(
+            3120,
+            QStringLiteral("Object \"%1\" specified in the request cannot be found.").arg(id));
+    if (sequence != found->editSequence)
+        throw Failure(
+            3200,
+            QStringLiteral("The provided edit sequence \"%1\" is out-of-date.").arg(sequence));
+    return *found;
+}
+} // namespace
+
 void QbxmlHost::modifyInvoice(const Node& rq, double version, Rets& rets) {
     const Node* mod = rq.child(QStringLiteral("InvoiceMod"));
     if (!mod)
@@ -250,30 +267,22 @@ void QbxmlHost::modifyInvoice(const Node& rq, double version, Rets& rets) {
     if (!mod->child(QStringLiteral("TxnID")) || !mod->child(QStringLiteral("EditSequence")))
         throw notParsed(QStringLiteral("InvoiceMod needs TxnID and EditSequence"));
     const QString id = mod->childText(QStringLiteral("TxnID"));
-    auto current = m_file.invoice(id);
-    if (!current)
-        throw Failure(
-            3120,
-            QStringLiteral("Object \"%1\" specified in the request cannot be found.").arg(id));
-    const QString sequence = mod->childText(QStringLiteral("EditSequence"));
-    if (sequence != current->editSequence)
-        throw Failure(
-            3200,
-            QStringLiteral("The provided edit sequence \"%1\" is out-of-date.").arg(sequence));
+    CompanyFile::Invoice current =
+        latest(m_file.invoice(id), id, mod->childText(QStringLiteral("EditSequence")));
     if (mod->child(QStringLiteral("CustomerRef"))) {
-        current->customer = fullNameOf(*mod, QStringLiteral("CustomerRef"));
-        if (!m_file.customer(current->customer))
-            throw invalidReference(QStringLiteral("Customer"), current->customer);
+        current.customer = fullNameOf(*mod, QStringLiteral("CustomerRef"));
+        if (!m_file.customer(current.customer))
+            throw invalidReference(QStringLiteral("Customer"), current.customer);
     }
     if (mod->child(QStringLiteral("TxnDate")))
-        current->txnDate = readDate(*mod, QStringLiteral("TxnDate"));
+        current.txnDate = readDate(*mod, QStringLiteral("TxnDate"));
     if (mod->child(QStringLiteral("DueDate")))
-        current->dueDate = readDate(*mod, QStringLiteral("DueDate"));
+        current.dueDate = readDate(*mod, QStringLiteral("DueDate"));
     if (const Node* p = mod->child(QStringLiteral("IsToBePrinted")))
-        current->toBePrinted = readBool(*p);
+        current.toBePrinted = readBool(*p);
     if (const Node* e = mod->child(QStringLiteral("IsToBeEmailed")))
-        current->toBeEmailed = readBool(*e);
-    rets.invoices << m_file.updateInvoice(*current);
+        current.toBeEmailed = readBool(*e);
+    rets.invoices << m_file.updateInvoice(current);
 }
 
 namespace {
@@ -355,19 +364,11 @@ void QbxmlHost::modifyOtherName(const Node& rq, double version, Rets& rets) {
     if (!mod->child(QStringLiteral("ListID")) || !mod->child(QStringLiteral("EditSequence")))
         throw notParsed(QStringLiteral("OtherNameMod needs ListID and EditSequence"));
     const QString id = mod->childText(QStringLiteral("ListID"));
-    auto current = m_file.otherNameById(id);
-    if (!current)
-        throw Failure(
-            3120,
-            QStringLiteral("Object \"%1\" specified in the request cannot be found.").arg(id));
-    const QString sequence = mod->childText(QStringLiteral("EditSequence"));
-    if (sequence != current->editSequence)
-        throw Failure(
-            3200,
-            QStringLiteral("The provided edit sequence \"%1\" is out-of-date.").arg(sequence));
-    const QString oldName = current->name;
-    readOtherName(*mod, *current);
-    if (current->name.compare(oldName, Qt::CaseInsensitive) != 0 && m_file.nameInUse(current->name))
-        throw nameInUse(current->name);
-    rets.otherNames << m_file.updateOtherName(*current);
+    CompanyFile::OtherName current =
+        latest(m_file.otherNameById(id), id, mod->childText(QStringLiteral("EditSequence")));
+    const QString oldName = current.name;
+    readOtherName(*mod, current);
+    if (current.name.compare(oldName, Qt::CaseInsensitive) != 0 && m_file.nameInUse(current.name))
+        throw nameInUse(current.name);
+    rets.otherNames << m_file.updateOtherName(current);
 }
