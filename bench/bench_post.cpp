@@ -20,12 +20,14 @@
 #include "posting/InvoiceComponent.h"
 #include "posting/InvoicePosting.h"
 #include "posting/PostingJournal.h"
+#include "posting/PostingRun.h"
 #include "posting/RunLease.h"
 #include "qbxml/RequestProcessor.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QTcpSocket>
@@ -175,9 +177,13 @@ int main(int argc, char** argv) {
         PostingJournal journal;
         bench.box = box;
         const double cpuBefore = cpuSeconds();
+        const PostingItems items{"Membership Dues", "Pledge"};
         const double ms = Bench::timeMs([&] {
-            InvoicePosting::CreateInvoices(bench, grid, invoice, customer, lease,
-                                           {"Membership Dues", "Pledge"}, journal);
+            PostingRun run({bench, grid, processor, invoice, customer, lease, items, journal});
+            QEventLoop loop;
+            QObject::connect(&run, &PostingRun::finished, &loop, &QEventLoop::quit);
+            if (run.start())
+                loop.exec();
         });
         const double cpu = cpuSeconds() - cpuBefore;
         int posted = 0;

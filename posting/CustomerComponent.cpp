@@ -38,54 +38,73 @@ void CustomerComponent::LookupCustomer(const QString& fullName) {
     m_email = known->email;
 }
 
-std::optional<CustomerComponent::Known> CustomerComponent::lookUpOne(const QString& fullName) {
-    try {
-        LookupCustomer(fullName);
-    } catch (const Failure& failure) {
-        if (failure.number() == NotFound)
-            return std::nullopt;
-        throw;
-    }
-    return Known{true, m_email};
-}
-
 bool CustomerComponent::found(const QString& fullName) const {
     return m_known.value(keyOf(fullName)).found;
 }
 
-void CustomerComponent::lookUpAll(const QStringList& fullNames) {
-    QStringList names;
-    QSet<QString> seen;
-    for (const QString& name : fullNames)
-        if (!m_known.contains(keyOf(name)) && !seen.contains(keyOf(name))) {
-            seen.insert(keyOf(name));
-            names << name;
-        }
-    for (int first = 0; first < names.size(); first += BatchSize) {
-        const QStringList batch = names.mid(first, BatchSize);
-        QbxmlRequest request(QStringLiteral("6.0"), QStringLiteral("CustomerQueryRq"));
-        for (const QString& name : batch)
-            request.field(QStringLiteral("FullName"), name);
+std::optional<QByteArray> CustomerComponent::nextLookUp(const QStringList& fullNames) {
+    m_email.clear();
+    m_asking.clear();
+    m_askingAlone = !m_alone.isEmpty();
+    if (m_askingAlone) {
+        m_asking << m_alone.takeFirst();
+    } else {
+        QSet<QString> seen;
+        for (const QString& name : fullNames)
+            if (m_asking.size() < BatchSize && !m_known.contains(keyOf(name)) &&
+                !seen.contains(keyOf(name))) {
+                seen.insert(keyOf(name));
+                m_asking << name;
+            }
+    }
+    if (m_asking.isEmpty())
+        return std::nullopt;
+    QbxmlRequest request(QStringLiteral("6.0"), QStringLiteral("CustomerQueryRq"));
+    for (const QString& name : std::as_const(m_asking))
+        request.field(QStringLiteral("FullName"), name);
+    if (!m_askingAlone) {
         request.field(QStringLiteral("IncludeRetElement"), QStringLiteral("FullName"));
         request.field(QStringLiteral("IncludeRetElement"), QStringLiteral("Email"));
-        // A name QuickBooks does not know is a warning (500) that names it, with the others.
-        const QbxmlAnswer answer =
-            m_processor.processQuery(request.finish(), [](const QByteArray& document) {
-                return QbxmlAnswer::read(document, QStringLiteral("CustomerQueryRs"), true);
-            });
-        QHash<QString, Known> found;
-        for (const QbxmlAnswer::Record& record : answer.records)
-            found.insert(keyOf(record.value(QStringLiteral("CustomerRet/FullName"))),
-                         Known{true, record.value(QStringLiteral("CustomerRet/Email"))});
-        for (const QString& name : batch) {
-            const QString key = keyOf(name);
-            if (found.contains(key))
-                m_known.insert(key, found.value(key));
-            else if (answer.statusCode == 0 || !answer.records.isEmpty())
-                m_known.insert(key, Known{});
-            else // an answer that names nobody found: each is asked alone
-                m_known.insert(key, lookUpOne(name).value_or(Known{}));
-        }
     }
+    return request.finish();
+}
+
+void CustomerComponent::takeLookUp(const QByteArray& document) {
+    if (m_askingAlone) {
+        const QString key = keyOf(m_asking.value(0));
+        try {
+            const QbxmlAnswer answer =
+                QbxmlAnswer::read(document, QStringLiteral("CustomerQueryRs"));
+            m_known.insert(key, Known{true, answer.field(QStringLiteral("CustomerRet/Email"))});
+        } catch (const Failure& failure) {
+            if (failure.number() != NotFound)
+                throw;
+            m_known.insert(key, Known{});
+        }
+        return;
+    }
+    // A name QuickBooks does not know is a warning (500) that names it, with the others.
+    const QbxmlAnswer answer = QbxmlAnswer::read(document, QStringLiteral("CustomerQueryRs"), true);
+    QHash<QString, Known> found;
+    for (const QbxmlAnswer::Record& record : answer.records)
+        found.insert(keyOf(record.value(QStringLiteral("CustomerRet/FullName"))),
+                     Known{true, record.value(QStringLiteral("CustomerRet/Email"))});
+    for (const QString& name : std::as_const(m_asking)) {
+        const QString key = keyOf(name);
+        if (found.contains(key))
+            m_known.insert(key, found.value(key));
+        else if (answer.statusCode == 0 || !answer.records.isEmpty())
+            m_known.insert(key, Known{});
+        else // an answer that names nobody found: each is asked alone
+            m_alone << name;
+    }
+}
+
+void CustomerComponent::lookUpAll(const QStringList& fullNames) {
+    while (const auto request = nextLookUp(fullNames))
+        m_processor.processQuery(*request, [this](const QByteArray& document) {
+            takeLookUp(document);
+            return true;
+        });
     m_email.clear();
 }

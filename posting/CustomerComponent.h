@@ -25,7 +25,14 @@ public:
     // Throws Failure when a request fails, or QuickBooks refuses one otherwise than by not
     // finding a name.
     void lookUpAll(const QStringList& fullNames);
-    void forgetLookUps() { m_known.clear(); }
+    // lookUpAll step by step, for a caller that does not wait: the next request it needs (none
+    // once every name is known), then that request's answer, which throws as lookUpAll does.
+    std::optional<QByteArray> nextLookUp(const QStringList& fullNames);
+    void takeLookUp(const QByteArray& answer);
+    void forgetLookUps() {
+        m_known.clear();
+        m_alone.clear();
+    }
     // True for a customer lookUpAll found.
     bool found(const QString& fullName) const;
     static constexpr int BatchSize = 100;
@@ -35,8 +42,11 @@ private:
         bool found = false;
         QString email;
     };
-    // One name asked alone; nullopt when QuickBooks does not know it.
-    std::optional<Known> lookUpOne(const QString& fullName);
+    // The names the request in hand asks for, and whether it asks for one alone: those of an
+    // answer that names nobody found are each asked alone.
+    QStringList m_asking;
+    bool m_askingAlone = false;
+    QStringList m_alone;
 
     // Not owned: the channel the caller shares between the components, which must outlive them.
     RequestProcessor& m_processor;

@@ -184,6 +184,12 @@ void InvoiceComponent::endBatch() {
 
 QList<InvoiceComponent::AddOutcome> InvoiceComponent::sendBatch(const QString& messageSetId,
                                                                 const Lead& lead) {
+    const int adds = keptAdds();
+    return readBatchAnswer(m_processor.processRequest(batchRequest(messageSetId, lead)), adds,
+                           lead.read);
+}
+
+QByteArray InvoiceComponent::batchRequest(const QString& messageSetId, const Lead& lead) {
     m_batching = false;
     const QVector<Add> kept = std::exchange(m_kept, {});
     // One version for the set: the newest any add needs (the e-mail mark's 6.0).
@@ -197,8 +203,7 @@ QList<InvoiceComponent::AddOutcome> InvoiceComponent::sendBatch(const QString& m
         request.nextRequest(QStringLiteral("InvoiceAddRq"));
         writeAdd(request, add);
     }
-    return readBatchAnswer(m_processor.processRequest(request.finish()), int(kept.size()),
-                           lead.read);
+    return request.finish();
 }
 
 QList<InvoiceComponent::AddOutcome>
@@ -273,7 +278,7 @@ void InvoiceComponent::remember(const QHash<QString, QString>& record) {
                           record.value(QStringLiteral("InvoiceRet/IsToBePrinted")) == u"true"});
 }
 
-void InvoiceComponent::LoadInvoice(const QString& txnId) {
+bool InvoiceComponent::loadKnown(const QString& txnId) {
     if (txnId.startsWith(KeptPrefix)) {
         bool ok = false;
         const int index = txnId.mid(KeptPrefix.size()).toInt(&ok);
@@ -289,28 +294,33 @@ void InvoiceComponent::LoadInvoice(const QString& txnId) {
         m_toBePrinted = add.toBePrinted;
         m_changed = 0;
         m_linesChanged = false;
-        return;
+        return true;
     }
     // Known from an answer of this run: its edit sequence is QuickBooks' latest unless the
     // invoice was changed meanwhile, which UpdateInvoice then hears as 3200.
-    if (const auto known = m_known.constFind(txnId); known != m_known.constEnd()) {
-        m_loadedId = txnId;
-        m_loadedEditSequence = known->editSequence;
-        m_customer = known->customer;
-        m_txnDate = known->txnDate;
-        m_dueDate = known->dueDate;
-        m_toBePrinted = known->toBePrinted;
-        m_known.erase(known);
-        m_changed = 0;
-        m_linesChanged = false;
-        return;
-    }
+    const auto known = m_known.constFind(txnId);
+    if (known == m_known.constEnd())
+        return false;
+    m_loadedId = txnId;
+    m_loadedEditSequence = known->editSequence;
+    m_customer = known->customer;
+    m_txnDate = known->txnDate;
+    m_dueDate = known->dueDate;
+    m_toBePrinted = known->toBePrinted;
+    m_known.erase(known);
+    m_changed = 0;
+    m_linesChanged = false;
+    return true;
+}
+
+QByteArray InvoiceComponent::loadQuery(const QString& txnId) const {
     QbxmlRequest request(m_version, QStringLiteral("InvoiceQueryRq"));
     request.field(QStringLiteral("TxnID"), txnId);
-    const QbxmlAnswer answer =
-        m_processor.processQuery(request.finish(), [](const QByteArray& document) {
-            return QbxmlAnswer::read(document, QStringLiteral("InvoiceQueryRs"));
-        });
+    return request.finish();
+}
+
+void InvoiceComponent::readLoaded(const QByteArray& document, const QString& txnId) {
+    const QbxmlAnswer answer = QbxmlAnswer::read(document, QStringLiteral("InvoiceQueryRs"));
     m_loadedId = answer.field(QStringLiteral("InvoiceRet/TxnID"));
     m_loadedEditSequence = answer.field(QStringLiteral("InvoiceRet/EditSequence"));
     if (m_loadedId.isEmpty() || m_loadedEditSequence.isEmpty())
@@ -324,6 +334,15 @@ void InvoiceComponent::LoadInvoice(const QString& txnId) {
     m_toBePrinted = answer.field(QStringLiteral("InvoiceRet/IsToBePrinted")) == u"true";
     m_changed = 0;
     m_linesChanged = false;
+}
+
+void InvoiceComponent::LoadInvoice(const QString& txnId) {
+    if (loadKnown(txnId))
+        return;
+    m_processor.processQuery(loadQuery(txnId), [&](const QByteArray& document) {
+        readLoaded(document, txnId);
+        return true;
+    });
 }
 
 QByteArray InvoiceComponent::modRequest() const {
@@ -345,7 +364,7 @@ QByteArray InvoiceComponent::modRequest() const {
     return request.finish();
 }
 
-void InvoiceComponent::UpdateInvoice() {
+std::optional<QByteArray> InvoiceComponent::updateRequest() {
     if (m_loadedId.isEmpty())
         throw Failure(
             ErrorNumber::Unspecified,
@@ -365,9 +384,14 @@ void InvoiceComponent::UpdateInvoice() {
         if (m_changed & PrintedChanged)
             add.toBePrinted = m_toBePrinted;
         m_changed = 0;
-        return;
+        return std::nullopt;
     }
-    ReadUpdateAnswer(m_processor.processRequest(modRequest()));
+    return modRequest();
+}
+
+void InvoiceComponent::UpdateInvoice() {
+    if (const auto request = updateRequest())
+        ReadUpdateAnswer(m_processor.processRequest(*request));
 }
 
 void InvoiceComponent::ReadUpdateAnswer(const QByteArray& document) {
@@ -380,6 +404,14 @@ void InvoiceComponent::setMessageSetId(const QString& id) {
     m_messageSetId = id;
 }
 
+QByteArray InvoiceComponent::statusCheck(const QString& id) const {
+    return MessageSetRecovery::statusCheck(m_version, id);
+}
+
+QByteArray InvoiceComponent::forgetRequest(const QString& id) const {
+    return MessageSetRecovery::forgetRequest(m_version, id);
+}
+
 std::optional<QByteArray> InvoiceComponent::storedAnswer(const QString& id) {
     return MessageSetRecovery::storedAnswer(m_processor, m_version, id);
 }
@@ -388,15 +420,19 @@ void InvoiceComponent::forgetMessageSet(const QString& id) {
     MessageSetRecovery::forget(m_processor, m_version, id);
 }
 
-QString InvoiceComponent::openCompanyName() {
+QByteArray InvoiceComponent::companyQuery() const {
     QbxmlRequest request(DefaultVersion, QStringLiteral("CompanyQueryRq"));
     request.field(QStringLiteral("IncludeRetElement"), QStringLiteral("CompanyName"));
-    return m_processor
-        .processQuery(request.finish(),
-                      [](const QByteArray& document) {
-                          return QbxmlAnswer::read(document, QStringLiteral("CompanyQueryRs"));
-                      })
+    return request.finish();
+}
+
+QString InvoiceComponent::readCompanyName(const QByteArray& document) {
+    return QbxmlAnswer::read(document, QStringLiteral("CompanyQueryRs"))
         .field(QStringLiteral("CompanyRet/CompanyName"));
+}
+
+QString InvoiceComponent::openCompanyName() {
+    return m_processor.processQuery(companyQuery(), &InvoiceComponent::readCompanyName);
 }
 
 QList<InvoiceComponent::Existing> InvoiceComponent::findInvoices(const QString& customer,
@@ -413,10 +449,14 @@ InvoiceComponent::findInvoicesOf(const QStringList& customers, const QDate& from
     return found;
 }
 
+QByteArray InvoiceComponent::invoicesQuery(const QStringList& customers, const QDate& from,
+                                           const QDate& to) const {
+    return invoicesRequest(customers, from.toString(Qt::ISODate), to.toString(Qt::ISODate));
+}
+
 // One InvoiceQueryRq: the customers' invoices dated from..to (YYYY-MM-DD), with their lines.
-QList<InvoiceComponent::Existing> InvoiceComponent::queryInvoices(const QStringList& customers,
-                                                                  const QString& from,
-                                                                  const QString& to) {
+QByteArray InvoiceComponent::invoicesRequest(const QStringList& customers, const QString& from,
+                                             const QString& to) const {
     QbxmlRequest request(m_version, QStringLiteral("InvoiceQueryRq"));
     QXmlStreamWriter& xml = request.xml();
     xml.writeStartElement(QStringLiteral("TxnDateRangeFilter"));
@@ -428,9 +468,19 @@ QList<InvoiceComponent::Existing> InvoiceComponent::queryInvoices(const QStringL
         request.field(QStringLiteral("FullName"), customer);
     xml.writeEndElement();
     request.field(QStringLiteral("IncludeLineItems"), QStringLiteral("true"));
-    return existingOf(m_processor.processQuery(request.finish(), [](const QByteArray& document) {
-        return QbxmlAnswer::read(document, QStringLiteral("InvoiceQueryRs"), true);
-    }));
+    return request.finish();
+}
+
+QList<InvoiceComponent::Existing> InvoiceComponent::readInvoices(const QByteArray& document) {
+    return existingOf(QbxmlAnswer::read(document, QStringLiteral("InvoiceQueryRs"), true));
+}
+
+QList<InvoiceComponent::Existing> InvoiceComponent::queryInvoices(const QStringList& customers,
+                                                                  const QString& from,
+                                                                  const QString& to) {
+    return m_processor.processQuery(
+        invoicesRequest(customers, from, to),
+        [this](const QByteArray& document) { return readInvoices(document); });
 }
 
 QList<InvoiceComponent::Existing> InvoiceComponent::existingOf(const QbxmlAnswer& answer) {

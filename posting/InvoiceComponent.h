@@ -117,6 +117,25 @@ public:
     // The name of the company whose file QuickBooks has open; empty when it gives none.
     QString openCompanyName();
 
+    // The operations in two halves, for a caller that does not wait for QuickBooks: each
+    // request as it goes, and the reader of its answer (which throws Failure as the operation
+    // does). LoadInvoice is loadKnown, or else loadQuery and readLoaded; UpdateInvoice of a
+    // kept add needs no request (updateRequest answers none).
+    bool loadKnown(const QString& txnId);
+    QByteArray loadQuery(const QString& txnId) const;
+    void readLoaded(const QByteArray& answer, const QString& txnId);
+    std::optional<QByteArray> updateRequest();
+    QByteArray companyQuery() const;
+    static QString readCompanyName(const QByteArray& answer);
+    // One look-up of findInvoicesOf, for at most BatchSize customers.
+    QByteArray invoicesQuery(const QStringList& customers, const QDate& from,
+                             const QDate& to) const;
+    QList<Existing> readInvoices(const QByteArray& answer);
+    QByteArray statusCheck(const QString& id) const;
+    QByteArray forgetRequest(const QString& id) const;
+    // sendBatch's request: ends the batch.
+    QByteArray batchRequest(const QString& messageSetId, const Lead& lead);
+
     static const QString DefaultVersion;
 
 private:
@@ -145,6 +164,8 @@ private:
     QString qbDate(const QString& monthDayYear) const;
     QList<Existing> queryInvoices(const QStringList& customers, const QString& from,
                                   const QString& to);
+    QByteArray invoicesRequest(const QStringList& customers, const QString& from,
+                               const QString& to) const;
     // The invoices of a query's answer; each is remembered for LoadInvoice.
     QList<Existing> existingOf(const QbxmlAnswer& answer);
 

@@ -4,10 +4,6 @@
 #include <QStringList>
 
 class CustomerComponent;
-class GridOperations;
-class InvoiceComponent;
-class PostingJournal;
-class RunLease;
 
 // What an invoice run needs of the window it runs in.
 class PostingHost {
@@ -24,15 +20,6 @@ public:
     // The hourglass while the run works, and the default pointer after.
     virtual void setBusy(bool busy) = 0;
 
-    // Before each batch: how many of the run's rows are done, of how many, and the customers
-    // of the batch's rows.
-    virtual void progress(int done, int total, const QStringList& customers) {
-        Q_UNUSED(done);
-        Q_UNUSED(total);
-        Q_UNUSED(customers);
-    }
-    // A row's outcome is written.
-    virtual void rowFinished(int row) { Q_UNUSED(row); }
     // Asked after each batch: true ends the run there, the rows after it untouched.
     virtual bool stopRequested() { return false; }
 };
@@ -56,15 +43,5 @@ bool CustomerQualifiesForEmail(CustomerComponent& customer, const QString& name)
 
 // The most rows a batch holds: their adds go to QuickBooks as one message set.
 constexpr int MaxBatch = 25;
-
-// Turns every checked row that has no invoice yet into one invoice, writing "Successful" or
-// the error into its "Result", and stops at the first failure. The rows go in batches, each
-// under the run's lease (one run at a time in a company file), and just before each batch
-// QuickBooks is asked for its rows' invoices, which an earlier list of the month or someone
-// else may have made; a row whose answer was lost in an earlier run of the list (the journal
-// keeps it) is settled from the answer QuickBooks kept, so that no member is billed twice.
-void CreateInvoices(PostingHost& host, GridOperations& grid, InvoiceComponent& invoice,
-                    CustomerComponent& customer, RunLease& lease, const PostingItems& items,
-                    PostingJournal& journal);
 
 } // namespace InvoicePosting

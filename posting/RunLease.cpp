@@ -70,57 +70,84 @@ void RunLease::keep(const QbxmlAnswer& answer) {
                                      "it."));
 }
 
-void RunLease::take() {
+void RunLease::beginTake() {
     m_listId.clear();
     m_editSequence.clear();
     m_since = Clock::now();
-    // Two programs may race for the record: the loser of an add or of a change reads again.
-    for (int attempt = 0;; ++attempt) {
-        QbxmlRequest query(Version, QStringLiteral("OtherNameQueryRq"));
-        query.field(QStringLiteral("FullName"), RecordName);
+    m_step = Step::Read;
+    m_racesLost = 0;
+}
+
+QByteArray RunLease::takeRequest(bool* query) {
+    *query = m_step == Step::Read;
+    if (m_step == Step::Read) {
+        QbxmlRequest read(Version, QStringLiteral("OtherNameQueryRq"));
+        read.field(QStringLiteral("FullName"), RecordName);
+        return read.finish();
+    }
+    QbxmlRequest write(Version, m_exists ? QStringLiteral("OtherNameModRq")
+                                         : QStringLiteral("OtherNameAddRq"));
+    if (m_exists) {
+        write.xml().writeStartElement(QStringLiteral("OtherNameMod"));
+        write.field(QStringLiteral("ListID"), m_foundId);
+        write.field(QStringLiteral("EditSequence"), m_foundSequence);
+    } else {
+        write.xml().writeStartElement(QStringLiteral("OtherNameAdd"));
+        write.field(QStringLiteral("Name"), RecordName);
+    }
+    write.field(QStringLiteral("Notes"), notes(true));
+    write.xml().writeEndElement();
+    return write.finish();
+}
+
+bool RunLease::takeAnswer(const QByteArray& document) {
+    if (m_step == Step::Read) {
         const QbxmlAnswer found =
-            m_processor.processQuery(query.finish(), [](const QByteArray& document) {
-                return QbxmlAnswer::read(document, QStringLiteral("OtherNameQueryRs"), true);
-            });
-        const bool exists = found.statusCode != NotFound && !found.records.isEmpty();
-        QbxmlRequest write(Version, exists ? QStringLiteral("OtherNameModRq")
-                                           : QStringLiteral("OtherNameAddRq"));
-        if (exists) {
-            const QString current = found.field(QStringLiteral("OtherNameRet/Notes"));
-            const QDateTime until = utcOf(noteValue(current, QStringLiteral("until")));
-            if (until.isValid() && until > Clock::now().toUTC() &&
-                noteValue(current, QStringLiteral("program")) != m_mark) {
-                const QDateTime since = utcOf(noteValue(current, QStringLiteral("since")));
-                throw Failure(
-                    QbError::RunInProgress,
-                    QStringLiteral("Another billing run is posting to this company file (%1 "
-                                   "since %2); nothing was added. Create Invoices again when it "
-                                   "has finished.")
-                        .arg(noteValue(current, QStringLiteral("holder")),
-                             since.toLocalTime().toString(QStringLiteral("H:mm"))));
-            }
-            write.xml().writeStartElement(QStringLiteral("OtherNameMod"));
-            write.field(QStringLiteral("ListID"),
-                        found.field(QStringLiteral("OtherNameRet/ListID")));
-            write.field(QStringLiteral("EditSequence"),
-                        found.field(QStringLiteral("OtherNameRet/EditSequence")));
-        } else {
-            write.xml().writeStartElement(QStringLiteral("OtherNameAdd"));
-            write.field(QStringLiteral("Name"), RecordName);
+            QbxmlAnswer::read(document, QStringLiteral("OtherNameQueryRs"), true);
+        m_exists = found.statusCode != NotFound && !found.records.isEmpty();
+        m_foundId = found.field(QStringLiteral("OtherNameRet/ListID"));
+        m_foundSequence = found.field(QStringLiteral("OtherNameRet/EditSequence"));
+        const QString current = found.field(QStringLiteral("OtherNameRet/Notes"));
+        const QDateTime until = utcOf(noteValue(current, QStringLiteral("until")));
+        if (m_exists && until.isValid() && until > Clock::now().toUTC() &&
+            noteValue(current, QStringLiteral("program")) != m_mark) {
+            const QDateTime since = utcOf(noteValue(current, QStringLiteral("since")));
+            throw Failure(QbError::RunInProgress,
+                          QStringLiteral("Another billing run is posting to this company file "
+                                         "(%1 since %2); nothing was added. Create Invoices "
+                                         "again when it has finished.")
+                              .arg(noteValue(current, QStringLiteral("holder")),
+                                   since.toLocalTime().toString(QStringLiteral("H:mm"))));
         }
-        write.field(QStringLiteral("Notes"), notes(true));
-        write.xml().writeEndElement();
-        try {
-            keep(QbxmlAnswer::read(m_processor.processRequest(write.finish()),
-                                   exists ? QStringLiteral("OtherNameModRs")
-                                          : QStringLiteral("OtherNameAddRs")));
+        m_step = Step::Write;
+        return false;
+    }
+    try {
+        keep(QbxmlAnswer::read(document, m_exists ? QStringLiteral("OtherNameModRs")
+                                                  : QStringLiteral("OtherNameAddRs")));
+        return true;
+    } catch (const Failure& failure) {
+        // Two programs may race for the record: the loser of an add or a change reads again.
+        const bool lostRace =
+            failure.number() == NameInUse || failure.number() == EditSequenceOutOfDate;
+        if (!lostRace || m_racesLost++ > 0)
+            throw;
+        m_step = Step::Read;
+        return false;
+    }
+}
+
+void RunLease::take() {
+    beginTake();
+    for (;;) {
+        bool query = false;
+        const QByteArray request = takeRequest(&query);
+        const bool taken =
+            query ? m_processor.processQuery(
+                        request, [this](const QByteArray& answer) { return takeAnswer(answer); })
+                  : takeAnswer(m_processor.processRequest(request));
+        if (taken)
             return;
-        } catch (const Failure& failure) {
-            const bool lostRace =
-                failure.number() == NameInUse || failure.number() == EditSequenceOutOfDate;
-            if (!lostRace || attempt > 0)
-                throw;
-        }
     }
 }
 
@@ -145,9 +172,9 @@ void RunLease::readRenewal(const QbxmlAnswer& answer) {
     keep(answer);
 }
 
-void RunLease::release() {
+std::optional<QByteArray> RunLease::releaseRequest() {
     if (!held())
-        return;
+        return std::nullopt;
     QbxmlRequest request(Version, QStringLiteral("OtherNameModRq"));
     request.xml().writeStartElement(QStringLiteral("OtherNameMod"));
     request.field(QStringLiteral("ListID"), m_listId);
@@ -155,9 +182,15 @@ void RunLease::release() {
     request.field(QStringLiteral("Notes"), notes(false));
     request.xml().writeEndElement();
     m_editSequence.clear();
+    return request.finish();
+}
+
+void RunLease::release() {
+    const auto request = releaseRequest();
+    if (!request)
+        return;
     try {
-        QbxmlAnswer::read(m_processor.processRequest(request.finish()),
-                          QStringLiteral("OtherNameModRs"));
+        m_processor.processRequest(*request);
     } catch (const Failure&) {
         // Not given back, the lease runs out by itself after ExpirySeconds.
     }

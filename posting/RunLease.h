@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <optional>
 
 class QbxmlRequest;
 class RequestProcessor;
@@ -26,12 +27,20 @@ public:
     // holds it, or the failure of the question.
     void take();
     bool held() const { return !m_editSequence.isEmpty(); }
+    // take step by step, for a caller that does not wait: begin, then each request with
+    // whether it only asks (a query may be asked again), and its answer; takeAnswer is true
+    // once the lease is held, and throws as take does.
+    void beginTake();
+    QByteArray takeRequest(bool* query);
+    bool takeAnswer(const QByteArray& answer);
     // The renewal, written as the request in hand of a message set (OtherNameModRq).
     void writeRenewal(QbxmlRequest& request) const;
     // Its answer. Throws Failure: QbError::RunTakenOver when another run has the lease now.
     void readRenewal(const QbxmlAnswer& answer);
     // Gives the lease back; a failure is dropped, the lease then expiring by itself.
     void release();
+    // release's request, none when no lease is held; its answer needs no reading.
+    std::optional<QByteArray> releaseRequest();
 
     // "USER on HOST": who a run's lease names.
     static QString holderText();
@@ -45,4 +54,11 @@ private:
     QString m_editSequence;
     QDateTime m_since;
     QString m_mark;
+    // Where take stands: the record to read, or to write (added, or changed from what was
+    // read), and how often a race for it was lost.
+    enum class Step { Read, Write } m_step = Step::Read;
+    bool m_exists = false;
+    QString m_foundId;
+    QString m_foundSequence;
+    int m_racesLost = 0;
 };

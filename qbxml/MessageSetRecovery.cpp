@@ -5,15 +5,12 @@
 #include "qbxml/QbxmlRequest.h"
 #include "qbxml/RequestProcessor.h"
 
-std::optional<QByteArray> MessageSetRecovery::storedAnswer(RequestProcessor& processor,
-                                                           const QString& version,
-                                                           const QString& id) {
-    QByteArray answer;
-    const qint32 status = processor.processQuery(QbxmlRequest::emptyMessageSet(version, id, id),
-                                                 [&](const QByteArray& document) {
-                                                     answer = document;
-                                                     return QbxmlAnswer::messageSetStatus(document);
-                                                 });
+QByteArray MessageSetRecovery::statusCheck(const QString& version, const QString& id) {
+    return QbxmlRequest::emptyMessageSet(version, id, id);
+}
+
+std::optional<QByteArray> MessageSetRecovery::readStatusCheck(const QByteArray& answer) {
+    const qint32 status = QbxmlAnswer::messageSetStatus(answer);
     if (status == MessageSetStatus::Unknown || status == MessageSetStatus::NothingStored)
         return std::nullopt;
     if (status != 0)
@@ -21,11 +18,23 @@ std::optional<QByteArray> MessageSetRecovery::storedAnswer(RequestProcessor& pro
     return answer;
 }
 
-void MessageSetRecovery::forget(RequestProcessor& processor, const QString& version,
-                                const QString& id) {
-    const QByteArray answer =
-        processor.processRequest(QbxmlRequest::emptyMessageSet(version, id, QString()));
+QByteArray MessageSetRecovery::forgetRequest(const QString& version, const QString& id) {
+    return QbxmlRequest::emptyMessageSet(version, id, QString());
+}
+
+void MessageSetRecovery::readForget(const QByteArray& answer) {
     const qint32 status = QbxmlAnswer::messageSetStatus(answer);
     if (status != 0 && status != MessageSetStatus::Unknown)
         throw Failure(status, MessageSetStatus::describe(status));
+}
+
+std::optional<QByteArray> MessageSetRecovery::storedAnswer(RequestProcessor& processor,
+                                                           const QString& version,
+                                                           const QString& id) {
+    return processor.processQuery(statusCheck(version, id), &readStatusCheck);
+}
+
+void MessageSetRecovery::forget(RequestProcessor& processor, const QString& version,
+                                const QString& id) {
+    readForget(processor.processRequest(forgetRequest(version, id)));
 }

@@ -16,4 +16,10 @@ std::optional<QByteArray> storedAnswer(RequestProcessor& processor, const QStrin
 // Tells QuickBooks to forget the stored answer of message set id.
 void forget(RequestProcessor& processor, const QString& version, const QString& id);
 
+// The same in two halves: each request, and the reader of its answer.
+QByteArray statusCheck(const QString& version, const QString& id);
+std::optional<QByteArray> readStatusCheck(const QByteArray& answer);
+QByteArray forgetRequest(const QString& version, const QString& id);
+void readForget(const QByteArray& answer);
+
 } // namespace MessageSetRecovery

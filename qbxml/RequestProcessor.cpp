@@ -6,9 +6,95 @@
 
 #include <QDeadlineTimer>
 #include <QLocale>
+#include <utility>
 
 RequestProcessor::RequestProcessor(QString socketPath)
-    : m_socketPath(socketPath.isEmpty() ? QbChannel::defaultSocketPath() : std::move(socketPath)) {}
+    : m_socketPath(socketPath.isEmpty() ? QbChannel::defaultSocketPath() : std::move(socketPath)) {
+    m_deadline.setSingleShot(true);
+    // Only a request sent with send reads here: processRequest reads for itself.
+    QObject::connect(&m_socket, &QLocalSocket::readyRead, &m_socket, [this] {
+        if (m_pending)
+            readPending();
+    });
+    QObject::connect(&m_socket, &QLocalSocket::disconnected, &m_socket, [this] {
+        if (!m_pending)
+            return;
+        const quint64 request = m_sends;
+        readPending(); // what came before the end
+        if (m_pending && m_sends == request)
+            losePending(Failure(QbError::ConnectionLost,
+                                QStringLiteral("The connection to QuickBooks was lost before it "
+                                               "answered.")));
+    });
+    QObject::connect(&m_deadline, &QTimer::timeout, &m_socket, [this] {
+        if (m_pending)
+            losePending(
+                Failure(QbError::NoAnswer,
+                        QStringLiteral("QuickBooks did not answer within %1 seconds.")
+                            .arg(QLocale::c().toString(m_answerTimeoutMs / 1000.0, 'g', 3))));
+    });
+}
+
+RequestProcessor::~RequestProcessor() {
+    // The socket's last signals reach no caller.
+    m_pending.reset();
+}
+
+void RequestProcessor::cancel() {
+    if (!m_pending)
+        return;
+    m_pending.reset();
+    m_deadline.stop();
+    m_socket.abort();
+    m_buffer.clear();
+}
+
+void RequestProcessor::send(const QByteArray& request, Answered answered, Failed failed) {
+    ++m_sends;
+    try {
+        connectIfNeeded();
+    } catch (const Failure& failure) {
+        // Reported from the event loop like any outcome, never from inside send.
+        m_pending = Pending{std::move(answered), std::move(failed)};
+        const quint64 request = m_sends;
+        QTimer::singleShot(0, &m_socket, [this, failure, request] {
+            if (m_pending && m_sends == request)
+                losePending(failure);
+        });
+        return;
+    }
+    m_pending = Pending{std::move(answered), std::move(failed)};
+    ++m_requestsSent;
+    m_socket.write(QbChannel::frame(request));
+    m_deadline.start(m_answerTimeoutMs);
+}
+
+void RequestProcessor::losePending(const Failure& failure) {
+    const Pending pending = *std::exchange(m_pending, std::nullopt);
+    m_deadline.stop();
+    m_socket.abort();
+    m_buffer.clear();
+    pending.failed(failure);
+}
+
+void RequestProcessor::readPending() {
+    m_buffer += m_socket.readAll();
+    QByteArray answer;
+    try {
+        while (takeAnswer(answer)) {
+            if (!answer.isEmpty()) {
+                m_deadline.stop();
+                const Pending pending = *std::exchange(m_pending, std::nullopt);
+                pending.answered(answer);
+                return;
+            }
+            // QuickBooks has taken the request only now: its answer time starts from here.
+            m_deadline.start(m_answerTimeoutMs);
+        }
+    } catch (const Failure& failure) {
+        losePending(failure);
+    }
+}
 
 void RequestProcessor::connectIfNeeded() {
     if (m_socket.state() == QLocalSocket::ConnectedState) {
@@ -80,13 +166,9 @@ QByteArray RequestProcessor::processRequest(const QByteArray& request) {
                           QStringLiteral("QuickBooks did not answer within %1 seconds.")
                               .arg(QLocale::c().toString(m_answerTimeoutMs / 1000.0, 'g', 3)));
         }
-        // Short waits while someone wants to paint in between.
-        const qint64 slice = m_waitHook ? 30 : 1000;
         m_socket.waitForReadyRead(
-            int(qMax<qint64>(1, qMin<qint64>(deadline.remainingTime(), slice))));
+            int(qMax<qint64>(1, qMin<qint64>(deadline.remainingTime(), 1000))));
         m_buffer += m_socket.readAll();
-        if (m_waitHook)
-            m_waitHook();
     }
     return answer;
 }

@@ -6,14 +6,31 @@
 #include <QByteArray>
 #include <QLocalSocket>
 #include <QString>
+#include <QTimer>
 #include <functional>
+#include <optional>
 
 // Hands qbXML requests to the company file that is open and returns its answers. The
 // connection is kept between requests and opened again when the host closed it; a request is
-// sent once and never again, whatever happens to its answer.
+// sent once and never again, whatever happens to its answer. A request goes either way: send
+// returns at once and reports from the event loop (a window's run), processRequest waits
+// (tools and tests without one). One request at a time.
 class RequestProcessor {
 public:
     explicit RequestProcessor(QString socketPath = QString());
+    ~RequestProcessor();
+    RequestProcessor(const RequestProcessor&) = delete;
+    RequestProcessor& operator=(const RequestProcessor&) = delete;
+
+    using Answered = std::function<void(const QByteArray&)>;
+    using Failed = std::function<void(const Failure&)>;
+    // Hands the request over and returns; later, from the event loop, exactly one of answered
+    // (the answer) or failed (what processRequest would have thrown) is called.
+    void send(const QByteArray& request, Answered answered, Failed failed);
+    bool awaiting() const { return m_pending.has_value(); }
+    // Forgets the request in flight, whose answer then goes nowhere (its caller is going):
+    // the connection is dropped with it.
+    void cancel();
 
     // Throws Failure: -2147220472 "Could not start QuickBooks." when no company file is open,
     // or a plain description of a lost connection or a missing answer.
@@ -36,8 +53,6 @@ public:
     }
 
     void setAnswerTimeoutMs(int ms) { m_answerTimeoutMs = ms; }
-    // Called every few milliseconds while an answer is awaited, so that a window can paint.
-    void setWaitHook(std::function<void()> hook) { m_waitHook = std::move(hook); }
     // Ends the conversation: the next request opens a new connection. A run is one
     // conversation, so that the Web Connector bridge keeps each run to one company file.
     void disconnect();
@@ -48,11 +63,20 @@ public:
 private:
     void connectIfNeeded();
     bool takeAnswer(QByteArray& answer);
+    // The request sent, its answer now readable, its connection gone, its time up.
+    void readPending();
+    void losePending(const Failure& failure);
 
+    struct Pending {
+        Answered answered;
+        Failed failed;
+    };
     QString m_socketPath;
     QLocalSocket m_socket;
     QByteArray m_buffer;
     int m_answerTimeoutMs = 60000;
-    std::function<void()> m_waitHook;
     qint64 m_requestsSent = 0;
+    std::optional<Pending> m_pending;
+    quint64 m_sends = 0; // tells a request from the one before it
+    QTimer m_deadline;
 };

@@ -6,8 +6,11 @@
 #include "posting/InvoiceComponent.h"
 #include "posting/InvoicePosting.h"
 #include "posting/PostingJournal.h"
+#include "posting/PostingRun.h"
 #include "posting/RunLease.h"
 #include "qbxml/RequestProcessor.h"
+
+#include <QEventLoop>
 
 namespace {
 struct ChamberHost : PostingHost {
@@ -17,11 +20,6 @@ struct ChamberHost : PostingHost {
     int emailBoxValue() const override { return Checked; }
     bool confirm(const QString&, const QString&) override { return true; }
     void setBusy(bool) override {}
-    void rowFinished(int row) override {
-        if (afterRow)
-            afterRow(row);
-    }
-    std::function<void(int)> afterRow;
 };
 } // namespace
 
@@ -69,6 +67,19 @@ QMap<QString, int> PostingFixture::billed(const QList<QJsonObject>& invoices) {
     return count;
 }
 
+void PostingFixture::runToEnd(PostingHost& host, GridOperations& grid, RequestProcessor& processor,
+                              InvoiceComponent& invoice, CustomerComponent& customer,
+                              RunLease& lease, const PostingItems& items, PostingJournal& journal,
+                              const std::function<void(int row)>& afterRow) {
+    PostingRun run({host, grid, processor, invoice, customer, lease, items, journal});
+    if (afterRow)
+        QObject::connect(&run, &PostingRun::rowFinished, afterRow);
+    QEventLoop loop;
+    QObject::connect(&run, &PostingRun::finished, &loop, &QEventLoop::quit);
+    if (run.start())
+        loop.exec();
+}
+
 void PostingFixture::postOnce(const QString& socketPath, BillingGrid& grid, PostingJournal& journal,
                               int answerTimeoutMs, qint64* requests,
                               const std::function<void(int row)>& afterRow) {
@@ -78,10 +89,8 @@ void PostingFixture::postOnce(const QString& socketPath, BillingGrid& grid, Post
     CustomerComponent customer(processor);
     RunLease lease(processor);
     ChamberHost host;
-    host.afterRow = afterRow;
-    InvoicePosting::CreateInvoices(host, grid, invoice, customer, lease,
-                                   {QStringLiteral("Membership Dues"), QStringLiteral("Pledge")},
-                                   journal);
+    runToEnd(host, grid, processor, invoice, customer, lease,
+             {QStringLiteral("Membership Dues"), QStringLiteral("Pledge")}, journal, afterRow);
     if (requests)
         *requests = processor.requestsSent();
 }

@@ -1,6 +1,7 @@
 // Invoice runs over the billing grid, with the real components and the real company-file
 // host: what is posted, what each row says afterwards, and what the company file holds.
 
+#include "PostingFixture.h"
 #include "QbHostProcess.h"
 #include "RequestRecorder.h"
 #include "TestSupport.h"
@@ -103,6 +104,13 @@ const QStringList Customers{"Abbott & Sons Hardware|accounts@abbott.example", "B
                             "Kevin Walsh|kevin@walsh.example", "Smith & Sons <Ltd> \"Quoted\"",
                             "Ava Whitfield"};
 const QStringList ItemNames{"Membership Dues", "Pledge"};
+
+// Create Invoices as the clerk presses it, and the run to its end, the window handling its
+// events meanwhile: its controls come back when the run ends.
+bool createInvoices(frmCreateInvoices& w) {
+    w.btnCreateInvoices->click();
+    return QTest::qWaitFor([&] { return w.btnCreateInvoices->isEnabled(); }, 30000);
+}
 } // namespace
 
 class TestInvoicePosting : public QObject {
@@ -164,7 +172,8 @@ void TestInvoicePosting::cleanup() {
 
 void TestInvoicePosting::run(Host& host) {
     RunLease lease(*m_processor);
-    InvoicePosting::CreateInvoices(host, *m_grid, *m_invoice, *m_customer, lease, Items, m_journal);
+    PostingFixture::runToEnd(host, *m_grid, *m_processor, *m_invoice, *m_customer, lease, Items,
+                             m_journal);
 }
 
 void TestInvoicePosting::answeredNoDoesNothing() {
@@ -387,14 +396,14 @@ void TestInvoicePosting::failedFollowUpNeverBillsTwice() {
                            "3/1/2027", "3/15/2027", ""}};
     fill(*m_grid, rows);
     Host host;
-    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, lease, Items, m_journal);
+    PostingFixture::runToEnd(host, *m_grid, processor, invoice, customer, lease, Items, m_journal);
     QCOMPARE(refusing.invoices().size(), 2);
 
     // Listed again with "Mark To Email": the first member's invoice is to be marked now.
     fill(*m_grid, rows);
     m_journal.clear();
     host.box = PostingHost::Checked;
-    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, lease, Items, m_journal);
+    PostingFixture::runToEnd(host, *m_grid, processor, invoice, customer, lease, Items, m_journal);
     QVERIFY2(resultOf(*m_grid, 1)
                  .startsWith(QStringLiteral("Successful, not marked to e-mail: Error 3170: ")),
              qPrintable(resultOf(*m_grid, 1)));
@@ -403,7 +412,7 @@ void TestInvoicePosting::failedFollowUpNeverBillsTwice() {
     QCOMPARE(invoices.size(), 2);
     QCOMPARE(invoices[0].value("is_to_be_printed").toBool(), true);
 
-    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, lease, Items, m_journal);
+    PostingFixture::runToEnd(host, *m_grid, processor, invoice, customer, lease, Items, m_journal);
     QCOMPARE(resultOf(*m_grid, 2),
              QStringLiteral("Successful, already in QuickBooks: not added again"));
     QCOMPARE(refusing.invoices().size(), 2);
@@ -457,7 +466,7 @@ void TestInvoicePosting::longAndNonLatinCustomerNames() {
                     "3/15/2027", ""}});
     Host run;
     run.box = PostingHost::Checked;
-    InvoicePosting::CreateInvoices(run, *m_grid, invoice, customer, lease, Items, m_journal);
+    PostingFixture::runToEnd(run, *m_grid, processor, invoice, customer, lease, Items, m_journal);
     QCOMPARE(resultOf(*m_grid, 1), QStringLiteral("Successful"));
     QCOMPARE(resultOf(*m_grid, 2), QStringLiteral("Successful"));
     QCOMPARE(resultOf(*m_grid, 3), QStringLiteral("Successful"));
@@ -501,7 +510,7 @@ void TestInvoicePosting::createInvoicesThroughTheWindow() {
     w.cmbCompany->setCurrentIndex(1);
 
     TestSupport::MessageRecorder boxes(MessageBoxes::Yes);
-    w.btnCreateInvoices->click();
+    QVERIFY(createInvoices(w));
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.boxes[0].caption, QStringLiteral("QB File Open"));
     QCOMPARE(boxes.boxes[0].style, int(MessageBoxes::YesNo));
@@ -522,7 +531,7 @@ void TestInvoicePosting::createInvoicesThroughTheWindow() {
     QCOMPARE(invoices[3].value("is_to_be_emailed").toBool(), false); // Birchwood Bakery
 
     // A second run adds nothing for the rows already billed.
-    w.btnCreateInvoices->click();
+    QVERIFY(createInvoices(w));
     QCOMPARE(host.invoices().size(), 13);
     Module1::dbConnection().close();
     qunsetenv("XDG_RUNTIME_DIR");
@@ -566,7 +575,7 @@ void TestInvoicePosting::oddAnswersNeverAddAnInvoice() {
         m_journal.setUnanswered(1, {PostingJournal::newMessageSetId(),
                                     PostingJournal::Unanswered::Add, QString(), false, QString()});
     Host host;
-    InvoicePosting::CreateInvoices(host, *m_grid, invoice, customer, lease, Items, m_journal);
+    PostingFixture::runToEnd(host, *m_grid, processor, invoice, customer, lease, Items, m_journal);
     recorder.wait(10000);
     const QString result = resultOf(*m_grid, 1);
     QVERIFY2(result.startsWith(QStringLiteral("Error %1: ").arg(number)), qPrintable(result));
@@ -651,7 +660,7 @@ void TestInvoicePosting::progressStopAndClose() {
                                  << QString::number(host.invoices().size());
                 });
             });
-    w.btnCreateInvoices->click();
+    QVERIFY(createInvoices(w));
 
     const QStringList batch = members.mid(1, 4);
     QCOMPARE(labels.value(0), QStringLiteral("Creating invoice 1 of 8: Member 01"));
@@ -667,7 +676,7 @@ void TestInvoicePosting::progressStopAndClose() {
     QVERIFY(!w.findChild<RunProgress*>());
     QCOMPARE(w.isVisible(), how != u"close");
 
-    w.btnCreateInvoices->click();
+    QVERIFY(createInvoices(w));
     QCOMPARE(host.invoices().size(), members.size());
 }
 
@@ -727,7 +736,7 @@ void TestInvoicePosting::windowLivesWhileQuickBooksIsSilent() {
         w.btnSelectNone->click();
         w.btnCreateInvoices->click();
     });
-    w.btnCreateInvoices->click();
+    QVERIFY(createInvoices(w));
     qApp->removeEventFilter(&counter);
     QVERIFY(timerFired);
     QVERIFY(paints > 0);

@@ -6,14 +6,16 @@
 #include "app/Module1.h"
 #include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
+#include "posting/PostingRun.h"
 #include "qbxml/RequestProcessor.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QGuiApplication>
 
 InvoiceRun::InvoiceRun(Parts parts)
     : m_parts(std::move(parts)) {}
+
+InvoiceRun::~InvoiceRun() = default;
 
 QString InvoiceRun::listOrganisation() const {
     return m_parts.organisation();
@@ -51,7 +53,6 @@ void InvoiceRun::progress(int done, int total, const QStringList& customers) {
         m_progress->show();
     }
     m_progress->setProgress(done, total, customers);
-    QCoreApplication::processEvents();
 }
 
 bool InvoiceRun::stopRequested() {
@@ -60,7 +61,6 @@ bool InvoiceRun::stopRequested() {
 
 void InvoiceRun::rowFinished(int row) {
     m_parts.grid->showCell(row, GridColumns::Company);
-    QCoreApplication::processEvents();
 }
 
 void InvoiceRun::closeAfterThisInvoice() {
@@ -70,45 +70,55 @@ void InvoiceRun::closeAfterThisInvoice() {
         m_progress->stopAfterThisInvoice(true);
 }
 
-bool InvoiceRun::run() {
-    // A click queued while a run waits for QuickBooks never starts a second run.
-    if (std::exchange(m_running, true))
-        return false;
+void InvoiceRun::run() {
+    // A click that reaches the button during a run never starts a second one.
+    if (m_posting)
+        return;
     BillingGrid& grid = *m_parts.grid;
-    // The rows whose "Result" this run writes, to be told from older ones; and the clerk's
-    // selection, which the end of the run's grid steps would lose.
-    QList<int> written;
-    const auto watch = QObject::connect(
-        grid.model(), &QAbstractItemModel::dataChanged, m_parts.window,
-        [&written](const QModelIndex& from, const QModelIndex& to) {
-            if (from.column() <= GridColumns::Result && to.column() >= GridColumns::Result)
-                for (int row = from.row(); row <= to.row(); ++row)
-                    written << row + 1; // below the header row
-        });
-    const QList<int> selected = grid.selectedGridRows();
-    // While an answer is awaited the window paints, the dialog's Stop works and the window can
-    // be closed; every other control is out of reach until the run ends.
+    m_written.clear();
+    m_watch = QObject::connect(grid.model(), &QAbstractItemModel::dataChanged, m_parts.window,
+                               [this](const QModelIndex& from, const QModelIndex& to) {
+                                   if (from.column() <= GridColumns::Result &&
+                                       to.column() >= GridColumns::Result)
+                                       for (int row = from.row(); row <= to.row(); ++row)
+                                           m_written << row + 1; // below the header row
+                               });
+    m_selected = grid.selectedGridRows();
+    m_items = {Module1::chamberItemName(), Module1::foundationItemName()};
+    m_posting = std::make_unique<PostingRun>(
+        PostingRun::Parts{*this, grid, *m_parts.processor, *m_parts.invoice, *m_parts.customer,
+                          *m_parts.lease, m_items, *m_parts.journal});
+    QObject::connect(m_posting.get(), &PostingRun::progress, m_parts.window,
+                     [this](int done, int total, const QStringList& customers) {
+                         progress(done, total, customers);
+                     });
+    QObject::connect(m_posting.get(), &PostingRun::rowFinished, m_parts.window,
+                     [this](int row) { rowFinished(row); });
+    QObject::connect(m_posting.get(), &PostingRun::finished, m_parts.window,
+                     [this] { finished(); });
+    // While QuickBooks works the window paints, the dialog's Stop works and the window can be
+    // closed; every other control is out of reach until the run ends.
     m_parts.enableControls(false);
-    m_parts.processor->setWaitHook(
-        [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
-    InvoicePosting::CreateInvoices(*this, grid, *m_parts.invoice, *m_parts.customer, *m_parts.lease,
-                                   {Module1::chamberItemName(), Module1::foundationItemName()},
-                                   *m_parts.journal);
-    m_parts.processor->setWaitHook({});
-    m_parts.processor->disconnect();
-    m_running = false;
+    if (!m_posting->start())
+        finished();
+}
+
+void InvoiceRun::finished() {
+    QObject::disconnect(m_watch);
+    // Not deleted from inside its own signal.
+    m_posting.release()->deleteLater();
     m_parts.enableControls(true);
     // This run's first error in view, or else the last row it wrote, from the left so that
     // its company and contact show; the "Result" cell's tooltip holds the whole text.
-    QObject::disconnect(watch);
+    BillingGrid& grid = *m_parts.grid;
     int shown = 0;
-    for (const int row : std::as_const(written)) {
+    for (const int row : std::as_const(m_written)) {
         shown = row;
         if (grid.CellText(row, GridColumns::Result).startsWith(QStringLiteral("Error ")))
             break;
     }
-    grid.selectGridRows(selected);
+    grid.selectGridRows(m_selected);
     if (shown > 0)
         grid.showRowFromTheLeft(shown);
-    return std::exchange(m_closeAfterRun, false);
+    m_parts.ended(std::exchange(m_closeAfterRun, false));
 }

@@ -2,13 +2,17 @@
 
 #include "posting/InvoicePosting.h"
 
+#include <QList>
+#include <QMetaObject>
 #include <QPointer>
 #include <functional>
+#include <memory>
 
 class BillingGrid;
 class CustomerComponent;
 class InvoiceComponent;
 class PostingJournal;
+class PostingRun;
 class QCheckBox;
 class QWidget;
 class RequestProcessor;
@@ -17,7 +21,8 @@ class RunProgress;
 
 // The main window's invoice run: what the run asks of the window (the list's organisation,
 // the e-mail box, the question, the pointer), its progress dialog, Stop and a close that wait
-// for the invoice in flight, and the list shown where this run left it.
+// for the batch in flight, and the list shown where this run left it. The run goes on from
+// QuickBooks' answers while the window handles its events.
 class InvoiceRun : public PostingHost {
 public:
     struct Parts {
@@ -33,15 +38,19 @@ public:
         std::function<QString()> organisation;
         // Every control of the window but Exit, on or off.
         std::function<void(bool)> enableControls;
+        // The run has ended; close is true when a close came during it, so that the window
+        // closes now.
+        std::function<void(bool close)> ended;
     };
     explicit InvoiceRun(Parts parts);
+    ~InvoiceRun() override;
 
-    bool running() const { return m_running; }
-    // Bills the list's checked rows; true when a close came during the run, so that the
-    // window closes now.
-    bool run();
-    // A close during the run (the close box, Alt+F4, Exit, SIGTERM) waits for the invoice in
-    // flight and its result, as Stop does, and says so; a second one changes nothing.
+    bool running() const { return m_posting != nullptr; }
+    // Starts billing the list's checked rows and returns; ended follows when the run ends (at
+    // once when the clerk answers No).
+    void run();
+    // A close during the run (the close box, Alt+F4, Exit, SIGTERM) waits for the batch in
+    // flight and its results, as Stop does, and says so; a second one changes nothing.
     void closeAfterThisInvoice();
 
     // PostingHost
@@ -49,14 +58,22 @@ public:
     int emailBoxValue() const override;
     bool confirm(const QString& text, const QString& caption) override;
     void setBusy(bool busy) override;
-    void progress(int done, int total, const QStringList& customers) override;
-    void rowFinished(int row) override;
     bool stopRequested() override;
 
 private:
+    void progress(int done, int total, const QStringList& customers);
+    void rowFinished(int row);
+    void finished();
+
     Parts m_parts;
-    bool m_running = false;
+    std::unique_ptr<PostingRun> m_posting;
     bool m_closeAfterRun = false;
+    // The rows whose "Result" this run writes, to be told from older ones; and the clerk's
+    // selection, which the end of the run's grid steps would lose.
+    QList<int> m_written;
+    QList<int> m_selected;
+    QMetaObject::Connection m_watch;
+    PostingItems m_items;
     // The run's dialog, which knows whether Stop was asked.
     QPointer<RunProgress> m_progress;
 };

@@ -44,7 +44,12 @@ frmCreateInvoices::frmCreateInvoices(QWidget* parent)
     m_run = std::make_unique<InvoiceRun>(
         InvoiceRun::Parts{this, vsfgList, chkEmail, &m_processor, &Invoice1, &Customer1, &m_lease,
                           &m_journal, [this] { return listOrganisation(); },
-                          [this](bool enabled) { setControlsEnabled(enabled); }});
+                          [this](bool enabled) { setControlsEnabled(enabled); },
+                          [this](bool closeNow) {
+                              btnCreateInvoices->setFocus();
+                              if (closeNow)
+                                  close();
+                          }});
     resize(Twips::toPixels(14010, this), Twips::toPixels(8325, this));
     Form_Load();
 }
@@ -239,10 +244,7 @@ void frmCreateInvoices::setControlsEnabled(bool enabled) {
 }
 
 void frmCreateInvoices::btnCreateInvoices_Click() {
-    const bool closeNow = m_run->run();
-    btnCreateInvoices->setFocus();
-    if (closeNow)
-        close();
+    m_run->run();
 }
 
 // A close during a run waits for the invoice in flight (see InvoiceRun).

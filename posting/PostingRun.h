@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+class CustomerComponent;
+class GridOperations;
+class InvoiceComponent;
+class PostingHost;
+class PostingJournal;
+class RequestProcessor;
+class RunLease;
+struct PostingItems;
+
+// One Create Invoices, driven by QuickBooks' answers: every checked row that has no invoice
+// yet becomes one invoice, "Successful" or the error written into its "Result", and the run
+// stops at the first failure. The rows go in batches, each under the run's lease (one run at a
+// time in a company file), and just before each batch QuickBooks is asked for its rows'
+// invoices, which an earlier list of the month or someone else may have made; a row whose
+// answer was lost in an earlier run of the list (the journal keeps it) is settled from the
+// answer QuickBooks kept, so that no member is billed twice. Each request is sent and the run
+// goes on when its answer arrives: between them the event loop runs, and nothing waits.
+class PostingRun : public QObject {
+    Q_OBJECT
+public:
+    struct Parts {
+        PostingHost& host;
+        GridOperations& grid;
+        RequestProcessor& processor;
+        InvoiceComponent& invoice;
+        CustomerComponent& customer;
+        RunLease& lease;
+        const PostingItems& items;
+        PostingJournal& journal;
+    };
+    explicit PostingRun(Parts parts, QObject* parent = nullptr);
+    ~PostingRun() override;
+
+    // Asks the clerk to confirm and starts; false when the answer was No, and nothing else
+    // happens then. Once started, finished comes exactly once.
+    bool start();
+    bool running() const;
+
+signals:
+    // Before each batch: how many of the run's rows are done, of how many, and the customers
+    // of the batch's rows.
+    void progress(int done, int total, const QStringList& customers);
+    // A row's outcome is written.
+    void rowFinished(int row);
+    // The run has ended and its finishing steps are done.
+    void finished();
+
+private:
+    class Flow;
+    std::unique_ptr<Flow> m_flow;
+};
