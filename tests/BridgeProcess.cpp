@@ -24,6 +24,11 @@ BridgeProcess::~BridgeProcess() {
     stop();
 }
 
+QByteArray BridgeProcess::connectorLog() const {
+    QFile file(path(QStringLiteral("connector.log")));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QByteArray BridgeProcess::log() const {
     QFile file(path(QStringLiteral("bridge.log")));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -51,10 +56,12 @@ bool BridgeProcess::startConnector(const QString& companyFile, const QStringList
     stopConnector();
     m_connector.setStandardOutputFile(path(QStringLiteral("connector.log")), QIODevice::Append);
     m_connector.setStandardErrorFile(path(QStringLiteral("connector.log")), QIODevice::Append);
+    const QStringList every =
+        extra.contains("--every") ? QStringList() : QStringList{"--every", "1"};
     m_connector.start(QbHostProcess::program(),
                       QStringList{"webconnector", companyFile, "--url", m_url, "--user", User,
-                                  "--password-file", passwordFile(), "--every", "1"} +
-                          extra);
+                                  "--password-file", passwordFile()} +
+                          every + extra);
     return m_connector.waitForStarted(10000);
 }
 

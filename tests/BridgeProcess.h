@@ -26,10 +26,12 @@ public:
     QString passwordFile() const { return m_dir.filePath(QStringLiteral("password")); }
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
-    // Starts the Web Connector's part against the bridge for companyFile, calling every second:
-    // it is in session once a program is connected to the bridge.
+    // Starts the Web Connector's part against the bridge for companyFile, calling every second
+    // unless extra says --every: it is in session once a program is connected to the bridge.
     bool startConnector(const QString& companyFile, const QStringList& extra = {});
     void stopConnector();
+    // What the Web Connector's part has printed so far: how each of its sessions ended.
+    QByteArray connectorLog() const;
     QProcess& connector() { return m_connector; }
 
     static QString program();

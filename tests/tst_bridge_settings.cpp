@@ -16,6 +16,8 @@ private slots:
     void settingsLines();
     void optionsWinOverTheFile();
     void checkSaysWhatTheWebConnectorSees();
+    void oneScheduleForBothSides_data();
+    void oneScheduleForBothSides();
 };
 
 void TestBridgeSettings::settingsLines_data() {
@@ -23,7 +25,7 @@ void TestBridgeSettings::settingsLines_data() {
     QTest::addColumn<QString>("problem"); // empty: read
     QTest::addColumn<QString>("listen");
     QTest::addColumn<QString>("passwordFile");
-    QTest::addColumn<int>("wait");
+    QTest::addColumn<int>("wait"); // the wait serve keeps
     QTest::newRow("every key, comments, blanks and spaces")
         << QByteArray("# the office's bridge\n\nlisten = 0.0.0.0:8443\nuser=billing\n"
                       "  password-file =  secret  \ncert = /etc/ssl/b.pem\nkey = b.key\n"
@@ -34,6 +36,10 @@ void TestBridgeSettings::settingsLines_data() {
     QTest::newRow("a home-relative path")
         << QByteArray("password-file = ~/.velloran-qbwc") << QString() << QString()
         << QDir::home().filePath(".velloran-qbwc") << 30;
+    QTest::newRow("a schedule: a whole period and 30 seconds")
+        << QByteArray("every = 60\n") << QString() << QString() << QString() << 90;
+    QTest::newRow("a schedule and a wait of its own")
+        << QByteArray("every = 60\nwait = 75\n") << QString() << QString() << QString() << 75;
     QTest::newRow("Windows line ends") << QByteArray("listen = 127.0.0.1:8080\r\nwait = 5\r\n")
                                        << QString() << "127.0.0.1:8080" << QString() << 5;
     QTest::newRow("an unknown key")
@@ -77,7 +83,7 @@ void TestBridgeSettings::settingsLines() {
     }
     QCOMPARE(settings->listen, listen);
     QCOMPARE(settings->passwordFile, passwordFile);
-    QCOMPARE(settings->waitSeconds, wait);
+    QCOMPARE(settings->waitFor(), wait);
 }
 
 void TestBridgeSettings::optionsWinOverTheFile() {
@@ -123,6 +129,17 @@ void TestBridgeSettings::checkSaysWhatTheWebConnectorSees() {
                              "  names the URL's host localhost: yes\n", "serve would start.\n"})
         QVERIFY2(out.contains(line), out.constData());
     QVERIFY(out.contains("days left)"));
+    // The office root is not sent: the Web Connector's computer must trust it.
+    QVERIFY2(out.contains("  chain ends at: CN=Office Intermediate, issued by CN=Office Root, "
+                          "which is not sent: the Web Connector's computer must trust CN=Office "
+                          "Root as a root certificate"),
+             out.constData());
+    // Only the leaf: the intermediate is named as what is missing.
+    QCOMPARE(check({"--cert", files.path("leaf.pem")}, &out), 0);
+    QVERIFY2(out.contains("  chain ends at: CN=localhost, issued by CN=Office Intermediate, which "
+                          "is not sent") &&
+                 out.contains("if it is an intermediate, it belongs in --cert"),
+             out.constData());
 
     QFile::setPermissions(files.passwordFile(),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
@@ -142,6 +159,60 @@ void TestBridgeSettings::checkSaysWhatTheWebConnectorSees() {
     QVERIFY(serve.waitForFinished(10000));
     QCOMPARE(serve.exitCode(), 1);
     QVERIFY(serve.readAllStandardError().startsWith("<3>the password file "));
+}
+
+void TestBridgeSettings::oneScheduleForBothSides_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("no schedule") << QStringList() << 0
+                                 << "the Web Connector calls: when the clerk presses Update "
+                                    "Selected (every not set); a run waits up to 30 seconds";
+    QTest::newRow("every minute") << QStringList{"--every", "60"} << 0
+                                  << "the Web Connector calls: every 60 seconds (every); a run "
+                                     "waits up to 90 seconds for its call";
+    QTest::newRow("a wait too short for the schedule")
+        << QStringList{"--every", "60", "--wait", "65"} << 1
+        << "  - wait 65 is shorter than every 60 and 10 seconds: a run started just after the "
+           "Web Connector's call would give up before the next; give wait 70 or more";
+}
+
+// check and serve keep one schedule, and the Web Connector's file is written with it.
+void TestBridgeSettings::oneScheduleForBothSides() {
+    QFETCH(QStringList, options);
+    QFETCH(int, status);
+    QFETCH(QString, line);
+    BridgeProcess files;
+    QFile conf(files.path("qbbridge.conf"));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("listen = 127.0.0.1:8080\nuser = clerk\npassword-file = password\n"
+               "public-url = http://localhost:8080/qbwc\n");
+    conf.close();
+    const auto run = [&](const QStringList& arguments, QByteArray* out) {
+        QProcess process;
+        process.start(BridgeProcess::program(), arguments);
+        process.waitForFinished(10000);
+        *out = process.readAllStandardOutput() + process.readAllStandardError();
+        return process.exitCode();
+    };
+    QByteArray out;
+    QCOMPARE(run(QStringList{"check", "--config", conf.fileName()} + options, &out), status);
+    QVERIFY2(out.contains(line.toUtf8()), out.constData());
+    if (status != 0) { // serve says the same in one line
+        QCOMPARE(run(QStringList{"serve", "--config", conf.fileName()} + options, &out), 1);
+        QVERIFY2(out.contains(line.mid(4).toUtf8()), out.constData());
+        return;
+    }
+    // qwc takes the URL, the user and the schedule from the same settings file.
+    const bool every = options.contains("--every");
+    QVERIFY(conf.open(QIODevice::Append));
+    conf.write(every ? "every = 60\n" : "");
+    conf.close();
+    QCOMPARE(run({"qwc", "--config", conf.fileName()}, &out), 0);
+    QVERIFY2(out.contains("<AppURL>http://localhost:8080/qbwc</AppURL>") &&
+                 out.contains("<UserName>clerk</UserName>"),
+             out.constData());
+    QCOMPARE(out.contains("<RunEveryNSeconds>60</RunEveryNSeconds>"), every);
 }
 
 QTEST_GUILESS_MAIN(TestBridgeSettings)

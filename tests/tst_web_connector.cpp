@@ -115,6 +115,8 @@ private slots:
     void failuresNeverBillTwice_data();
     void failuresNeverBillTwice();
     void neverConnectedIsWithdrawn();
+    void runsOnTheSchedule_data();
+    void runsOnTheSchedule();
     void protocolRefusals_data();
     void protocolRefusals();
     void plainHttpOnlyOnLoopback();
@@ -200,6 +202,42 @@ void TestWebConnector::failuresNeverBillTwice() {
         QCOMPARE(invoices, 1);
 }
 
+void TestWebConnector::runsOnTheSchedule_data() {
+    QTest::addColumn<int>("intoCycleMs"); // when the clerk presses Create Invoices
+    QTest::newRow("just after a call") << 200;
+    QTest::newRow("half-way") << 1500;
+    QTest::newRow("just before the next") << 2800;
+}
+
+// With the schedule set on both sides, a run started at any moment of the Web Connector's
+// cycle meets its next call, and its session ends as a success: 100, then closeConnection
+// with a summary, and never a getLastError other than "NoOp".
+void TestWebConnector::runsOnTheSchedule() {
+    QFETCH(int, intoCycleMs);
+    constexpr int EverySeconds = 3;
+    QbHostProcess company(customers(), {"Membership Dues"});
+    BridgeProcess bridge;
+    QVERIFY(bridge.start({"--every", QString::number(EverySeconds)}));
+    QVERIFY(
+        bridge.startConnector(company.companyFile(), {"--every", QString::number(EverySeconds)}));
+    // Its sessions start every three seconds from now: the run waits for the one after the
+    // moment chosen.
+    QTest::qWait(EverySeconds * 1000 + intoCycleMs);
+    BillingGrid grid;
+    PostingJournal journal;
+    fillMembers(grid);
+    postOnce(bridge.socketPath(), grid, journal);
+    QCOMPARE(resultsOf(grid), QStringList(Members.size(), QStringLiteral("Successful")));
+    QTRY_VERIFY(bridge.connectorLog().contains("closeConnection \"Velloran: "));
+    const QByteArray log = bridge.connectorLog();
+    QVERIFY2(QRegularExpression("session ended with 100; closeConnection \"Velloran: \\d+ "
+                                "requests answered.\"")
+                 .match(QString::fromUtf8(log))
+                 .hasMatch(),
+             log.constData());
+    QVERIFY2(!log.contains("getLastError"), log.constData());
+}
+
 // A Web Connector that never calls: the row says what to do, and the request is withdrawn, so
 // one that calls later does not make the invoice.
 void TestWebConnector::neverConnectedIsWithdrawn() {
@@ -233,8 +271,8 @@ void TestWebConnector::protocolRefusals_data() {
     QTest::newRow("unknown method") << soapCall("deleteCompany", {}) << 500 << "Unknown method";
     QTest::newRow("no SOAP") << QByteArray("<a><b>") << 500 << "no SOAP call";
     QTest::newRow("closeConnection of an unknown ticket")
-        << soapCall("closeConnection", {{"ticket", "0123456789abcdef"}}) << 500
-        << "Unknown or ended ticket.";
+        << soapCall("closeConnection", {{"ticket", "0123456789abcdef"}}) << 200
+        << "Velloran: no session of this ticket is open.";
     QTest::newRow("WSDL") << QByteArray() << 200 << "soapAction=\"http://developer.intuit.com/";
 }
 
@@ -303,6 +341,12 @@ void TestWebConnector::httpsWithTheOfficeCertificate() {
     cbc.setSslConfiguration(only);
     cbc.connectToHostEncrypted("localhost", bridge.port());
     QVERIFY(!cbc.waitForEncrypted(5000));
+    // The failed handshakes are told as the bridge's other lines: with their time and peer.
+    QTRY_VERIFY2(QRegularExpression("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ connection from "
+                                    "127\\.0\\.0\\.1 closed: ")
+                     .match(QString::fromUtf8(bridge.log()))
+                     .hasMatch(),
+                 bridge.log().constData());
 }
 
 // qbhost webconnector against a service of the test's own: the session's order, the HCP
@@ -601,7 +645,8 @@ void TestWebConnector::sessionsEndWithTheProgram() {
     QTRY_VERIFY(authenticate(bridge.url(), BridgeProcess::Password).endsWith(u'|'));
     QString ticket = authenticate(bridge.url(), BridgeProcess::Password).section(u'|', 0, 0);
     QCOMPARE(callResult("connectionError", ticket), QStringLiteral("done"));
-    QCOMPARE(callResult("closeConnection", ticket), QStringLiteral("OK"));
+    QCOMPARE(callResult("closeConnection", ticket),
+             QStringLiteral("Velloran: the session has ended."));
 
     ticket = authenticate(bridge.url(), BridgeProcess::Password).section(u'|', 0, 0);
     QNetworkAccessManager network;

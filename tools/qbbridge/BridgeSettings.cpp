@@ -25,8 +25,8 @@ QString pathFrom(const QString& folder, const QString& value) {
 QString problemWith(const QString& key, const QString& value) {
     if (value.isEmpty())
         return QStringLiteral("%1 needs a value").arg(key);
-    if (key == u"wait" && !secondsOf(value))
-        return QStringLiteral("wait takes a number of seconds, not \"%1\"").arg(value);
+    if ((key == u"wait" || key == u"every") && !secondsOf(value))
+        return QStringLiteral("%1 takes a number of seconds, not \"%2\"").arg(key, value);
     if (key == u"listen" && !BridgeSettings::endpointOf(value))
         return QStringLiteral("listen takes ADDRESS:PORT, such as 127.0.0.1:8080, not \"%1\"")
             .arg(value);
@@ -38,12 +38,13 @@ QString problemWith(const QString& key, const QString& value) {
     return QString();
 }
 
-// Each setting: its key (the option's name without "--"), where it goes, and whether it names
-// a file, taken from the settings file's folder. wait, the one number, goes on its own.
+// Each setting: its key (the option's name without "--"), where it goes (a text or a number
+// of seconds), and whether it names a file, taken from the settings file's folder.
 struct Setting {
     const char* key;
     QString BridgeSettings::*text;
     bool path;
+    int BridgeSettings::*seconds = nullptr;
 };
 constexpr Setting Settings[] = {
     {"listen", &BridgeSettings::listen, false},
@@ -53,7 +54,8 @@ constexpr Setting Settings[] = {
     {"key", &BridgeSettings::key, true},
     {"public-url", &BridgeSettings::publicUrl, false},
     {"socket", &BridgeSettings::socket, true},
-    {"wait", nullptr, false},
+    {"wait", nullptr, false, &BridgeSettings::waitSeconds},
+    {"every", nullptr, false, &BridgeSettings::everySeconds},
 };
 
 const Setting* settingOf(const QString& key) {
@@ -74,9 +76,15 @@ void set(BridgeSettings& settings, const Setting& setting, const QString& value)
     if (setting.text)
         settings.*setting.text = value;
     else
-        settings.waitSeconds = *secondsOf(value);
+        settings.*setting.seconds = *secondsOf(value);
 }
 } // namespace
+
+int BridgeSettings::waitFor() const {
+    if (waitSeconds > 0)
+        return waitSeconds;
+    return everySeconds > 0 ? everySeconds + 30 : 30;
+}
 
 QString BridgeSettings::defaultPath() {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
@@ -174,5 +182,14 @@ QStringList BridgeSettings::problems() const {
         problems << QStringLiteral("plain HTTP is only for a loopback address; to listen on %1 "
                                    "give --cert FILE --key FILE (the Web Connector needs HTTPS)")
                         .arg(endpoint->host);
+    // A run pressed just after the Web Connector's call waits a whole period for the next.
+    if (waitSeconds > 0 && everySeconds > 0 && waitSeconds < everySeconds + 10)
+        problems << QStringLiteral("wait %1 is shorter than every %2 and 10 seconds: a run started "
+                                   "just after the Web Connector's call would give up before "
+                                   "the next; give wait %3 or more, or leave it out (every and "
+                                   "30 seconds)")
+                        .arg(waitSeconds)
+                        .arg(everySeconds)
+                        .arg(everySeconds + 10);
     return problems;
 }

@@ -7,7 +7,8 @@
 
 // What `qbbridge serve` and `qbbridge check` are told: from a settings file, one
 // "key = value" a line with "#" comments, and from the command line's options, which win. The
-// keys are the options' names: listen, user, password-file, cert, key, public-url, socket, wait.
+// keys are the options' names: listen, user, password-file, cert, key, public-url, socket, wait,
+// every.
 struct BridgeSettings {
     QString listen;
     QString user;
@@ -16,7 +17,16 @@ struct BridgeSettings {
     QString key;
     QString publicUrl;
     QString socket;
-    int waitSeconds = 30;
+    // How long a request waits for the Web Connector's call, as given (0: not given).
+    int waitSeconds = 0;
+    // The Web Connector's schedule: it calls every this many seconds (0: only when the clerk
+    // presses Update Selected). The .qwc file's Scheduler and serve's wait both follow it.
+    int everySeconds = 0;
+
+    // The wait serve uses: as given, or else a whole period of the schedule and 30 seconds
+    // more, so that a run started just after a call still meets the next; 30 seconds without
+    // a schedule.
+    int waitFor() const;
 
     // Reads the settings file at path; nullopt with "path:LINE: reason" in *problem for an
     // unknown key or a bad value. A relative path in it is taken from the file's folder, and
@@ -43,6 +53,7 @@ struct BridgeSettings {
 
     // The reasons serve cannot start with these settings, before any file is read: a missing
     // listen, user or password file, a certificate without its key, plain HTTP off loopback, a
-    // public URL the Web Connector would refuse. Empty when there is none.
+    // public URL the Web Connector would refuse, a wait shorter than the schedule's period and
+    // 10 seconds. Empty when there is none.
     QStringList problems() const;
 };

@@ -2,6 +2,7 @@
 
 #include <microhttpd.h>
 
+#include <QDateTime>
 #include <QSet>
 #include <cerrno>
 #include <cstdarg>
@@ -292,6 +293,12 @@ struct HttpEndpoint::Callbacks {
             }
         } else if (*context) {
             auto* socket = static_cast<Connection*>(*context);
+            // The library's complaint of this run of it (a TLS handshake that failed) belongs
+            // to the connection it closes.
+            if (!endpoint.m_libraryMessage.isEmpty())
+                endpoint.tell(QStringLiteral("connection from %1 closed: %2")
+                                  .arg(peerOf(connection),
+                                       std::exchange(endpoint.m_libraryMessage, QString())));
             socket->fd = MHD_INVALID_SOCKET;
             endpoint.m_admitted -= socket->admitted;
             endpoint.m_connections.remove(socket);
@@ -313,7 +320,11 @@ struct HttpEndpoint::Callbacks {
                                                              va_list arguments) {
         char text[512];
         std::vsnprintf(text, sizeof text, format, arguments);
-        static_cast<HttpEndpoint*>(cls)->tell(QString::fromUtf8(text).trimmed());
+        // Told with the connection it closes, once the library says which (notify).
+        auto* endpoint = static_cast<HttpEndpoint*>(cls);
+        if (!endpoint->m_libraryMessage.isEmpty())
+            endpoint->tell(endpoint->m_libraryMessage);
+        endpoint->m_libraryMessage = QString::fromUtf8(text).trimmed();
     }
 };
 
@@ -411,6 +422,9 @@ void HttpEndpoint::run() {
 // A connection past its header or body deadline is shut down; the library sees it close at
 // once and forgets it.
 void HttpEndpoint::sweep() {
+    // A message of the library that no closed connection claimed is told as it is.
+    if (!m_libraryMessage.isEmpty())
+        tell(std::exchange(m_libraryMessage, QString()));
     bool shut = false;
     for (const std::shared_ptr<Connection>& socket : std::as_const(m_connections)) {
         const int limit = socket->phase == Connection::Headers ? m_limits.headerSeconds
@@ -433,10 +447,13 @@ void HttpEndpoint::tell(const QString& text) {
     ++told.second;
     if (told.first.isValid() && !told.first.hasExpired(60000))
         return;
+    // Each line with its time in UTC, as the service's own lines.
+    const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
     if (m_notice)
-        m_notice(told.second > 1
-                     ? QStringLiteral("%1 (%2 times in the last minute)").arg(text).arg(told.second)
-                     : text);
+        m_notice(told.second > 1 ? QStringLiteral("%1 %2 (%3 times in the last minute)")
+                                       .arg(time, text)
+                                       .arg(told.second)
+                                 : time + u' ' + text);
     told.first.start();
     told.second = 0;
     if (m_told.size() > 256)

@@ -84,6 +84,8 @@ private:
 
     Handler m_handler;
     Notice m_notice;
+    // The library's last message, awaiting the connection it concerns.
+    QString m_libraryMessage;
     Limits m_limits;
     QByteArray m_certificate;
     QByteArray m_key;

@@ -95,6 +95,9 @@ void WebConnectorService::submit(const void* owner, const QByteArray& request, R
     pending.waited.start();
     m_queue.append(std::move(pending));
     m_waitTimer.start();
+    // A Web Connector waiting for the receipt of its last answer comes back for this one.
+    for (auto& [ticket, session] : m_sessions)
+        releaseReceipt(*session, QStringLiteral("50"));
     handOver();
 }
 
@@ -111,10 +114,24 @@ void WebConnectorService::withdraw(const void* owner) {
     }
     m_programs.remove(owner);
     handOver();
-    if (m_programs.isEmpty())
-        for (auto& [ticket, session] : m_sessions)
-            endSession(*session, QStringLiteral("Velloran has closed its connection to the "
-                                                "bridge: nothing more to do."));
+    if (!m_programs.isEmpty())
+        return;
+    for (auto& [ticket, session] : m_sessions) {
+        // The program took its last answer and closed: the session ends as a success.
+        if (session->heldReceipt) {
+            releaseReceipt(*session, QStringLiteral("100"));
+            continue;
+        }
+        endSession(*session, QStringLiteral("Velloran has closed its connection to the "
+                                            "bridge: nothing more to do."));
+    }
+}
+
+void WebConnectorService::releaseReceipt(Session& session, const QString& percent) {
+    session.receiptTimer.stop();
+    if (session.heldReceipt)
+        std::exchange(session.heldReceipt, {})(
+            200, SoapMessage::writeResult(QStringLiteral("receiveResponseXML"), percent));
 }
 
 void WebConnectorService::failWaiting() {
@@ -202,6 +219,7 @@ void WebConnectorService::endSession(Session& session, const QString& message) {
     session.ending = message;
     session.lastError = message;
     session.holdTimer.stop();
+    releaseReceipt(session, QStringLiteral("100"));
     if (session.held)
         std::exchange(session.held, {})(
             200, SoapMessage::writeResult(QStringLiteral("sendRequestXML"), QString()));
@@ -289,6 +307,9 @@ void WebConnectorService::authenticate(const QString& user, const QString& passw
                 200, SoapMessage::writeResult(QStringLiteral("sendRequestXML"), QString()));
         }
     });
+    session->receiptTimer.setSingleShot(true);
+    connect(&session->receiptTimer, &QTimer::timeout, this,
+            [this, raw] { releaseReceipt(*raw, QStringLiteral("50")); });
     m_sessions.emplace(ticket, std::move(session));
     respond(200, SoapMessage::writeResult(method, QStringList{ticket, QString()}));
 }
@@ -327,9 +348,11 @@ void WebConnectorService::call(const QByteArray& body, Respond respond, const QS
     const QString ticket = call->parameter(QStringLiteral("ticket"));
     Session* session = sessionOf(ticket);
     if (!session) {
-        // A session that ended may still say goodbye.
-        if (method == u"closeConnection" && m_endedTickets.contains(ticket))
-            return result(QStringLiteral("OK"));
+        // Any ticket may say goodbye: one of a session that ended, or of a refused sign-in.
+        if (method == u"closeConnection")
+            return result(m_endedTickets.contains(ticket)
+                              ? QStringLiteral("Velloran: the session has ended.")
+                              : QStringLiteral("Velloran: no session of this ticket is open."));
         respond(500, SoapMessage::writeFault(QStringLiteral("Unknown or ended ticket.")));
         return;
     }
@@ -364,8 +387,16 @@ void WebConnectorService::call(const QByteArray& body, Respond respond, const QS
                 processorError(hresultNumber(hresult), call->parameter(QStringLiteral("message"))));
         else
             answerInFlight(call->parameter(QStringLiteral("response")).toUtf8());
-        // 100 ends a session that is ending; otherwise it stays open for the next request.
-        return result(session->ending.isEmpty() ? QStringLiteral("50") : QStringLiteral("100"));
+        ++session->answered;
+        // 100 ends a session that is ending; with more waiting it stays open for the next.
+        if (!session->ending.isEmpty() || !m_queue.isEmpty())
+            return result(session->ending.isEmpty() ? QStringLiteral("50") : QStringLiteral("100"));
+        // Nothing waits: the program is about to send its next request, or to close. The
+        // receipt waits a moment to tell the Web Connector which.
+        releaseReceipt(*session, QStringLiteral("50"));
+        session->heldReceipt = std::move(respond);
+        session->receiptTimer.start(m_options.answerHoldMs);
+        return;
     }
     if (method == u"connectionError") {
         const qint32 code = hresultNumber(call->parameter(QStringLiteral("hresult")));
@@ -394,7 +425,9 @@ void WebConnectorService::call(const QByteArray& body, Respond respond, const QS
             session->lastError.clear();
         return result(text);
     }
-    // closeConnection
+    // closeConnection: what the session did, for the Web Connector's window.
+    const int answered = session->answered;
     closeSession(ticket);
-    return result(QStringLiteral("OK"));
+    return result(answered == 1 ? QStringLiteral("Velloran: 1 request answered.")
+                                : QStringLiteral("Velloran: %1 requests answered.").arg(answered));
 }

@@ -36,6 +36,9 @@ public:
         int answerMs = 60000;
         // A session in which nothing was asked for this long is ended.
         int sessionIdleMs = 5 * 60 * 1000;
+        // How long an answer's receipt (receiveResponseXML) is held when nothing waits, to
+        // see whether the program sends its next request (50: go on) or closes (100: done).
+        int answerHoldMs = 2000;
     };
     // Where an answer goes: the answer document, or a ProcessorError document.
     using Reply = std::function<void(const QByteArray& document)>;
@@ -82,6 +85,11 @@ private:
         bool owesDroppedAnswer = false;
         QElapsedTimer lastWork; // since the session last took a request, or began
         QElapsedTimer lastCall;
+        // The receipt of the last answer, held while the program decides; how many answers
+        // this session brought back.
+        Respond heldReceipt;
+        QTimer receiptTimer;
+        int answered = 0;
     };
     struct InFlight {
         Pending pending;
@@ -96,6 +104,8 @@ private:
     void loseInFlight();
     void answerInFlight(const QByteArray& document);
     void endSession(Session& session, const QString& message);
+    // Lets a held receipt go with percent: "50" for more to come, "100" for the end.
+    void releaseReceipt(Session& session, const QString& percent);
     void closeSession(const QString& ticket);
     Session* sessionOf(const QString& ticket);
 

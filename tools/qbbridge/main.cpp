@@ -3,9 +3,11 @@
 // to the QuickBooks Web Connector, which polls it over HTTP(S).
 //
 //   qbbridge serve [--config FILE] [--listen ADDRESS:PORT --user NAME --password-file FILE
-//                  [--cert FILE --key FILE] [--public-url URL] [--socket PATH] [--wait SECONDS]]
+//                  [--cert FILE --key FILE] [--public-url URL] [--socket PATH] [--wait SECONDS]
+//                  [--every SECONDS]]
 //   qbbridge check [--config FILE] [the options of serve]
-//   qbbridge qwc --url URL --user NAME [--app-name NAME] [--every SECONDS] [--file-id GUID]
+//   qbbridge qwc [--config FILE] [--url URL] [--user NAME] [--app-name NAME] [--every SECONDS]
+//                [--file-id GUID]
 
 #include "qbxml/QbChannel.h"
 #include "tools/common/CommandLine.h"
@@ -36,12 +38,14 @@ int usage() {
     std::fputs("usage: qbbridge serve [--config FILE] [--listen ADDRESS:PORT] [--user NAME]\n"
                "                      [--password-file FILE] [--cert FILE --key FILE]\n"
                "                      [--public-url URL] [--socket PATH] [--wait SECONDS]\n"
+               "                      [--every SECONDS]\n"
                "       qbbridge check [--config FILE] [the options of serve]\n"
-               "       qbbridge qwc --url URL --user NAME [--app-name NAME] [--every SECONDS]\n"
-               "                    [--file-id GUID]\n"
+               "       qbbridge qwc [--config FILE] [--url URL] [--user NAME] [--app-name NAME]\n"
+               "                    [--every SECONDS] [--file-id GUID]\n"
                "  Without --config or --listen, the settings are read from\n"
                "  $XDG_CONFIG_HOME/velloran/qbbridge.conf (one KEY = VALUE a line; the keys are\n"
-               "  the options' names).\n",
+               "  the options' names). qwc takes its URL, user and schedule from there too\n"
+               "  (public-url, user, every) unless given.\n",
                stderr);
     return 2;
 }
@@ -92,7 +96,7 @@ QStringList judge(const BridgeSettings& settings, BridgeServer::Settings& out,
                   TlsCredentials& credentials) {
     QStringList problems = settings.problems();
     out.service.user = settings.user;
-    out.service.waitSeconds = settings.waitSeconds;
+    out.service.waitSeconds = settings.waitFor();
     out.publicUrl = settings.publicUrl;
     QString problem;
     if (!settings.passwordFile.isEmpty()) {
@@ -167,9 +171,18 @@ int serve(const QStringList& args) {
         return fail(error);
     if (!LocalEndpoint::quitOnSignals())
         return fail(QStringLiteral("cannot watch for signals"));
-    std::printf("qbbridge: serving %s and %s://%s:%u/qbwc\n", qPrintable(socket),
-                settings->cert.isEmpty() ? "http" : "https", qPrintable(urlText(endpoint->address)),
-                unsigned(bridge.port()));
+    const QString local =
+        QStringLiteral("%1://%2:%3/qbwc")
+            .arg(settings->cert.isEmpty() ? QStringLiteral("http") : QStringLiteral("https"),
+                 urlText(endpoint->address))
+            .arg(bridge.port());
+    // The address the Web Connector is given, where it is not the listening one.
+    const QString forConnector =
+        settings->publicUrl.isEmpty()
+            ? QString()
+            : QStringLiteral(" for the Web Connector at %1").arg(settings->publicUrl);
+    std::printf("qbbridge: serving %s and %s%s\n", qPrintable(socket), qPrintable(local),
+                qPrintable(forConnector));
     std::fflush(stdout);
     return QCoreApplication::exec();
 }
@@ -206,6 +219,11 @@ int check(const QStringList& args) {
                                           : "")
         << '\n';
     out << "user: " << settings->user << '\n';
+    out << "the Web Connector calls: "
+        << (settings->everySeconds > 0
+                ? QStringLiteral("every %1 seconds (every)").arg(settings->everySeconds)
+                : QStringLiteral("when the clerk presses Update Selected (every not set)"))
+        << "; a run waits up to " << settings->waitFor() << " seconds for its call\n";
     if (!credentials.chain.isEmpty()) {
         const TlsCredentials::Certificate& leaf = credentials.chain.first();
         const qint64 days = QDateTime::currentDateTimeUtc().daysTo(leaf.notAfter);
@@ -222,6 +240,15 @@ int check(const QStringList& args) {
         for (const auto& certificate : credentials.chain)
             subjects << certificate.subject;
         out << subjects.join(QStringLiteral(" <- ")) << '\n';
+        // A chain the Web Connector can follow ends at a root its computer trusts: one the
+        // chain does not hold must be there, or it was left out of --cert.
+        const TlsCredentials::Certificate& last = credentials.chain.last();
+        const bool selfIssued = last.issuer == last.subject;
+        if (!selfIssued && !subjects.contains(last.issuer))
+            out << "  chain ends at: " << last.subject << ", issued by " << last.issuer
+                << ", which is not sent: the Web Connector's computer must trust " << last.issuer
+                << " as a root certificate; if it is an intermediate, it belongs in --cert "
+                   "after the certificate it issued\n";
         const QString host = QUrl(url).host();
         out << "  names the URL's host " << host << ": "
             << (credentials.names(host) ? "yes" : "no: the Web Connector will refuse it") << '\n';
@@ -237,9 +264,26 @@ int check(const QStringList& args) {
 }
 
 int qwc(QStringList args) {
+    // The Web Connector's file follows the bridge's settings, so that both keep one schedule.
+    QString path = takeOption(args, QStringLiteral("--config"));
+    if (path.isEmpty() && QFileInfo::exists(BridgeSettings::defaultPath()))
+        path = BridgeSettings::defaultPath();
+    BridgeSettings bridge;
+    if (!path.isEmpty()) {
+        QString problem;
+        const auto read = BridgeSettings::readFile(path, &problem);
+        if (!read)
+            return fail(problem);
+        bridge = *read;
+    }
     QwcFile::Settings settings;
     settings.url = takeOption(args, QStringLiteral("--url"));
     settings.user = takeOption(args, QStringLiteral("--user"));
+    if (settings.url.isEmpty())
+        settings.url = bridge.publicUrl;
+    if (settings.user.isEmpty())
+        settings.user = bridge.user;
+    settings.everySeconds = bridge.everySeconds;
     const QString appName = takeOption(args, QStringLiteral("--app-name"));
     const QString every = takeOption(args, QStringLiteral("--every"));
     const QString fileId = takeOption(args, QStringLiteral("--file-id"));

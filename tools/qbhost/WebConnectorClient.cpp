@@ -120,6 +120,7 @@ QString WebConnectorClient::runSession() {
     std::fflush(stdout);
 
     bool first = true;
+    QString ended;
     for (;;) {
         const auto next = call(QStringLiteral("sendRequestXML"),
                                {{QStringLiteral("ticket"), ticket},
@@ -143,7 +144,9 @@ QString WebConnectorClient::runSession() {
                 pause(NoOpPauseMs);
                 continue;
             }
-            break; // the service has no more work: its message ends the session
+            // The service has no more work: its message ends the session, shown as an error.
+            ended = QStringLiteral("getLastError \"%1\"").arg(last->value(0));
+            break;
         }
         ++m_handed;
         const bool faulty =
@@ -171,13 +174,23 @@ QString WebConnectorClient::runSession() {
             return error;
         const int percent = done->value(0).toInt();
         if (percent < 0) {
-            call(QStringLiteral("getLastError"), {{QStringLiteral("ticket"), ticket}}, &error);
+            const auto last =
+                call(QStringLiteral("getLastError"), {{QStringLiteral("ticket"), ticket}}, &error);
+            ended = QStringLiteral("getLastError \"%1\"").arg(last ? last->value(0) : error);
             break;
         }
-        if (percent >= 100)
+        if (percent >= 100) {
+            ended = QStringLiteral("100");
             break;
+        }
     }
-    if (!call(QStringLiteral("closeConnection"), {{QStringLiteral("ticket"), ticket}}, &error))
+    const auto closed =
+        call(QStringLiteral("closeConnection"), {{QStringLiteral("ticket"), ticket}}, &error);
+    if (!closed)
         return error;
+    // How the session ended, as the Web Connector's window would show it.
+    std::printf("qbhost: webconnector session ended with %s; closeConnection \"%s\"\n",
+                qPrintable(ended), qPrintable(closed->value(0)));
+    std::fflush(stdout);
     return QString();
 }

@@ -19,6 +19,7 @@
 #include "tools/qbhost/WebConnectorClient.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -118,13 +119,16 @@ int webconnector(const QString& path, QStringList args) {
     CompanyFile file(path);
     QbxmlHost host(file);
     WebConnectorClient connector(options, host);
+    // A session starts every --every seconds, counted from the start of the one before.
     for (;;) {
+        QElapsedTimer started;
+        started.start();
         const QString error = connector.runSession();
         if (!error.isEmpty())
             std::fprintf(stderr, "qbhost: webconnector: %s\n", qPrintable(error));
         if (seconds == 0)
             return error.isEmpty() ? 0 : 1;
-        QThread::sleep(seconds);
+        QThread::msleep(unsigned(qMax<qint64>(0, seconds * 1000LL - started.elapsed())));
     }
 }
 
