@@ -12,7 +12,7 @@
 
 namespace {
 struct State {
-    DbConnection connection;
+    DatabaseThread database;
     QString connectionString;
     QString chamberItem;
     QString foundationItem;
@@ -37,8 +37,12 @@ void endProgram() {
 }
 } // namespace
 
+DatabaseThread& Module1::database() {
+    return state().database;
+}
+
 DbConnection& Module1::dbConnection() {
-    return state().connection;
+    return state().database.connection();
 }
 
 const QString& Module1::dbConnectionString() {
@@ -85,10 +89,22 @@ void Module1::ReadConfig(const QString& path) {
 }
 
 void Module1::OpenConnection() {
-    DbConnection& db = state().connection;
+    DatabaseThread& database = state().database;
+    DbConnection& db = database.connection();
     db.setConnectionString(state().connectionString);
-    db.setConnectionTimeout(10);
-    db.open();
+    db.setConnectionTimeout(OpenTimeoutSeconds);
+    std::optional<Failure> failure;
+    if (!database.runAndWait([](DbConnection& connection) { connection.open(); },
+                             OpenTimeoutSeconds * 1000, &failure)) {
+        const QString named = db.describe();
+        throw Failure(ErrorNumber::Unspecified,
+                      QStringLiteral("The contact database%1 could not be opened: it did not "
+                                     "answer within %2 seconds.")
+                          .arg(named.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(named))
+                          .arg(OpenTimeoutSeconds));
+    }
+    if (failure)
+        throw *failure;
     db.setCursorLocation(DbConnection::UseClient);
 }
 
@@ -109,7 +125,8 @@ Module1::StartOutcome Module1::Main(const std::function<void()>& loadMainWindow,
 }
 
 void Module1::CloseAndEnd() {
-    state().connection.close();
+    // A connection in the middle of a statement is left to the process's end.
+    state().database.close();
     endProgram();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/DatabaseThread.h"
 #include "core/DbConnection.h"
 
 #include <QString>
@@ -10,6 +11,9 @@
 // the previous-instance test. Everything here lives from start-up to the end of the process.
 namespace Module1 {
 
+// The contact database, opened and read on a thread of its own.
+DatabaseThread& database();
+// Its connection's settings.
 DbConnection& dbConnection();
 const QString& dbConnectionString();
 const QString& chamberItemName();
@@ -26,8 +30,11 @@ QString configPath();
 // Reads the seven items of config.txt; items 3, 5 and 7 are kept.
 void ReadConfig(const QString& path = configPath());
 
-// Connection string, 10-second open time-out, open, then client-side cursors.
+// Connection string, 10-second open time-out, open, then client-side cursors. The open is the
+// database thread's: a driver that has not answered within the 10 seconds fails it here,
+// naming the database, whatever the driver does with its own time-out.
 void OpenConnection();
+constexpr int OpenTimeoutSeconds = 10;
 
 enum class StartOutcome { Running, EarlierCopyRunning };
 

@@ -10,6 +10,10 @@
 // F: the statement through ODBC and every field read as the fill reads it, no rules, no grid;
 // R: the rules and the passed-over naming on values already read; G: the rows' texts into the
 // grid and its formatting. F + R + G comes near fill_ms; what is left is the loop itself.
+//
+// bench_fill --connection STRING times the fill of any contact database instead:
+// connection=PLACE fill_ms=X client=NAME client_ms=Y ratio=R rows=L, the client being the
+// database's own command-line program where one is known (sqlite3, mariadb), else none.
 
 #include "BenchSupport.h"
 
@@ -20,6 +24,7 @@
 #include "billing/Recordset.h"
 #include "billing/ScheduleRules.h"
 #include "core/CheckCell.h"
+#include "core/ConnectionString.h"
 #include "core/DbConnection.h"
 #include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
@@ -28,6 +33,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <cstdio>
 
 namespace {
@@ -132,15 +139,103 @@ void fillGrid(BillingGrid& grid, const std::vector<ReadRecord>& records,
     }
     formatBillingList(grid);
 }
+
+// A key's value in an ODBC connection string; empty when it has none.
+QString valueOf(const QString& connectionString, const QString& key) {
+    for (const QString& part : connectionString.split(u';', Qt::SkipEmptyParts))
+        if (part.section(u'=', 0, 0).trimmed().compare(key, Qt::CaseInsensitive) == 0)
+            return part.section(u'=', 1).trimmed();
+    return QString();
+}
+
+// The database's own client running the statement, as a command; empty when none is known.
+QStringList clientOf(const QString& connectionString, const QString& statement) {
+    const QString driver = valueOf(connectionString, "Driver");
+    if (driver.startsWith("SQLite", Qt::CaseInsensitive))
+        return {"sqlite3", valueOf(connectionString, "Database"), statement};
+    if (driver.startsWith("MariaDB", Qt::CaseInsensitive)) {
+        QString user = valueOf(connectionString, "User");
+        if (user.isEmpty())
+            user = valueOf(connectionString, "UID");
+        QString password = valueOf(connectionString, "Password");
+        if (password.isEmpty())
+            password = valueOf(connectionString, "PWD");
+        QStringList command{"mariadb",
+                            "--batch",
+                            "--skip-column-names",
+                            "-h",
+                            valueOf(connectionString, "Server"),
+                            "-u",
+                            user,
+                            "--password=" + password,
+                            "-D",
+                            valueOf(connectionString, "Database"),
+                            "-e",
+                            "SET SQL_MODE='MSSQL'; " + statement};
+        const QString port = valueOf(connectionString, "Port");
+        if (!port.isEmpty())
+            command << "-P" << port;
+        return command;
+    }
+    return {};
+}
+
+int benchConnection(const QString& connectionString) {
+    const int runs = 11;
+    MarchInputs inputs;
+    PassedOver passedOver;
+    DbConnection connection;
+    connection.setConnectionString(connectionString);
+    connection.setConnectionTimeout(10);
+    connection.open();
+    BillingGrid grid;
+    const auto fillOnce = [&] { LoadBillingList(inputs, grid, connection, &passedOver); };
+    std::vector<double> fill;
+    while (int(fill.size()) < runs)
+        fill.push_back(Bench::timeMs(fillOnce));
+    const QStringList client = clientOf(
+        connectionString, BillingQuery::statement(inputs.organisation(), inputs.billingMethod()));
+    const bool known =
+        !client.isEmpty() && !QStandardPaths::findExecutable(client.first()).isEmpty();
+    std::vector<double> cli;
+    while (known && int(cli.size()) < runs)
+        cli.push_back(Bench::timeMs([&] {
+            QProcess program;
+            program.setStandardOutputFile(QProcess::nullDevice());
+            program.start(client.first(), client.mid(1));
+            program.waitForFinished(-1);
+        }));
+    const double f = Bench::median(fill), c = known ? Bench::median(cli) : 0.0;
+    std::printf("connection=%s fill_ms=%.1f client=%s client_ms=%.1f ratio=%.2f rows=%d\n",
+                qPrintable(ConnectionString::place(connectionString)), f,
+                known ? qPrintable(client.first()) : "none", c, known ? f / c : 0.0,
+                grid.RowCount() - 1);
+    return 0;
+}
 } // namespace
 
 int main(int argc, char** argv) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.contains("--help") || args.contains("-h")) {
+        std::fputs("usage: bench_fill [FOLDER]  (generated databases of 10,000 and 100,000\n"
+                   "                             contacts, made in FOLDER, ../bench-data\n"
+                   "                             beside the program unless given)\n"
+                   "       bench_fill --connection STRING  (any contact database)\n",
+                   stdout);
+        return 0;
+    }
+    if (args.size() == 2 && args[0] == "--connection")
+        return benchConnection(args[1]);
+    if (args.size() > 1 || (args.size() == 1 && args[0].startsWith("-"))) {
+        std::fputs("usage: bench_fill [FOLDER] | --connection STRING | --help\n", stderr);
+        return 2;
+    }
     const QString dir =
-        argc > 1 ? QString::fromLocal8Bit(argv[1])
-                 : QDir(QCoreApplication::applicationDirPath()).filePath("../bench-data");
+        !args.isEmpty() ? args[0]
+                        : QDir(QCoreApplication::applicationDirPath()).filePath("../bench-data");
     QDir().mkpath(dir);
     const int runs = 11; // each figure the median of these
     MarchInputs inputs;

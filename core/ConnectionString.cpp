@@ -130,3 +130,20 @@ QString ConnectionString::describe(const QString& odbcString) {
     }
     return named.join(QStringLiteral("; "));
 }
+
+QString ConnectionString::place(const QString& odbcString) {
+    QString server, database, dsn;
+    for (const QString& part : odbcString.split(u';', Qt::SkipEmptyParts)) {
+        const QString key = part.section(u'=', 0, 0).trimmed();
+        const QString value = part.section(u'=', 1).trimmed();
+        if (key.compare(QLatin1String("Server"), Qt::CaseInsensitive) == 0)
+            server = value;
+        else if (key.compare(QLatin1String("Database"), Qt::CaseInsensitive) == 0)
+            database = value;
+        else if (key.compare(QLatin1String("DSN"), Qt::CaseInsensitive) == 0)
+            dsn = value;
+    }
+    if (!server.isEmpty())
+        return database.isEmpty() ? server : server + u'/' + database;
+    return database.isEmpty() ? dsn : database;
+}

@@ -15,5 +15,7 @@ QString toOdbc(const QString& connectionString);
 // Which database an ODBC string names, for messages: its Database and Server (or DSN) parts,
 // never a user name or password.
 QString describe(const QString& odbcString);
+// Where the database is, in short: "SERVER/DATABASE", the database alone (a file), or the DSN.
+QString place(const QString& odbcString);
 
 } // namespace ConnectionString

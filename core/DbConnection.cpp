@@ -35,7 +35,11 @@ void DbConnection::open() {
     if (!db.isValid())
         throw Failure(ErrorNumber::Unspecified,
                       QStringLiteral("The ODBC database driver of Qt (QODBC) is not installed."));
-    const QString odbc = ConnectionString::toOdbc(m_connectionString);
+    // The string as config.txt writes it, less a closing ";": MariaDB's driver refuses an
+    // empty last item ("Error while parsing DSN"), and no driver needs one.
+    QString odbc = ConnectionString::toOdbc(m_connectionString).trimmed();
+    while (odbc.endsWith(u';'))
+        odbc.chop(1);
     db.setDatabaseName(odbc);
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(m_timeoutSeconds));
     const auto refuse = [&](const QSqlError& error) {

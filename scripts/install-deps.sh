@@ -7,7 +7,7 @@ packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libqt6sql6-odbc libqt6sql6-sqlite
-    unixodbc unixodbc-dev libsqliteodbc libsqlite3-dev sqlite3 tdsodbc
+    unixodbc unixodbc-dev libsqliteodbc libsqlite3-dev sqlite3 tdsodbc odbc-mariadb
     fonts-dejavu-core poppler-utils xvfb xauth libxml2-utils xdotool lintian dpkg-dev
     clang libclang-rt-14-dev libmicrohttpd-dev libgnutls28-dev openssl
 )

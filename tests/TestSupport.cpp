@@ -12,6 +12,7 @@
 #include <QSqlQuery>
 #include <QTest>
 #include <QUuid>
+#include <QWidget>
 
 QString TestSupport::makeContacts(const QString& dir, const QStringList& extraArgs,
                                   const QString& name) {
@@ -109,4 +110,8 @@ TestSupport::MessageRecorder::MessageRecorder(int answer_)
 
 TestSupport::MessageRecorder::~MessageRecorder() {
     MessageBoxes::setHandler({});
+}
+
+bool TestSupport::waitForFill(const QWidget* window, int timeoutMs) {
+    return QTest::qWaitFor([window] { return !window->property("filling").toBool(); }, timeoutMs);
 }

@@ -9,11 +9,16 @@
 
 class DbConnection;
 class QProcess;
+class QWidget;
 class Failure;
 
 // Helpers shared by the tests: real contact databases made by make_contacts, and a recorder
 // that answers the program's message boxes.
 namespace TestSupport {
+
+// Waits until the window has filled its list (its property "filling" false again); at once
+// when no fill was started.
+bool waitForFill(const QWidget* window, int timeoutMs = 30000);
 
 // Makes a contact database in dir (the demo contacts unless extraArgs says otherwise) and
 // returns its path; fails the calling test when make_contacts fails.

@@ -26,15 +26,29 @@
 #include <QDateEdit>
 #include <QFile>
 #include <QJsonObject>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 
 using namespace PostingFixture;
+
+namespace {
+// The window with the chamber's March chosen, billed by invoice.
+void showChamberMarch(frmCreateInvoices& w) {
+    w.cmbCompany->setCurrentIndex(0);
+    w.cmbPayment->setCurrentIndex(1);
+    w.dtStartDate->setDate(QDate(2027, 3, 1));
+    w.dtEndDate->setDate(QDate(2027, 3, 31));
+    w.show();
+}
+} // namespace
 
 class TestFaultInjection : public QObject {
     Q_OBJECT
@@ -52,6 +66,7 @@ private slots:
     void lookUpsPerRun_data();
     void lookUpsPerRun();
     void lockedDatabaseIsReported();
+    void stalledFillIsCancelled();
     void cleanupTestCase();
 
 private:
@@ -413,12 +428,9 @@ void TestFaultInjection::lockedDatabaseIsReported() {
     TestSupport::startOn(dir.path(), db, QStringLiteral("Timeout=1000;"));
 
     frmCreateInvoices w;
-    w.cmbCompany->setCurrentIndex(0);
-    w.cmbPayment->setCurrentIndex(1);
-    w.dtStartDate->setDate(QDate(2027, 3, 1));
-    w.dtEndDate->setDate(QDate(2027, 3, 31));
-    w.show();
+    showChamberMarch(w);
     QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
+    QVERIFY(TestSupport::waitForFill(&w));
     QVERIFY(w.vsfgList->RowCount() > 1);
 
     // Another program takes the database for itself between two fills.
@@ -433,6 +445,7 @@ void TestFaultInjection::lockedDatabaseIsReported() {
         QList<int> ends;
         FailureReport::setTerminator([&](int status) { ends << status; });
         QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
+        QVERIFY(TestSupport::waitForFill(&w));
         FailureReport::setTerminator({});
 
         QCOMPARE(ends.size(), 1);
@@ -447,7 +460,47 @@ void TestFaultInjection::lockedDatabaseIsReported() {
         locker.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("locker"));
-    Module1::dbConnection().close();
+    Module1::database().close();
+}
+
+// A statement that waits on the database (another program holds it, and the driver waits up
+// to 100 seconds): the window goes on answering, after a second it says that it reads the
+// contact database, and Cancel leaves the list empty and the window usable; once the other
+// program lets go, the next Refresh lists the month through a fresh connection.
+void TestFaultInjection::stalledFillIsCancelled() {
+    QTemporaryDir dir;
+    const QString db = TestSupport::makeContacts(dir.path());
+    TestSupport::startOn(dir.path(), db);
+    frmCreateInvoices w;
+    showChamberMarch(w);
+    QSqlDatabase locker =
+        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("stall"));
+    locker.setDatabaseName(db);
+    QVERIFY(locker.open());
+    QVERIFY(QSqlQuery(locker).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+
+    bool answered = false;
+    QTimer::singleShot(300, [&] { answered = true; }); // the window's events go on meanwhile
+    QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
+    QTRY_VERIFY(answered);
+    QVERIFY(w.property("filling").toBool());
+    QProgressDialog* reading = nullptr;
+    QTRY_VERIFY((reading = w.findChild<QProgressDialog*>(QStringLiteral("reading"))) &&
+                reading->isVisible());
+    QCOMPARE(reading->labelText(), QStringLiteral("Reading the contact database (%1)...").arg(db));
+    QTest::mouseClick(reading->findChild<QPushButton*>(), Qt::LeftButton);
+    QVERIFY(!w.property("filling").toBool());
+    QCOMPARE(w.vsfgList->RowCount(), 1); // the header row alone
+    QCOMPARE(w.vsfgList->CellText(0, GridColumns::Company), QStringLiteral("Company"));
+
+    QVERIFY(QSqlQuery(locker).exec(QStringLiteral("ROLLBACK")));
+    locker.close();
+    QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
+    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(w.vsfgList->RowCount() > 1);
+    locker = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("stall"));
+    Module1::database().close();
 }
 
 void TestFaultInjection::cleanupTestCase() {

@@ -502,6 +502,7 @@ void TestInvoicePosting::createInvoicesThroughTheWindow() {
     w.dtStartDate->setDate(QDate(2027, 3, 1));
     w.dtEndDate->setDate(QDate(2027, 3, 31));
     w.btnRefresh->click();
+    QVERIFY(TestSupport::waitForFill(&w));
     QCOMPARE(w.vsfgList->RowCount(), 16);
     w.btnSelectAll->click();
     w.chkEmail->setChecked(true);
@@ -533,7 +534,7 @@ void TestInvoicePosting::createInvoicesThroughTheWindow() {
     // A second run adds nothing for the rows already billed.
     QVERIFY(createInvoices(w));
     QCOMPARE(host.invoices().size(), 13);
-    Module1::dbConnection().close();
+    Module1::database().close();
     qunsetenv("XDG_RUNTIME_DIR");
 }
 

@@ -14,12 +14,16 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QHostAddress>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,6 +61,7 @@ private slots:
     void connectionString_data();
     void connectionString();
     void connectionStringRefusesWindowsSignIn();
+    void silentServerFailsTheOpenInTime();
 
     void openConnectionOnRealDatabase();
     void openConnectionFailureCarriesDriverMessage();
@@ -218,6 +223,36 @@ void TestStartup::connectionStringRefusesWindowsSignIn() {
     QVERIFY(f.description().contains(QStringLiteral("user name")));
 }
 
+// A server that accepts and never answers, through a driver that does not keep the login
+// time-out (MariaDB's): the open fails within its 10 seconds all the same, naming the database
+// and never the user name or password.
+void TestStartup::silentServerFailsTheOpenInTime() {
+    QTcpServer silent; // the system accepts its connections; nothing ever answers them
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    QProcess drivers;
+    drivers.start(QStringLiteral("odbcinst"), {QStringLiteral("-q"), QStringLiteral("-d")});
+    drivers.waitForFinished(5000);
+    if (!drivers.readAllStandardOutput().contains("[MariaDB Unicode]"))
+        QSKIP("skipped: MariaDB's ODBC driver is not installed (Debian package odbc-mariadb)");
+    const QString path = m_dir.filePath(QStringLiteral("config.txt"));
+    QFile config(path);
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write(QStringLiteral("Velloran settings\nContact database,\"Driver=MariaDB Unicode;"
+                                "Server=127.0.0.1;Port=%1;Database=CRM;User=billing;"
+                                "Password=s3cret;\"\nChamber item,Dues\nFoundation item,Pledge\n")
+                     .arg(silent.serverPort())
+                     .toUtf8());
+    config.close();
+    Module1::ReadConfig(path);
+    QElapsedTimer clock;
+    clock.start();
+    const Failure f = failureOf([] { Module1::OpenConnection(); });
+    QVERIFY2(clock.elapsed() < 12000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(f.description(),
+             QStringLiteral("The contact database (Server=127.0.0.1; Database=CRM) could not be "
+                            "opened: it did not answer within 10 seconds."));
+}
+
 void TestStartup::openConnectionOnRealDatabase() {
     const QString db = TestSupport::makeContacts(m_dir.path());
     const QString path = m_dir.filePath(QStringLiteral("config.txt"));
@@ -225,11 +260,23 @@ void TestStartup::openConnectionOnRealDatabase() {
     Module1::ReadConfig(path);
     Module1::OpenConnection();
     DbConnection& connection = Module1::dbConnection();
-    QVERIFY(connection.isOpen());
+    QVERIFY(Module1::database().isOpen());
     QCOMPARE(connection.connectionTimeout(), 10);
     QCOMPARE(connection.cursorLocation(), DbConnection::UseClient);
-    QCOMPARE(connection.database().driverName(), QStringLiteral("QODBC"));
-    connection.close();
+    // The connection is the database thread's, and used there alone.
+    QString driver;
+    QThread* openedOn = nullptr;
+    std::optional<Failure> failure;
+    QVERIFY(Module1::database().runAndWait(
+        [&](DbConnection& opened) {
+            driver = opened.database().driverName();
+            openedOn = QThread::currentThread();
+        },
+        5000, &failure));
+    QCOMPARE(driver, QStringLiteral("QODBC"));
+    QVERIFY(openedOn && openedOn != QThread::currentThread());
+    Module1::database().close();
+    QVERIFY(!Module1::database().isOpen());
 }
 
 void TestStartup::openConnectionFailureCarriesDriverMessage() {
@@ -279,7 +326,7 @@ void TestStartup::closeAndEndClosesConnectionFirst() {
     bool openWhenEnding = true;
     int ends = 0;
     Module1::setEndAction([&] {
-        openWhenEnding = Module1::dbConnection().isOpen();
+        openWhenEnding = Module1::database().isOpen();
         ++ends;
     });
     Module1::CloseAndEnd();
@@ -332,8 +379,8 @@ void TestStartup::mainRefusesBesideEarlierCopy() {
     QCOMPARE(boxes.boxes[0].caption, QStringLiteral("Application Already Running"));
     QCOMPARE(boxes.boxes[0].style, int(MessageBoxes::OkOnly));
     // The second copy read the configuration and opened its connection before it noticed.
-    QVERIFY(Module1::dbConnection().isOpen());
-    Module1::dbConnection().close();
+    QVERIFY(Module1::database().isOpen());
+    Module1::database().close();
 }
 
 void TestStartup::failureReportShowsNumberAndDescription() {

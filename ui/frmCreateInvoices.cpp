@@ -9,6 +9,7 @@
 #include "core/Clock.h"
 #include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
+#include "ui/ContactFill.h"
 #include "ui/DatePicker.h"
 #include "ui/GeneralDate.h"
 #include "ui/InvoiceRun.h"
@@ -50,6 +51,13 @@ frmCreateInvoices::frmCreateInvoices(QWidget* parent)
                               if (closeNow)
                                   close();
                           }});
+    m_fill = std::make_unique<ContactFill>(
+        ContactFill::Parts{this, vsfgList, &Module1::database(),
+                           [this](const QString& organisation, const PassedOver& passedOver) {
+                               m_filledOrganisation = organisation;
+                               m_passedOver = passedOver;
+                               lblPassedOver->setLine(m_passedOver.line());
+                           }});
     resize(Twips::toPixels(14010, this), Twips::toPixels(8325, this));
     Form_Load();
 }
@@ -133,7 +141,8 @@ void frmCreateInvoices::createControls() {
     // does nothing, so that no list is refilled or printed under a run.
     const auto command = [this](QPushButton* clicked, void (frmCreateInvoices::*handler)()) {
         connect(clicked, &QPushButton::clicked, this, FailureReport::reporting([this, handler] {
-                    if (!m_run->running() || handler == &frmCreateInvoices::btnExit_Click)
+                    if ((!m_run->running() && !m_fill->running()) ||
+                        handler == &frmCreateInvoices::btnExit_Click)
                         (this->*handler)();
                 }));
     };
@@ -284,14 +293,7 @@ void frmCreateInvoices::btnRefresh_Click() {
         return;
     }
     m_journal.clear();
-    // A fill of many contacts takes a moment: the busy pointer says so.
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restore = qScopeGuard([this] {
-        QGuiApplication::restoreOverrideCursor();
-        lblPassedOver->setLine(m_passedOver.line());
-    });
-    m_filledOrganisation =
-        LoadBillingList(*this, *vsfgList, Module1::dbConnection(), &m_passedOver);
+    m_fill->start(*this);
 }
 
 void frmCreateInvoices::setSendCells(bool checked) {

@@ -15,6 +15,7 @@
 #include <optional>
 
 class BillingGrid;
+class ContactFill;
 class InvoiceRun;
 
 class QCheckBox;
@@ -108,4 +109,5 @@ private:
     // What the invoice runs of the list on screen know beyond the grid; a fill starts anew.
     PostingJournal m_journal;
     std::unique_ptr<InvoiceRun> m_run;
+    std::unique_ptr<ContactFill> m_fill;
 };

@@ -1,0 +1,125 @@
+#include "ui/ContactFill.h"
+
+#include "app/FailureReport.h"
+#include "app/Module1.h"
+#include "billing/BillingInputs.h"
+#include "billing/CollectedRows.h"
+#include "billing/LoadBillingList.h"
+#include "core/ConnectionString.h"
+#include "core/DatabaseThread.h"
+#include "core/GridColumns.h"
+#include "grid/BillingGrid.h"
+
+#include <QGuiApplication>
+#include <QProgressDialog>
+#include <QTimer>
+#include <memory>
+
+namespace {
+// The window's choices as they were when Refresh was pressed: the fill reads them on the
+// database's thread.
+class Choices : public BillingInputs {
+public:
+    explicit Choices(const BillingInputs& inputs)
+        : m_organisation(inputs.organisation())
+        , m_billingMethod(inputs.billingMethod())
+        , m_start(inputs.startDate())
+        , m_end(inputs.endDate()) {}
+    QString organisation() const override { return m_organisation; }
+    QString billingMethod() const override { return m_billingMethod; }
+    QDate startDate() const override { return m_start; }
+    QDate endDate() const override { return m_end; }
+
+private:
+    QString m_organisation, m_billingMethod;
+    QDate m_start, m_end;
+};
+
+struct Outcome {
+    CollectedRows rows;
+    PassedOver passedOver;
+    QString organisation;
+};
+
+// A fill taking longer than this shows that it reads, with its Cancel.
+constexpr int DialogAfterMs = 1000;
+} // namespace
+
+ContactFill::ContactFill(Parts parts)
+    : m_parts(std::move(parts)) {}
+
+ContactFill::~ContactFill() {
+    if (m_running)
+        QGuiApplication::restoreOverrideCursor();
+}
+
+QString ContactFill::readingText(const QString& place) {
+    return place.isEmpty() ? QStringLiteral("Reading the contact database...")
+                           : QStringLiteral("Reading the contact database (%1)...").arg(place);
+}
+
+void ContactFill::start(const BillingInputs& inputs) {
+    if (m_running)
+        return;
+    m_running = true;
+    const auto choices = std::make_shared<Choices>(inputs);
+    const auto outcome = std::make_shared<Outcome>();
+    m_parts.window->setProperty("filling", true);
+    // A fill of many contacts takes a moment: the busy pointer says so.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    m_dialogTimer = new QTimer(m_parts.window);
+    m_dialogTimer->setSingleShot(true);
+    QObject::connect(m_dialogTimer, &QTimer::timeout, m_parts.window, [this] {
+        const QString place = ConnectionString::place(
+            ConnectionString::toOdbc(m_parts.database->connection().connectionString()));
+        m_dialog =
+            new QProgressDialog(readingText(place), QStringLiteral("Cancel"), 0, 0, m_parts.window);
+        m_dialog->setObjectName(QStringLiteral("reading"));
+        m_dialog->setWindowTitle(QStringLiteral("Velloran"));
+        m_dialog->setMinimumDuration(0);
+        m_dialog->setAutoReset(false);
+        m_dialog->setAutoClose(false);
+        QObject::connect(m_dialog, &QProgressDialog::canceled, m_parts.window,
+                         [this] { cancel(); });
+        m_dialog->show();
+    });
+    m_dialogTimer->start(DialogAfterMs);
+    m_parts.database->run(
+        [choices, outcome](DbConnection& connection) {
+            outcome->organisation =
+                LoadBillingList(*choices, outcome->rows, connection, &outcome->passedOver);
+        },
+        m_parts.window,
+        [this, outcome](const std::optional<Failure>& failure) {
+            finish();
+            // What was read, also before a failure: the grid holds the rows written so far.
+            outcome->rows.writeInto(*m_parts.grid);
+            if (failure) {
+                FailureReport::report(*failure);
+                return;
+            }
+            m_parts.ended(outcome->organisation, outcome->passedOver);
+        });
+}
+
+// The stalled statement is left to its thread; the list is as a new fill begins it.
+void ContactFill::cancel() {
+    if (!m_running)
+        return;
+    m_parts.database->abandon();
+    finish();
+    CollectedRows empty;
+    empty.SetColumnCount(GridColumns::Count);
+    empty.AppendRow(GridColumns::headerTexts().join(u'\t'));
+    empty.writeInto(*m_parts.grid);
+    m_parts.ended(QString(), PassedOver());
+}
+
+void ContactFill::finish() {
+    m_running = false;
+    delete m_dialogTimer;
+    if (m_dialog)
+        m_dialog->deleteLater();
+    QGuiApplication::restoreOverrideCursor();
+    m_parts.window->setProperty("filling", false);
+}
