@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libqt6sql6-odbc libqt6sql6-sqlite
     unixodbc unixodbc-dev libsqliteodbc libsqlite3-dev sqlite3 tdsodbc odbc-mariadb
+    mariadb-server mariadb-client
     fonts-dejavu-core poppler-utils xvfb xauth libxml2-utils xdotool lintian dpkg-dev
     clang libclang-rt-14-dev libmicrohttpd-dev libgnutls28-dev openssl
 )

@@ -12,8 +12,11 @@
 #include "grid/BillingGrid.h"
 #include "grid/GridModel.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <QLocale>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
@@ -90,6 +93,8 @@ private slots:
     void textInNumberColumnIsNotBilled();
     void numbersInAnniversaryColumn();
     void longAndNonLatinNames();
+    void sameRowsFromAServer_data();
+    void sameRowsFromAServer();
 
 private:
     QTemporaryDir m_dir;
@@ -375,3 +380,159 @@ void TestLoadBillingList::generatedNamesAreWhole() {
 
 QTEST_MAIN(TestLoadBillingList)
 #include "tst_load_billing_list.moc"
+
+namespace {
+// The MariaDB server the test command started (tests/mariadb_server.sh), as its connection
+// string; empty where none runs.
+QString serverConnection() {
+    QFile file(qEnvironmentVariable("VELLORAN_MARIADB"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+}
+
+// The demo contacts on the server, typed as SQL Server keeps them: amounts with four places,
+// anniversaries as date-times with a time of day, names in four-byte UTF-8; and one contact
+// more on both sides, a name with a character beyond the first 65,536 and a NULL company.
+QString copyToServer(const QString& sqlitePath, const QString& connection) {
+    const QString extra = QStringLiteral(
+        "INSERT INTO contact VALUES (9001, NULL, 'Harbour \U0001F41F Kiosk', 1200.5, 1200.5, "
+        "'2024-03-07'); INSERT INTO custom_table_0 VALUES (9001, 9001, 'Monthly Invoice', "
+        "'Invoice', NULL, NULL, NULL, NULL)");
+    {
+        QSqlDatabase lite = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "lite");
+        lite.setDatabaseName(sqlitePath);
+        if (!lite.open())
+            return lite.lastError().text();
+        for (const QString& statement : extra.split(QStringLiteral("; ")))
+            if (!QSqlQuery(lite).exec(statement))
+                return QStringLiteral("sqlite: ") + statement;
+    }
+    QSqlDatabase::removeDatabase("lite");
+    QSqlDatabase server = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), "server");
+    QString odbc = connection;
+    while (odbc.endsWith(u';'))
+        odbc.chop(1);
+    server.setDatabaseName(odbc);
+    if (!server.open())
+        return server.lastError().text();
+    QSqlDatabase lite = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "lite");
+    lite.setDatabaseName(sqlitePath);
+    lite.open();
+    const QStringList schema{
+        "DROP VIEW IF EXISTS VRP_CONTACT",
+        "DROP VIEW IF EXISTS VRP_CUSTOM_TABLE_0",
+        "DROP TABLE IF EXISTS custom_table_0",
+        "DROP TABLE IF EXISTS contact",
+        "CREATE TABLE contact (contact_id INT PRIMARY KEY, company VARCHAR(128), contact "
+        "VARCHAR(128), annual_dues DECIMAL(19,4), annual_rate DECIMAL(19,4), billing_anniv "
+        "DATETIME) CHARACTER SET utf8mb4",
+        "CREATE TABLE custom_table_0 (row_id INT PRIMARY KEY, contact_id INT NOT NULL, "
+        "m_billing_frequency VARCHAR(40), m_billing_method VARCHAR(40), edf_anniv_date "
+        "DATETIME(3), edf_billing_freq VARCHAR(40), edf_billing_method VARCHAR(40), "
+        "edf_pledge_amt DECIMAL(19,4)) CHARACTER SET utf8mb4",
+        "CREATE VIEW VRP_CONTACT AS SELECT contact_id AS [CONTACT ContactID], company AS "
+        "[CONTACT Company], contact AS [CONTACT Contact], annual_dues AS [CONTACT M-Annual Dues], "
+        "annual_rate AS [CONTACT M-Annual Rate], billing_anniv AS [CONTACT M-Billing Anniv-] "
+        "FROM contact",
+        "CREATE VIEW VRP_CUSTOM_TABLE_0 AS SELECT contact_id AS [CUSTOM TABLE 0 CONTACTID], "
+        "m_billing_frequency AS [CUSTOM TABLE 0 M-Billing Frequency], m_billing_method AS "
+        "[CUSTOM TABLE 0 M-Billing Method], edf_anniv_date AS [CUSTOM TABLE 0 EDF Anniv Date], "
+        "edf_billing_freq AS [CUSTOM TABLE 0 EDF Billing Freq], edf_billing_method AS [CUSTOM "
+        "TABLE 0 EDF Billing Method], edf_pledge_amt AS [CUSTOM TABLE 0 EDF Pledge Amt] FROM "
+        "custom_table_0"};
+    for (const QString& statement : schema) {
+        QSqlQuery query(server);
+        if (!query.exec(statement))
+            return query.lastError().text() + u' ' + statement;
+    }
+    // Each value as the typed column takes it, written as a literal (Qt's binding hands this
+    // driver texts with their closing zero); a date gets a time of day, as SQL Server's
+    // datetime columns hold one.
+    const auto copy = [&](const QString& table, const QList<int>& dates) -> QString {
+        QSqlQuery read(lite);
+        read.exec(QStringLiteral("SELECT * FROM %1").arg(table));
+        while (read.next()) {
+            QStringList values;
+            for (int i = 0; i < read.record().count(); ++i) {
+                const QVariant value = read.value(i);
+                if (value.isNull()) {
+                    values << QStringLiteral("NULL");
+                } else if (dates.contains(i)) {
+                    const QDate date = QDate::fromString(value.toString(), Qt::ISODate);
+                    values << (date.isValid()
+                                   ? QStringLiteral("'%1 13:45:10'").arg(date.toString(Qt::ISODate))
+                                   : QStringLiteral("NULL"));
+                } else if (value.typeId() == QMetaType::QString) {
+                    // As UTF-8 bytes: the driver's own conversion of wide text loses
+                    // characters beyond the first 65,536.
+                    values << "_utf8mb4 X'" +
+                                  QString::fromLatin1(value.toString().toUtf8().toHex()) + "'";
+                } else {
+                    values << value.toString();
+                }
+            }
+            QSqlQuery write(server);
+            if (!write.exec(
+                    QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(table, values.join(u','))))
+                return write.lastError().text();
+        }
+        return QString();
+    };
+    QString problem = copy("contact", {5});
+    if (problem.isEmpty())
+        problem = copy("custom_table_0", {4});
+    lite.close();
+    server.close();
+    return problem;
+}
+} // namespace
+
+void TestLoadBillingList::sameRowsFromAServer_data() {
+    QTest::addColumn<QString>("organisation");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QDate>("start");
+    QTest::addColumn<QDate>("end");
+    QTest::newRow("the chamber's March, by invoice")
+        << Chamber << "Invoice" << QDate(2027, 3, 1) << QDate(2027, 3, 31);
+    QTest::newRow("the chamber's March, by withdrawal")
+        << Chamber << "Electronic Withdrawal" << QDate(2027, 3, 1) << QDate(2027, 3, 31);
+    QTest::newRow("the foundation's March")
+        << Foundation << "Invoice" << QDate(2027, 3, 1) << QDate(2027, 3, 31);
+    QTest::newRow("the chamber's February of 2028")
+        << Chamber << "Invoice" << QDate(2028, 2, 1) << QDate(2028, 2, 29);
+}
+
+// The same contacts on a real database server, typed as SQL Server types them and read
+// through another ODBC driver (MariaDB's, in its SQL Server mode): the same rows, cell for
+// cell and in the same order, and the same contacts passed over.
+void TestLoadBillingList::sameRowsFromAServer() {
+    QFETCH(QString, organisation);
+    QFETCH(QString, method);
+    QFETCH(QDate, start);
+    QFETCH(QDate, end);
+    static const QString connection = serverConnection();
+    if (connection.isEmpty())
+        QSKIP("skipped: no MariaDB server was started (tests/mariadb_server.sh)");
+    static QTemporaryDir dir;
+    static const QString copied = [&] {
+        const QString lite = TestSupport::makeContacts(dir.path());
+        const QString problem = copyToServer(lite, connection);
+        return problem.isEmpty() ? lite : QStringLiteral("!") + problem;
+    }();
+    QVERIFY2(!copied.startsWith(u'!'), qPrintable(copied));
+    DbConnection lite, server;
+    TestSupport::open(lite, copied);
+    server.setConnectionString(connection);
+    server.open();
+    Inputs inputs;
+    inputs.org = organisation;
+    inputs.method = method;
+    inputs.start = start;
+    inputs.end = end;
+    BillingGrid fromLite, fromServer;
+    PassedOver passedLite, passedServer;
+    LoadBillingList(inputs, fromLite, lite, &passedLite);
+    LoadBillingList(inputs, fromServer, server, &passedServer);
+    QVERIFY(fromLite.RowCount() > 1);
+    QCOMPARE(rowsOf(fromServer), rowsOf(fromLite));
+    QCOMPARE(passedServer.line(), passedLite.line());
+}
