@@ -110,16 +110,35 @@ void Recordset::open(const QString& statement, const DbConnection& connection,
     m_database = connection.describe();
     m_blockRows = m_wantedBlockRows;
     // SQLite keeps its texts in UTF-8 and its driver hands them over as they are, which costs
-    // less than its conversion to wide characters; other drivers' narrow texts are in a
-    // character set of their own, so they give wide ones.
+    // less than its conversion to wide characters; MariaDB's driver hands them over in the
+    // session's character set, UTF-8 where the server says so. Other drivers' narrow texts are
+    // in a character set of their own, so they give wide ones.
     SQLWCHAR driver[128] = {};
     SQLSMALLINT driverLength = 0;
     SQLGetInfoW(m_connection, SQL_DRIVER_NAME, driver, sizeof driver, &driverLength);
-    m_utf8 = QString::fromUtf16(reinterpret_cast<const char16_t*>(driver))
-                 .contains(QLatin1String("sqlite3odbc"), Qt::CaseInsensitive);
+    const QString driverName = QString::fromUtf16(reinterpret_cast<const char16_t*>(driver));
+    m_utf8 =
+        driverName.contains(QLatin1String("sqlite3odbc"), Qt::CaseInsensitive) ||
+        (driverName.contains(QLatin1String("maodbc"), Qt::CaseInsensitive) && sessionSpeaksUtf8());
     execute();
     m_current = -1;
     moveNext();
+}
+
+bool Recordset::sessionSpeaksUtf8() const {
+    SQLHSTMT statement = SQL_NULL_HSTMT;
+    if (!ok(SQLAllocHandle(SQL_HANDLE_STMT, m_connection, &statement)))
+        return false;
+    char charset[64] = {};
+    SQLLEN length = 0;
+    const bool read = ok(SQLExecDirectA(statement,
+                                        reinterpret_cast<SQLCHAR*>(
+                                            const_cast<char*>("SELECT @@character_set_results")),
+                                        SQL_NTS)) &&
+                      ok(SQLFetch(statement)) &&
+                      ok(SQLGetData(statement, 1, SQL_C_CHAR, charset, sizeof charset, &length));
+    SQLFreeHandle(SQL_HANDLE_STMT, statement);
+    return read && qstrncmp(charset, "utf8", 4) == 0;
 }
 
 void Recordset::execute() {

@@ -69,6 +69,8 @@ private:
     };
 
     void execute();
+    // Whether a MariaDB session hands its narrow texts over in UTF-8.
+    bool sessionSpeaksUtf8() const;
     void bindColumns();
     void fetch();
     QString wholeText(int column, bool& null);
