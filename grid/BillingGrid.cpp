@@ -6,11 +6,13 @@
 #include "grid/GridModel.h"
 #include "grid/GridPrinter.h"
 
+#include "core/CheckCell.h"
 #include "core/FixedForms.h"
 #include "core/GridColumns.h"
 #include "core/Money.h"
 
 #include <QClipboard>
+#include <algorithm>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -211,6 +213,23 @@ void BillingGrid::keyPressEvent(QKeyEvent* event) {
         QGuiApplication::clipboard()->setText(selectedRowsText());
         event->accept();
         return;
+    }
+    // Space checks or unchecks "Send" on every selected row, from any column: all of them
+    // checked when any was not, else all unchecked.
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        QList<int> rows = selectedGridRows();
+        if (rows.isEmpty() && currentIndex().isValid())
+            rows << m_model->gridRow(currentIndex().row());
+        rows.removeIf([this](int row) { return row < 1 || !editAllowed(row, GridColumns::Send); });
+        if (!rows.isEmpty()) {
+            const bool check = std::any_of(rows.cbegin(), rows.cend(), [this](int row) {
+                return CheckCell::read(CellText(row, GridColumns::Send)) != std::optional(true);
+            });
+            for (const int row : std::as_const(rows))
+                SetCellText(row, GridColumns::Send, CheckCell::text(check));
+            event->accept();
+            return;
+        }
     }
     QTableView::keyPressEvent(event);
 }

@@ -248,6 +248,9 @@ bool PostingRun::Flow::start() {
     for (int row = 1; row < m_grid.RowCount(); ++row)
         if (walked(row, CheckCell::read(m_grid.CellText(row, GridColumns::Send))))
             m_walked << row;
+    // The run shows from its first request on (no customers yet: it is asking QuickBooks).
+    if (!m_walked.isEmpty())
+        emit m_run.progress(0, int(m_walked.size()), {});
     guarded([this] { checkCompany(); });
     return true;
 }
@@ -496,6 +499,11 @@ bool PostingRun::Flow::settle(int row, bool selected) {
 }
 
 void PostingRun::Flow::nextBatch() {
+    // A Stop while QuickBooks was asked before the first batch ends the run before it.
+    if (m_batch == 0 && m_host.stopRequested()) {
+        finish();
+        return;
+    }
     for (;;) {
         if (m_next >= m_grid.RowCount()) {
             finish();

@@ -44,7 +44,7 @@ public:
 
 signals:
     // Before each batch: how many of the run's rows are done, of how many, and the customers
-    // of the batch's rows.
+    // of the batch's rows; at the start, before anything is asked, with no customers.
     void progress(int done, int total, const QStringList& customers);
     // A row's outcome is written.
     void rowFinished(int row);

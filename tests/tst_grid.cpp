@@ -59,6 +59,8 @@ private slots:
     void fixedHeaderRowIsShownAsHeader();
     void emptyFillLeavesOnlyHeader();
     void checkToggleRaisesEditRequest();
+    void spaceChecksEverySelectedRow_data();
+    void spaceChecksEverySelectedRow();
     void textEditIsRefusedWhenCancelled();
 
     void printsTitleAndEveryRowToPdf_data();
@@ -216,6 +218,48 @@ void TestGrid::checkToggleRaisesEditRequest() {
     QVERIFY(!model->setData(model->index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
     QCOMPARE(grid.CellText(1, 0), QStringLiteral("True"));
     QCOMPARE(requests.size(), 2);
+}
+
+void TestGrid::spaceChecksEverySelectedRow_data() {
+    QTest::addColumn<QStringList>("before"); // the four rows' Send
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<QStringList>("after");
+    QTest::newRow("all unchecked: checked")
+        << QStringList{"False", "False", "False", "False"} << QList<int>{1, 2, 3}
+        << QStringList{"True", "True", "True", "False"};
+    QTest::newRow("some checked: all checked")
+        << QStringList{"True", "False", "True", "False"} << QList<int>{1, 2, 3}
+        << QStringList{"True", "True", "True", "False"};
+    QTest::newRow("all checked: unchecked")
+        << QStringList{"True", "True", "True", "True"} << QList<int>{2, 4}
+        << QStringList{"True", "False", "True", "False"};
+    QTest::newRow("none selected: the current row")
+        << QStringList{"False", "False", "False", "False"} << QList<int>{}
+        << QStringList{"False", "True", "False", "False"};
+}
+
+// Space over the list, the current cell in any column, checks "Send" on every selected row.
+void TestGrid::spaceChecksEverySelectedRow() {
+    QFETCH(QStringList, before);
+    QFETCH(QList<int>, selected);
+    QFETCH(QStringList, after);
+    BillingGrid grid;
+    fillHeader(grid);
+    for (const QString& send : before)
+        grid.AppendRow(send + QStringLiteral("\tCompany\tContact"));
+    grid.SetColumnType(0, GridColumns::TypeBoolean);
+    grid.SetFixedRows(1);
+    grid.Repaint();
+    grid.show();
+    connect(&grid, &BillingGrid::CellEditRequested, this,
+            [](int, int column, bool& cancel) { cancel = column != 0; });
+    grid.setCurrentIndex(grid.model()->index(1, 2)); // the second row's Contact
+    grid.selectGridRows(selected);
+    QTest::keyClick(&grid, Qt::Key_Space);
+    QStringList sends;
+    for (int row = 1; row < grid.RowCount(); ++row)
+        sends << grid.CellText(row, 0);
+    QCOMPARE(sends, after);
 }
 
 void TestGrid::textEditIsRefusedWhenCancelled() {

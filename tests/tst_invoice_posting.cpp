@@ -524,6 +524,13 @@ void TestInvoicePosting::createInvoicesThroughTheWindow() {
     QVERIFY(
         w.vsfgList->CellText(14, GridColumns::Result).startsWith(QStringLiteral("Error 3140:")));
     QCOMPARE(w.vsfgList->CellText(15, GridColumns::Result), QString());
+    // The window says how the run ended, in red: where it stopped, why, and what is left.
+    auto* ended = w.findChild<QLabel*>(QStringLiteral("lblRunEnded"));
+    QCOMPARE(ended->text(),
+             "Stopped at Quayside Fish Co.: " + w.vsfgList->CellText(14, GridColumns::Result) +
+                 " 13 made before it; 1 checked row not reached.");
+    QVERIFY(ended->palette().color(QPalette::WindowText).red() > 100);
+    QCOMPARE(ended->accessibleName(), ended->text());
     const QList<QJsonObject> invoices = host.invoices();
     QCOMPARE(invoices.size(), 13);
     QCOMPARE(lineOf(invoices[0]).value("item").toString(), QStringLiteral("Membership Dues"));
@@ -676,9 +683,13 @@ void TestInvoicePosting::progressStopAndClose() {
     QCOMPARE(resultOf(*w.vsfgList, 6), QString());
     QVERIFY(!w.findChild<RunProgress*>());
     QCOMPARE(w.isVisible(), how != u"close");
+    auto* ended = w.findChild<QLabel*>(QStringLiteral("lblRunEnded"));
+    QCOMPARE(ended->text(), "Stopped as asked: 5 invoices made; 3 checked rows not reached.");
 
     QVERIFY(createInvoices(w));
     QCOMPARE(host.invoices().size(), members.size());
+    QCOMPARE(ended->text(), "3 invoices made.");
+    QVERIFY(ended->palette().color(QPalette::WindowText).red() < 100);
 }
 
 // A long name is shortened in the middle: the dialog is never wider than its window.
@@ -702,7 +713,7 @@ void TestInvoicePosting::windowLivesWhileQuickBooksIsSilent() {
     const auto restore = qScopeGuard([] { qunsetenv("XDG_RUNTIME_DIR"); });
     QbHostProcess host(Customers, ItemNames);
     host.setSocketPath(QbChannel::defaultSocketPath());
-    QVERIFY(host.start({"--fault", "mute@1"}));
+    QVERIFY(host.start({"--fault", "mute@1:CompanyQuery"})); // silent from the first request
     frmCreateInvoices w;
     w.processor().setAnswerTimeoutMs(1500);
     // A long name: the columns are wider than the list. Above it, an unchecked row with an
@@ -727,8 +738,12 @@ void TestInvoicePosting::windowLivesWhileQuickBooksIsSilent() {
         }
     } counter(paints);
     bool timerFired = false;
+    QString asking;
     QTimer::singleShot(700, [&] {
         timerFired = true;
+        // The run's dialog is up from its first request, QuickBooks silent as it is.
+        if (auto* dialog = w.findChild<RunProgress*>(QStringLiteral("progress")))
+            asking = dialog->isVisible() ? dialog->labelText() : QString();
         paints = 0; // paints from here on happen during the wait
         w.update();
         qApp->installEventFilter(&counter);
@@ -740,6 +755,7 @@ void TestInvoicePosting::windowLivesWhileQuickBooksIsSilent() {
     QVERIFY(createInvoices(w));
     qApp->removeEventFilter(&counter);
     QVERIFY(timerFired);
+    QCOMPARE(asking, QStringLiteral("Asking QuickBooks about the row to bill..."));
     QVERIFY(paints > 0);
     QVERIFY(resultOf(*w.vsfgList, 2).startsWith(QStringLiteral("Error -2147220446: ")));
     QCOMPARE(w.vsfgList->CellText(2, GridColumns::Send), QStringLiteral("True"));

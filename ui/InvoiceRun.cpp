@@ -51,6 +51,9 @@ void InvoiceRun::progress(int done, int total, const QStringList& customers) {
         if (m_closeAfterRun)
             m_progress->stopAfterThisInvoice(true);
         m_progress->show();
+        // Keys go to the dialog from here on: a Space meant for Stop never presses Exit.
+        m_progress->raise();
+        m_progress->activateWindow();
     }
     m_progress->setProgress(done, total, customers);
 }
@@ -99,9 +102,21 @@ void InvoiceRun::run() {
     // While QuickBooks works the window paints, the dialog's Stop works and the window can be
     // closed; every other control is out of reach until the run ends.
     m_parts.enableControls(false);
-    if (!m_posting->start())
+    m_answered = m_posting->start();
+    if (!m_answered)
         finished();
 }
+
+namespace {
+// Each row once, in the order its "Result" was first written.
+QList<int> writtenInOrder(const QList<int>& rows) {
+    QList<int> once;
+    for (const int row : rows)
+        if (!once.contains(row))
+            once << row;
+    return once;
+}
+} // namespace
 
 void InvoiceRun::finished() {
     QObject::disconnect(m_watch);
@@ -120,5 +135,8 @@ void InvoiceRun::finished() {
     grid.selectGridRows(m_selected);
     if (shown > 0)
         grid.showRowFromTheLeft(shown);
-    m_parts.ended(std::exchange(m_closeAfterRun, false));
+    // A clerk answering No has run nothing, and the last run's line stays.
+    const RunSummary summary =
+        m_answered ? RunSummary::of(grid, writtenInOrder(m_written)) : RunSummary{};
+    m_parts.ended(summary, std::exchange(m_closeAfterRun, false));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "posting/InvoicePosting.h"
+#include "posting/RunSummary.h"
 
 #include <QList>
 #include <QMetaObject>
@@ -38,9 +39,9 @@ public:
         std::function<QString()> organisation;
         // Every control of the window but Exit, on or off.
         std::function<void(bool)> enableControls;
-        // The run has ended; close is true when a close came during it, so that the window
-        // closes now.
-        std::function<void(bool close)> ended;
+        // The run has ended, as summary tells; close is true when a close came during it, so
+        // that the window closes now.
+        std::function<void(const RunSummary& summary, bool close)> ended;
     };
     explicit InvoiceRun(Parts parts);
     ~InvoiceRun() override;
@@ -68,6 +69,7 @@ private:
     Parts m_parts;
     std::unique_ptr<PostingRun> m_posting;
     bool m_closeAfterRun = false;
+    bool m_answered = false; // the clerk answered Yes
     // The rows whose "Result" this run writes, to be told from older ones; and the clerk's
     // selection, which the end of the run's grid steps would lose.
     QList<int> m_written;

@@ -28,6 +28,8 @@ RunProgress::RunProgress(QWidget* window)
 }
 
 QString RunProgress::stoppingText(const QStringList& customers) {
+    if (customers.isEmpty())
+        return QStringLiteral("Stopping before the first invoice...");
     if (customers.size() == 1)
         return QStringLiteral("Stopping after this invoice: %1...").arg(customers.first());
     return QStringLiteral("Stopping after these %1 invoices: %2...")
@@ -47,6 +49,9 @@ void RunProgress::showText(const QString& text) {
                      margins.right() - FrameAllowance;
     m_label->setText(m_label->fontMetrics().elidedText(text, Qt::ElideMiddle, qMax(200, room)));
     m_label->setToolTip(text);
+    // The whole text for a screen reader, however the label shortens it.
+    m_label->setAccessibleName(text);
+    setAccessibleDescription(text);
     setMaximumWidth(parentWidget() ? parentWidget()->width() : QWIDGETSIZE_MAX);
 }
 
@@ -56,7 +61,11 @@ void RunProgress::setProgress(int done, int total, const QStringList& customers)
     m_bar->setValue(done);
     if (m_stopping)
         return;
-    if (customers.size() == 1)
+    if (customers.isEmpty())
+        showText(total == 1
+                     ? QStringLiteral("Asking QuickBooks about the row to bill...")
+                     : QStringLiteral("Asking QuickBooks about the %1 rows to bill...").arg(total));
+    else if (customers.size() == 1)
         showText(QStringLiteral("Creating invoice %1 of %2: %3")
                      .arg(done + 1)
                      .arg(total)

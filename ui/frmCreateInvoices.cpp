@@ -46,7 +46,9 @@ frmCreateInvoices::frmCreateInvoices(QWidget* parent)
         InvoiceRun::Parts{this, vsfgList, chkEmail, &m_processor, &Invoice1, &Customer1, &m_lease,
                           &m_journal, [this] { return listOrganisation(); },
                           [this](bool enabled) { setControlsEnabled(enabled); },
-                          [this](bool closeNow) {
+                          [this](const RunSummary& summary, bool closeNow) {
+                              if (!summary.text.isEmpty())
+                                  showRunEnded(summary);
                               btnCreateInvoices->setFocus();
                               if (closeNow)
                                   close();
@@ -57,6 +59,9 @@ frmCreateInvoices::frmCreateInvoices(QWidget* parent)
                                m_filledOrganisation = organisation;
                                m_passedOver = passedOver;
                                lblPassedOver->setLine(m_passedOver.line());
+                               // A new list: the last run's line spoke of the one before.
+                               lblRunEnded->clear();
+                               Form_Resize();
                            }});
     resize(Twips::toPixels(14010, this), Twips::toPixels(8325, this));
     Form_Load();
@@ -96,6 +101,13 @@ void frmCreateInvoices::createControls() {
     Label2 = named(new QLabel(QStringLiteral("Payment"), this), "Label2");
     chkEmail = named(new QCheckBox(QStringLiteral("Mark To Email"), this), "chkEmail");
     lblPassedOver = named(new LinkLine(this), "lblPassedOver");
+    lblRunEnded = named(new QLabel(this), "lblRunEnded");
+    lblRunEnded->setWordWrap(true);
+    lblRunEnded->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Read and copied as it stands, and reached by a screen reader.
+    lblRunEnded->setTextFormat(Qt::PlainText);
+    lblRunEnded->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    lblRunEnded->setFocusPolicy(Qt::NoFocus);
     // Clicked, not tabbed to: the window's Tab order is the clerks' instructions' order.
     connect(lblPassedOver, &LinkLine::clicked, this, [this] {
         MessageBoxes::show(m_passedOver.details(), QStringLiteral("Not Listed"),
@@ -196,11 +208,30 @@ void frmCreateInvoices::Form_Resize() {
     for (int b = 0; b < ResizeRule::ButtonCount; ++b)
         buttons[b]->move(Twips::toPixels(p.buttonLeft[b], this),
                          Twips::toPixels(p.buttonTop, this));
-    // The passed-over line fills what lies under the list and left of the buttons.
+    // The run's line and the passed-over line share what lies under the list and left of the
+    // buttons: the run's first, as high as its text needs (three lines at most).
     const int gap = Twips::toPixels(LineGap, this);
-    const int top = vsfgList->geometry().bottom() + gap;
-    lblPassedOver->setGeometry(vsfgList->x(), top, qMax(0, btnPrint->x() - gap - vsfgList->x()),
-                               qMax(0, height() - top));
+    int top = vsfgList->geometry().bottom() + gap;
+    const int width = qMax(0, btnPrint->x() - gap - vsfgList->x());
+    const int runHeight = lblRunEnded->text().isEmpty()
+                              ? 0
+                              : qMin(lblRunEnded->heightForWidth(width),
+                                     3 * lblRunEnded->fontMetrics().lineSpacing());
+    lblRunEnded->setGeometry(vsfgList->x(), top, width, runHeight);
+    top += runHeight;
+    lblPassedOver->setGeometry(vsfgList->x(), top, width, qMax(0, height() - top));
+}
+
+void frmCreateInvoices::showRunEnded(const RunSummary& summary) {
+    lblRunEnded->setText(summary.text);
+    lblRunEnded->setToolTip(summary.text);
+    lblRunEnded->setAccessibleName(summary.text);
+    QPalette palette = lblRunEnded->palette();
+    palette.setColor(QPalette::WindowText, summary.failed
+                                               ? QColor(Qt::red).darker(130)
+                                               : this->palette().color(QPalette::WindowText));
+    lblRunEnded->setPalette(palette);
+    Form_Resize();
 }
 
 void frmCreateInvoices::resizeEvent(QResizeEvent* event) {

@@ -16,6 +16,7 @@
 
 class BillingGrid;
 class ContactFill;
+struct RunSummary;
 class InvoiceRun;
 
 class QCheckBox;
@@ -64,6 +65,8 @@ public:
     // Under the list: who the last fill passed over for data it could not use; a click shows
     // them all.
     LinkLine* lblPassedOver;
+    // Under the list too: how the last invoice run ended, red where it stopped at an error.
+    QLabel* lblRunEnded;
 
 private:
     // The channel to the open company file, shared by the two integration components. It is
@@ -89,6 +92,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showRunEnded(const RunSummary& summary);
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;

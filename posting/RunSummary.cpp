@@ -1,0 +1,62 @@
+#include "posting/RunSummary.h"
+
+#include "core/CheckCell.h"
+#include "core/GridColumns.h"
+#include "core/GridOperations.h"
+#include "posting/InvoicePosting.h"
+
+namespace {
+QString counted(int count, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
+}
+} // namespace
+
+RunSummary RunSummary::of(const GridOperations& grid, const QList<int>& written) {
+    using namespace GridColumns;
+    const QString successful = QStringLiteral("Successful");
+    int made = 0, found = 0, last = 0, failedRow = 0;
+    for (const int row : written) {
+        const QString result = grid.CellText(row, Result);
+        last = qMax(last, row);
+        if (result == successful)
+            ++made;
+        else if (result.startsWith(QStringLiteral("Successful, already in QuickBooks")))
+            ++found;
+        else if (result.startsWith(QStringLiteral("Successful, not marked to e-mail")))
+            ++made;
+        if (!failedRow && (result.startsWith(QStringLiteral("Error ")) ||
+                           result.startsWith(QStringLiteral("Successful, not marked to e-mail"))))
+            failedRow = row;
+    }
+    // The checked rows below where the run ended that still wait for their invoice.
+    const int from = failedRow ? failedRow : last;
+    int notReached = 0;
+    for (int row = from + 1; row < grid.RowCount(); ++row)
+        notReached += CheckCell::read(grid.CellText(row, Send)) == std::optional(true) &&
+                      !InvoicePosting::isPosted(grid.CellText(row, Result));
+    const QString waiting =
+        counted(notReached, "checked row", "checked rows") + QStringLiteral(" not reached.");
+    RunSummary summary;
+    if (failedRow) {
+        const QString company = grid.CellText(failedRow, Company);
+        summary.failed = true;
+        summary.text =
+            QStringLiteral("Stopped at %1: %2 %3 made before it; %4")
+                .arg(company.isEmpty() ? grid.CellText(failedRow, Contact) : company,
+                     grid.CellText(failedRow, Result),
+                     QString::number(
+                         made - (grid.CellText(failedRow, Result).startsWith(successful) ? 1 : 0)),
+                     waiting);
+        return summary;
+    }
+    const QString done =
+        counted(made, "invoice made", "invoices made") +
+        (found ? QStringLiteral(", %1 already in QuickBooks").arg(found) : QString());
+    if (written.isEmpty())
+        summary.text = QStringLiteral("No invoice made: no checked row was waiting for one.");
+    else if (notReached > 0)
+        summary.text = QStringLiteral("Stopped as asked: %1; %2").arg(done, waiting);
+    else
+        summary.text = done + u'.';
+    return summary;
+}

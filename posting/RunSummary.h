@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class GridOperations;
+
+// How a run ended, in one line for the window: what it made and found, or where it stopped
+// and why, and how many checked rows it did not reach, so that a clerk who looked away can
+// tell from the window alone.
+struct RunSummary {
+    QString text;
+    bool failed = false;
+
+    // The summary of a run that wrote the "Result" of rows (in the order written).
+    static RunSummary of(const GridOperations& grid, const QList<int>& written);
+};
