@@ -12,7 +12,6 @@
 #include "core/Money.h"
 
 #include <QClipboard>
-#include <algorithm>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -25,6 +24,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStyle>
+#include <algorithm>
 
 namespace {
 QString& testPdfPath() {
@@ -280,7 +280,7 @@ void BillingGrid::PrintWithTitle(const QString& title, bool showDialog, int orie
         if (answer != QDialog::Accepted)
             return;
     }
-    GridPrinter(*m_model).print(printer, title);
+    GridPrinter(*m_model).print(printer, title, m_printSubtitle);
 }
 
 void BillingGrid::setPrintToPdfForTesting(const QString& pdfPath) {

@@ -42,6 +42,8 @@ public:
     // The file a print to PDF offers: the title, with what a file name cannot hold replaced,
     // in the documents folder (or home where there is none).
     static QString defaultPrintFile(const QString& title);
+    // A line printed under the title on every page; none unless set.
+    void setPrintSubtitle(const QString& subtitle) { m_printSubtitle = subtitle; }
 
     GridModel* gridModel() const { return m_model; }
 
@@ -71,4 +73,5 @@ private:
     bool editAllowed(int row, int column);
 
     GridModel* m_model;
+    QString m_printSubtitle;
 };

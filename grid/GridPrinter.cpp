@@ -88,7 +88,7 @@ QVector<int> GridPrinter::columnWidths(const QFontMetrics& metrics,
     return widths;
 }
 
-void GridPrinter::print(QPrinter& printer, const QString& title) const {
+void GridPrinter::print(QPrinter& printer, const QString& title, const QString& subtitle) const {
     QPainter painter;
     if (!painter.begin(&printer))
         return;
@@ -119,7 +119,7 @@ void GridPrinter::print(QPrinter& printer, const QString& title) const {
                              2 * pad);
 
     // Pages: the title, the header row, rows while they fit, the page number at the foot.
-    const int titleHeight = line * 2;
+    const int titleHeight = line * (subtitle.isEmpty() ? 2 : 3);
     const int footHeight = line * 2;
     const int body = page.height() - titleHeight - footHeight - (hasHeader ? heights[0] : 0);
     QVector<int> pageStarts;
@@ -143,6 +143,9 @@ void GridPrinter::print(QPrinter& printer, const QString& title) const {
         painter.drawText(QRect(0, top, page.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
                          title);
         painter.setFont(font);
+        if (!subtitle.isEmpty())
+            painter.drawText(QRect(0, top + line, page.width(), line),
+                             Qt::AlignLeft | Qt::AlignVCenter, subtitle);
         top += titleHeight;
         const auto drawRow = [&](int row, bool header) {
             int left = 0;

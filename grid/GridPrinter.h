@@ -15,7 +15,8 @@ class GridPrinter {
 public:
     explicit GridPrinter(const GridModel& model);
 
-    void print(QPrinter& printer, const QString& title) const;
+    // subtitle, where given, is a line under the title.
+    void print(QPrinter& printer, const QString& title, const QString& subtitle = {}) const;
 
     // The columns whose long texts wrap on paper.
     static bool wraps(int column);

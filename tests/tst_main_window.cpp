@@ -6,7 +6,9 @@
 #include "app/MessageBoxes.h"
 #include "app/Module1.h"
 #include "core/Clock.h"
+#include "core/FixedForms.h"
 #include "core/GridColumns.h"
+#include "core/MoneyFormat.h"
 #include "grid/BillingGrid.h"
 #include "ui/ResizeRule.h"
 #include "ui/Twips.h"
@@ -610,11 +612,29 @@ void TestMainWindow::printTitleAndRows() {
     QVERIFY(TestSupport::waitForFill(&w));
     // The list's organisation heads the page, whatever the box shows now.
     w.cmbCompany->setCurrentText(Chamber);
+    // Two rows checked, the second from the keyboard: the counts follow at once.
+    auto* counts = w.findChild<QLabel*>(QStringLiteral("lblCounts"));
+    const int listed = w.vsfgList->RowCount() - 1;
+    QTRY_COMPARE(counts->text(), QStringLiteral("%1 listed, 0 checked, $0.00").arg(listed));
+    w.vsfgList->SetCellText(1, GridColumns::Send, QStringLiteral("True"));
+    w.vsfgList->setFocus();
+    w.vsfgList->selectGridRows({2});
+    QTest::keyClick(w.vsfgList, Qt::Key_Space);
+    const QString total = MoneyFormat::display(
+        QString::number(FixedForms::readNumber(w.vsfgList->CellText(1, 3)).value() +
+                            FixedForms::readNumber(w.vsfgList->CellText(2, 3)).value(),
+                        'f', 2));
+    QTRY_COMPARE(counts->text(), QStringLiteral("%1 listed, 2 checked, %2").arg(listed).arg(total));
     const QString pdf = m_dir.filePath(QStringLiteral("print.pdf"));
     BillingGrid::setPrintToPdfForTesting(pdf);
     w.btnPrint->click();
     const QString text = pdfText(pdf);
     QVERIFY2(text.contains(Foundation + QStringLiteral(" - 12/7/2026 10:08:04 AM")),
+             qPrintable(text));
+    // Under the title: the billing method, the month's dates, the counts and the total.
+    QVERIFY2(text.contains(QStringLiteral("Invoice, 3/1/2027 - 3/31/2027: %1 listed, 2 checked, %2")
+                               .arg(listed)
+                               .arg(total)),
              qPrintable(text));
     QVERIFY(w.vsfgList->RowCount() > 5);
     for (int row = 1; row < w.vsfgList->RowCount(); ++row)

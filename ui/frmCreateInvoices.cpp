@@ -4,9 +4,11 @@
 #include "app/MessageBoxes.h"
 #include "app/Module1.h"
 #include "billing/BillingQuery.h"
+#include "billing/ListCounts.h"
 #include "billing/LoadBillingList.h"
 #include "core/CheckCell.h"
 #include "core/Clock.h"
+#include "core/FixedForms.h"
 #include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
 #include "ui/ContactFill.h"
@@ -25,6 +27,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QTimer>
 
 namespace {
 // Twips between the list and the row of buttons the window was drawn with, and between the
@@ -101,6 +104,25 @@ void frmCreateInvoices::createControls() {
     Label2 = named(new QLabel(QStringLiteral("Payment"), this), "Label2");
     chkEmail = named(new QCheckBox(QStringLiteral("Mark To Email"), this), "chkEmail");
     lblPassedOver = named(new LinkLine(this), "lblPassedOver");
+    lblCounts = named(new QLabel(this), "lblCounts");
+    lblCounts->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblCounts->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Counted once after a change, however many rows it touched (a fill appends thousands).
+    auto* recount = new QTimer(this);
+    recount->setSingleShot(true);
+    recount->setInterval(0);
+    connect(recount, &QTimer::timeout, this, [this] {
+        const QString text = ListCounts::of(*vsfgList).text();
+        lblCounts->setText(text);
+        lblCounts->setAccessibleName(text);
+    });
+    QAbstractItemModel* model = vsfgList->model();
+    for (const auto& changed :
+         {connect(model, &QAbstractItemModel::dataChanged, recount, qOverload<>(&QTimer::start)),
+          connect(model, &QAbstractItemModel::rowsInserted, recount, qOverload<>(&QTimer::start)),
+          connect(model, &QAbstractItemModel::rowsRemoved, recount, qOverload<>(&QTimer::start)),
+          connect(model, &QAbstractItemModel::modelReset, recount, qOverload<>(&QTimer::start))})
+        Q_UNUSED(changed);
     lblRunEnded = named(new QLabel(this), "lblRunEnded");
     lblRunEnded->setWordWrap(true);
     lblRunEnded->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -208,6 +230,10 @@ void frmCreateInvoices::Form_Resize() {
     for (int b = 0; b < ResizeRule::ButtonCount; ++b)
         buttons[b]->move(Twips::toPixels(p.buttonLeft[b], this),
                          Twips::toPixels(p.buttonTop, this));
+    // The counts fill the top row right of "Mark To Email", up to the list's right edge.
+    const int countsLeft = chkEmail->geometry().right() + Twips::toPixels(LineGap, this);
+    lblCounts->setGeometry(countsLeft, chkEmail->y(),
+                           qMax(0, vsfgList->geometry().right() - countsLeft), chkEmail->height());
     // The run's line and the passed-over line share what lies under the list and left of the
     // buttons: the run's first, as high as its text needs (three lines at most).
     const int gap = Twips::toPixels(LineGap, this);
@@ -346,6 +372,11 @@ void frmCreateInvoices::btnPrint_Click() {
     // The list's organisation: the one its invoices go to.
     const QString title =
         listOrganisation() + QStringLiteral(" - ") + GeneralDate::text(Clock::now());
+    // Under the title: what the list is, and what it bills.
+    vsfgList->setPrintSubtitle(
+        QStringLiteral("%1, %2 - %3: %4")
+            .arg(cmbPayment->currentText(), FixedForms::dateText(dtStartDate->date()),
+                 FixedForms::dateText(dtEndDate->date()), ListCounts::of(*vsfgList).text()));
     vsfgList->PrintWithTitle(title, true, BillingGrid::Landscape, BillingGrid::HalfInch,
                              BillingGrid::HalfInch);
 }

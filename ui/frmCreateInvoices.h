@@ -67,6 +67,8 @@ public:
     LinkLine* lblPassedOver;
     // Under the list too: how the last invoice run ended, red where it stopped at an error.
     QLabel* lblRunEnded;
+    // Above the list's right end: "15 listed, 9 checked, $2,350.00", kept current.
+    QLabel* lblCounts;
 
 private:
     // The channel to the open company file, shared by the two integration components. It is
@@ -93,6 +95,7 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showRunEnded(const RunSummary& summary);
+    void countsChanged();
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
