@@ -115,6 +115,7 @@ Module1::StartOutcome Module1::Main(const std::function<void()>& loadMainWindow,
     auto instance = std::make_unique<SingleInstance>(
         lockPath.isEmpty() ? SingleInstance::defaultLockPath() : lockPath);
     if (instance->earlierCopyRunning()) {
+        instance->showEarlierCopy();
         MessageBoxes::show(QStringLiteral("This application is already running."),
                            QStringLiteral("Application Already Running"), MessageBoxes::OkOnly);
         return StartOutcome::EarlierCopyRunning;
@@ -122,6 +123,11 @@ Module1::StartOutcome Module1::Main(const std::function<void()>& loadMainWindow,
     state().instance = std::move(instance);
     loadMainWindow();
     return StartOutcome::Running;
+}
+
+void Module1::onLaterCopy(std::function<void()> shown) {
+    if (state().instance)
+        state().instance->onLaterCopy(std::move(shown));
 }
 
 void Module1::CloseAndEnd() {

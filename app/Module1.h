@@ -42,6 +42,9 @@ enum class StartOutcome { Running, EarlierCopyRunning };
 // otherwise calls loadMainWindow. Failures escape as Failure to the caller's report.
 StartOutcome Main(const std::function<void()>& loadMainWindow, const QString& lockPath = QString());
 
+// A later copy started: shown brings this copy's window forward.
+void onLaterCopy(std::function<void()> shown);
+
 // Closes the connection and ends the program.
 void CloseAndEnd();
 

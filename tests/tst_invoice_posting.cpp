@@ -26,11 +26,13 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDialog>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QLabel>
 #include <QLocale>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollBar>
@@ -531,6 +533,16 @@ void TestInvoicePosting::createInvoicesThroughTheWindow() {
                  " 13 made before it; 1 checked row not reached.");
     QVERIFY(ended->palette().color(QPalette::WindowText).red() > 100);
     QCOMPARE(ended->accessibleName(), ended->text());
+    // F2 (or Enter) on the row opens its whole "Result", read-only, ready to copy.
+    w.vsfgList->setCurrentIndex(w.vsfgList->model()->index(13, GridColumns::Company));
+    QTest::keyClick(w.vsfgList, Qt::Key_F2);
+    auto* box = w.findChild<QDialog*>(QStringLiteral("resultBox"));
+    QVERIFY(box && box->isVisible());
+    auto* whole = box->findChild<QPlainTextEdit*>();
+    QCOMPARE(whole->toPlainText(), w.vsfgList->CellText(14, GridColumns::Result));
+    QVERIFY(whole->isReadOnly());
+    QCOMPARE(whole->textCursor().selectedText(), whole->toPlainText());
+    box->close();
     const QList<QJsonObject> invoices = host.invoices();
     QCOMPARE(invoices.size(), 13);
     QCOMPARE(lineOf(invoices[0]).value("item").toString(), QStringLiteral("Membership Dues"));

@@ -339,10 +339,14 @@ void TestStartup::earlierCopyIsDetected() {
     const QString lock = m_dir.filePath(QStringLiteral("first.lock"));
     SingleInstance first(lock);
     QVERIFY(!first.earlierCopyRunning());
+    int shown = 0;
+    first.onLaterCopy([&] { ++shown; });
     SingleInstance second(lock);
     QVERIFY(second.earlierCopyRunning());
-    // The first copy is undisturbed and keeps its lock.
+    // The first copy is undisturbed and keeps its lock; the second brings its window forward.
     QVERIFY(!first.earlierCopyRunning());
+    second.showEarlierCopy();
+    QTRY_COMPARE(shown, 1);
 }
 
 void TestStartup::staleLockOfDeadCopyIsTakenOver() {

@@ -21,13 +21,18 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTimer>
+#include <QVBoxLayout>
 
 namespace {
 // Twips between the list and the row of buttons the window was drawn with, and between the
@@ -104,6 +109,7 @@ void frmCreateInvoices::createControls() {
     Label2 = named(new QLabel(QStringLiteral("Payment"), this), "Label2");
     chkEmail = named(new QCheckBox(QStringLiteral("Mark To Email"), this), "chkEmail");
     lblPassedOver = named(new LinkLine(this), "lblPassedOver");
+    vsfgList->installEventFilter(this);
     lblCounts = named(new QLabel(this), "lblCounts");
     lblCounts->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lblCounts->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -246,6 +252,40 @@ void frmCreateInvoices::Form_Resize() {
     lblRunEnded->setGeometry(vsfgList->x(), top, width, runHeight);
     top += runHeight;
     lblPassedOver->setGeometry(vsfgList->x(), top, width, qMax(0, height() - top));
+}
+
+bool frmCreateInvoices::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == vsfgList && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const QModelIndex current = vsfgList->currentIndex();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F2) &&
+            current.isValid()) {
+            showResult(current.row() + 1); // below the header row
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmCreateInvoices::showResult(int row) {
+    auto* box = new QDialog(this);
+    box->setObjectName(QStringLiteral("resultBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    const QString company = vsfgList->CellText(row, GridColumns::Company);
+    box->setWindowTitle(
+        QStringLiteral("Result: %1")
+            .arg(company.isEmpty() ? vsfgList->CellText(row, GridColumns::Contact) : company));
+    auto* text = new QPlainTextEdit(vsfgList->CellText(row, GridColumns::Result), box);
+    text->setReadOnly(true);
+    text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, box);
+    connect(buttons, &QDialogButtonBox::rejected, box, &QDialog::reject);
+    auto* layout = new QVBoxLayout(box);
+    layout->addWidget(text);
+    layout->addWidget(buttons);
+    box->resize(Twips::toPixels(7200, this), Twips::toPixels(2400, this));
+    text->selectAll(); // Ctrl+C copies it at once
+    box->open();
 }
 
 void frmCreateInvoices::showRunEnded(const RunSummary& summary) {

@@ -95,6 +95,9 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showRunEnded(const RunSummary& summary);
+    // Enter or F2 on a row: its whole "Result", read-only and copyable.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showResult(int row);
     void countsChanged();
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;

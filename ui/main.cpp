@@ -33,6 +33,14 @@ int main(int argc, char** argv) {
         const auto outcome = Module1::Main([&] {
             window = std::make_unique<frmCreateInvoices>();
             window->show();
+            // A second start brings this window forward, minimized or behind others.
+            Module1::onLaterCopy([&] {
+                if (!window)
+                    return;
+                window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+                window->raise();
+                window->activateWindow();
+            });
             // SIGTERM (a logout, a shutdown) closes the window as its close box does: an
             // invoice run ends with the invoice in flight first.
             TerminationSignals::watch([&] {
