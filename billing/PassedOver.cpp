@@ -32,18 +32,30 @@ QString PassedOver::heading(Reason reason) const {
 }
 
 QString PassedOver::line(int names) const {
+    // The count of every kind comes first, so that a line cut short still says it.
     QStringList parts;
+    qsizetype total = 0;
     for (int reason = 0; reason < ReasonCount; ++reason) {
         const QList<QString>& entries = m_entries[reason];
         if (entries.isEmpty())
             continue;
-        QString part = heading(Reason(reason)) + QStringLiteral(": ") +
+        total += entries.size();
+        QString part = QString::number(entries.size()) +
+                       (reason == UnknownFrequency
+                            ? QStringLiteral(" whose billing frequency is none of Monthly Invoice, "
+                                             "Quarterly, Semi-Annual, Annual: ")
+                            : QStringLiteral(" billed quarterly, semi-annually or annually whose "
+                                             "anniversary is missing or no date: ")) +
                        QStringList(entries.mid(0, names)).join(QStringLiteral(", "));
         if (entries.size() > names)
             part += QStringLiteral(" and %1 more").arg(entries.size() - names);
         parts << part;
     }
-    return parts.isEmpty() ? QString() : QStringLiteral("Not listed: ") + parts.join(u"; ");
+    if (parts.isEmpty())
+        return QString();
+    return (total == 1 ? QStringLiteral("1 contact not listed: ")
+                       : QStringLiteral("%1 contacts not listed: ").arg(total)) +
+           parts.join(u"; ");
 }
 
 QString PassedOver::details() const {

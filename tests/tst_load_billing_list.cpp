@@ -130,18 +130,18 @@ void TestLoadBillingList::passedOverNamed_data() {
                                   "is missing or no date: ";
     QTest::newRow("the demo's")
         << QStringList{}
-        << "Not listed: 3 contacts " + frequencies +
+        << "4 contacts not listed: 3 " + frequencies +
                "Elm Street Pharmacy (empty), Harbor Lights Inn (\"quarterly\"), Ironside Fitness "
-               "(\"Quarterly \"); 1 contact " +
+               "(\"Quarterly \"); 1 " +
                anniversaries + "Pinecrest Realty (missing)";
     QTest::newRow("none of the four, no anniversary date")
         << QStringList{"UPDATE custom_table_0 SET m_billing_frequency = NULL WHERE contact_id = 8",
                        "UPDATE custom_table_0 SET m_billing_frequency = 'Yearly' WHERE "
                        "contact_id IN (15, 16)",
                        "UPDATE contact SET billing_anniv = 'soon' WHERE contact_id = 2"}
-        << "Not listed: 5 contacts " + frequencies +
+        << "7 contacts not listed: 5 " + frequencies +
                "Elm Street Pharmacy (empty), Harbor Lights Inn (empty), Ironside Fitness "
-               "(\"Quarterly \") and 2 more; 2 contacts " +
+               "(\"Quarterly \") and 2 more; 2 " +
                anniversaries + "Birchwood Bakery (\"soon\"), Pinecrest Realty (missing)";
     QTest::newRow("nothing amiss")
         << QStringList{"UPDATE custom_table_0 SET m_billing_frequency = 'Quarterly' WHERE "

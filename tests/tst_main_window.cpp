@@ -479,13 +479,30 @@ void TestMainWindow::refreshRefusalsInOrder() {
     QVERIFY(line.top() > w.vsfgList->geometry().bottom() && line.right() < w.btnPrint->x());
     QVERIFY(line.bottom() <= w.height());
     const QString shown = QTextDocumentFragment::fromHtml(w.lblPassedOver->text()).toPlainText();
-    QVERIFY2(shown.startsWith(QStringLiteral("Not listed: 3 contacts")), qPrintable(shown));
+    QVERIFY2(shown.startsWith(QStringLiteral("4 contacts not listed: 3 whose")), qPrintable(shown));
     QVERIFY(shown.contains(QStringLiteral("Harbor Lights Inn (\"quarterly\")")));
     QTest::mouseClick(w.lblPassedOver, Qt::LeftButton, {},
                       QPoint(8, w.lblPassedOver->fontMetrics().height() / 2));
     QCOMPARE(boxes.boxes.size(), 4);
     QCOMPARE(boxes.boxes[3].caption, QStringLiteral("Not Listed"));
     QVERIFY(boxes.boxes[3].text.endsWith(QStringLiteral(":\nPinecrest Realty (missing)")));
+    // From the keyboard: Alt+N shows the same.
+    QTest::keyClick(&w, Qt::Key_N, Qt::AltModifier);
+    QCOMPARE(boxes.boxes.size(), 5);
+    QCOMPARE(boxes.boxes[4].text, boxes.boxes[3].text);
+    // Narrow, the line goes under the buttons, shortened with its count first, never dropped.
+    w.resize(620, 720);
+    const QRect narrow = w.lblPassedOver->geometry();
+    QVERIFY2(narrow.width() > 100 && narrow.height() >= w.fontMetrics().lineSpacing() &&
+                 narrow.bottom() <= w.height() && narrow.top() > w.btnPrint->geometry().bottom(),
+             qPrintable(QStringLiteral("%1,%2 %3x%4")
+                            .arg(narrow.x())
+                            .arg(narrow.y())
+                            .arg(narrow.width())
+                            .arg(narrow.height())));
+    QVERIFY(QTextDocumentFragment::fromHtml(w.lblPassedOver->text())
+                .toPlainText()
+                .startsWith(QStringLiteral("4 contacts not listed")));
 }
 
 void TestMainWindow::refreshComparesMonthsOnly() {

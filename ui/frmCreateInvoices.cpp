@@ -31,6 +31,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -138,9 +139,13 @@ void frmCreateInvoices::createControls() {
     lblRunEnded->setFocusPolicy(Qt::NoFocus);
     // Clicked, not tabbed to: the window's Tab order is the clerks' instructions' order.
     connect(lblPassedOver, &LinkLine::clicked, this, [this] {
-        MessageBoxes::show(m_passedOver.details(), QStringLiteral("Not Listed"),
-                           MessageBoxes::OkOnly);
+        if (!m_passedOver.isEmpty())
+            MessageBoxes::show(m_passedOver.details(), QStringLiteral("Not Listed"),
+                               MessageBoxes::OkOnly);
     });
+    // The line is clicked, never tabbed to; from the keyboard Alt+N opens the same box.
+    auto* notListed = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_N), this);
+    connect(notListed, &QShortcut::activated, lblPassedOver, &LinkLine::clicked);
 
     // Where each control stands, in twips (left, top, width, height), as the window was drawn.
     const struct {
@@ -241,17 +246,22 @@ void frmCreateInvoices::Form_Resize() {
     lblCounts->setGeometry(countsLeft, chkEmail->y(),
                            qMax(0, vsfgList->geometry().right() - countsLeft), chkEmail->height());
     // The run's line and the passed-over line share what lies under the list and left of the
-    // buttons: the run's first, as high as its text needs (three lines at most).
+    // buttons: the run's first, as high as its text needs (three lines at most). A window too
+    // narrow for them there has them under the buttons, the whole list's width: shortened,
+    // never dropped.
     const int gap = Twips::toPixels(LineGap, this);
+    const int line = lblRunEnded->fontMetrics().lineSpacing();
     int top = vsfgList->geometry().bottom() + gap;
-    const int width = qMax(0, btnPrint->x() - gap - vsfgList->x());
-    const int runHeight = lblRunEnded->text().isEmpty()
-                              ? 0
-                              : qMin(lblRunEnded->heightForWidth(width),
-                                     3 * lblRunEnded->fontMetrics().lineSpacing());
-    lblRunEnded->setGeometry(vsfgList->x(), top, width, runHeight);
+    int room = qMax(0, btnPrint->x() - gap - vsfgList->x());
+    if (room < 12 * line) {
+        top = btnPrint->geometry().bottom() + gap;
+        room = vsfgList->width();
+    }
+    const int runHeight =
+        lblRunEnded->text().isEmpty() ? 0 : qMin(lblRunEnded->heightForWidth(room), 3 * line);
+    lblRunEnded->setGeometry(vsfgList->x(), top, room, runHeight);
     top += runHeight;
-    lblPassedOver->setGeometry(vsfgList->x(), top, width, qMax(0, height() - top));
+    lblPassedOver->setGeometry(vsfgList->x(), top, room, qMax(line, height() - top));
 }
 
 bool frmCreateInvoices::eventFilter(QObject* watched, QEvent* event) {
