@@ -15,7 +15,9 @@
 #include "ui/frmCreateInvoices.h"
 
 #include <QAccessible>
+#include <QCalendarWidget>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
@@ -27,6 +29,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocumentFragment>
+#include <QWheelEvent>
 
 using TestSupport::MessageRecorder;
 
@@ -80,6 +83,8 @@ private slots:
     void everyControlHasAnAccessibleName();
     void datesTypedAsPeopleTypeThem_data();
     void datesTypedAsPeopleTypeThem();
+    void datesEveryOtherWay_data();
+    void datesEveryOtherWay();
     void resizeRuleArithmetic();
     void windowFollowsItsSize();
     void minimisedWindowMovesNothing();
@@ -151,6 +156,73 @@ void TestMainWindow::everyControlHasAnAccessibleName() {
 
 enum class Entry { Tab, ShiftTab, Click, ClickInDay, CtrlA };
 Q_DECLARE_METATYPE(Entry)
+
+void TestMainWindow::datesEveryOtherWay_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("shown"); // Start Date's text after it, 1/1/2027 before
+    QTest::newRow("a click in the box that has the keyboard, then typing") << "focused click"
+                                                                           << "3/1/2027";
+    QTest::newRow("Ctrl+V of a date copied from a spreadsheet") << "ctrl+v"
+                                                                << "3/1/2027";
+    QTest::newRow("Shift+Insert, blanks around it") << "shift+insert"
+                                                    << "3/1/2027";
+    QTest::newRow("the wheel over a box without the keyboard") << "wheel away"
+                                                               << "1/1/2027";
+    QTest::newRow("the wheel over the year of the box with it") << "wheel year"
+                                                                << "1/1/2028";
+    QTest::newRow("F4") << "f4"
+                        << "1/1/2027";
+    QTest::newRow("Alt+Down") << "alt+down"
+                              << "1/1/2027";
+}
+
+// The other ways a date reaches Start Date: a click into the box the window opened with, a
+// pasted date, the wheel (only where the keyboard is, over the part under the pointer), and the
+// calendar from the keyboard.
+void TestMainWindow::datesEveryOtherWay() {
+    QFETCH(QString, how);
+    QFETCH(QString, shown);
+    frmCreateInvoices w;
+    w.show();
+    QApplication::setActiveWindow(&w);
+    w.dtStartDate->setDate(QDate(2027, 1, 1));
+    QLineEdit* text = w.dtStartDate->findChild<QLineEdit*>();
+    const QFontMetrics metrics(text->font());
+    const QPoint inDay(metrics.horizontalAdvance(QStringLiteral("1/1")) + 1, text->height() / 2);
+    const QPoint inYear(metrics.horizontalAdvance(QStringLiteral("1/1/20")), text->height() / 2);
+    const auto wheelAt = [&](const QPoint& at) {
+        QWheelEvent wheel(QPointF(at), QPointF(text->mapToGlobal(at)), QPoint(), QPoint(0, 120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(w.dtStartDate, &wheel);
+    };
+    w.dtStartDate->setFocus(); // as the window opens
+    if (how == u"focused click") {
+        QTest::mouseClick(text, Qt::LeftButton, {}, inDay);
+        QTest::keyClicks(QApplication::focusWidget(), "3/1/2027");
+    } else if (how == u"ctrl+v" || how == u"shift+insert") {
+        QGuiApplication::clipboard()->setText(how == u"ctrl+v" ? "3/1/2027\n" : "  3/1/2027\t");
+        QTest::mouseClick(text, Qt::LeftButton, {}, inDay);
+        if (how == u"ctrl+v")
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
+        else
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Insert, Qt::ShiftModifier);
+    } else if (how == u"wheel away") {
+        w.dtEndDate->setFocus();
+        wheelAt(inYear);
+    } else if (how == u"wheel year") {
+        wheelAt(inYear);
+    } else {
+        QVERIFY(!w.dtStartDate->calendarWidget()->isVisible());
+        QTest::keyClick(QApplication::focusWidget(), how == u"f4" ? Qt::Key_F4 : Qt::Key_Down,
+                        how == u"f4" ? Qt::NoModifier : Qt::AltModifier);
+        QTRY_VERIFY(w.dtStartDate->calendarWidget()->isVisible());
+        w.dtStartDate->calendarWidget()->window()->close();
+    }
+    if (w.dtStartDate->hasFocus() || text->hasFocus())
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(text->text(), shown);
+    QCOMPARE(w.dtStartDate->date().toString(QStringLiteral("M/d/yyyy")), shown);
+}
 
 void TestMainWindow::datesTypedAsPeopleTypeThem_data() {
     QTest::addColumn<QString>("typed");

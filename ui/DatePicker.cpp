@@ -1,9 +1,14 @@
 #include "ui/DatePicker.h"
 
 #include <QCalendarWidget>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
+#include <QWheelEvent>
+#include <memory>
 
 namespace {
 const QDate Earliest(1900, 1, 1);
@@ -57,6 +62,7 @@ bool DatePicker::focusNextPrevChild(bool next) {
 // too, once the click has placed the cursor (see eventFilter).
 void DatePicker::focusInEvent(QFocusEvent* event) {
     m_enteredByClick = event->reason() == Qt::MouseFocusReason;
+    m_firstClick = true;
     QDateEdit::focusInEvent(event);
     startAt(0);
 }
@@ -86,7 +92,10 @@ bool DatePicker::eventFilter(QObject* watched, QEvent* event) {
     if (watched == lineEdit() && event->type() == QEvent::MouseButtonRelease) {
         if (lineEdit()->hasSelectedText() && !m_enteredByClick)
             return false; // a drag over the text selects what it covered
-        startAt(std::exchange(m_enteredByClick, false) ? 0 : partAt(lineEdit()->cursorPosition()));
+        // The first click since the field was entered, by that click or before it (the field
+        // the window opens with), starts at the month; a later one picks the part clicked.
+        m_enteredByClick = false;
+        startAt(std::exchange(m_firstClick, false) ? 0 : partAt(lineEdit()->cursorPosition()));
         return true;
     }
     return QDateEdit::eventFilter(watched, event);
@@ -94,7 +103,13 @@ bool DatePicker::eventFilter(QObject* watched, QEvent* event) {
 
 void DatePicker::keyPressEvent(QKeyEvent* event) {
     const QString text = event->text();
-    if (event->matches(QKeySequence::SelectAll)) {
+    const bool calendarKey = event->key() == Qt::Key_F4 ||
+                             (event->key() == Qt::Key_Down && event->modifiers() & Qt::AltModifier);
+    if (calendarKey) {
+        openCalendar();
+    } else if (event->matches(QKeySequence::Paste)) {
+        paste(QGuiApplication::clipboard()->text());
+    } else if (event->matches(QKeySequence::SelectAll)) {
         startAt(0);
         lineEdit()->selectAll();
     } else if (text.size() == 1 && text.at(0).isDigit()) {
@@ -131,6 +146,68 @@ void DatePicker::keyPressEvent(QKeyEvent* event) {
             display(); // Return would have put the last date back in view
         return;
     }
+    event->accept();
+}
+
+void DatePicker::paste(const QString& text) {
+    const QString date = text.trimmed();
+    if (date.isEmpty())
+        return;
+    startAt(0);
+    QString parts[Parts];
+    int part = 0;
+    for (const QChar c : date) {
+        if (c == u'/' || c == u'-' || c == u'.')
+            part = qMin(part + 1, Parts); // a fourth part makes it no date
+        else if (part < Parts)
+            parts[part] += c;
+    }
+    if (part >= Parts)
+        parts[Parts - 1] += u'/';
+    std::copy(std::begin(parts), std::end(parts), std::begin(m_parts));
+    m_fresh = true;
+    judgeTyped();
+    moveTo(Parts - 1);
+}
+
+// The calendar opens under the field, on the date it holds, as a click on its arrow opens it.
+void DatePicker::openCalendar() {
+    QCalendarWidget* calendar = calendarWidget();
+    QWidget* popup = calendar->window();
+    calendar->setSelectedDate(date());
+    popup->move(mapToGlobal(rect().bottomLeft()));
+    popup->show();
+    popup->raise();
+    calendar->setFocus();
+}
+
+void DatePicker::wheelEvent(QWheelEvent* event) {
+    // A wheel turned while passing over the window changes nothing.
+    if (!hasFocus()) {
+        event->ignore();
+        return;
+    }
+    const int part = partAt(
+        lineEdit()->cursorPositionAt(lineEdit()->mapFrom(this, event->position().toPoint())));
+    if (!holdsDate())
+        setDate(date());
+    startAt(part);
+    setCurrentSectionIndex(part);
+    QDateEdit::wheelEvent(event);
+    startAt(part);
+}
+
+// The field's menu, its Paste taking the date as typed.
+void DatePicker::contextMenuEvent(QContextMenuEvent* event) {
+    std::unique_ptr<QMenu> menu(lineEdit()->createStandardContextMenu());
+    for (QAction* action : menu->actions())
+        if (action->objectName() == u"edit-paste") {
+            disconnect(action, nullptr, nullptr, nullptr);
+            action->setEnabled(!QGuiApplication::clipboard()->text().trimmed().isEmpty());
+            connect(action, &QAction::triggered, this,
+                    [this] { paste(QGuiApplication::clipboard()->text()); });
+        }
+    menu->exec(event->globalPos());
     event->accept();
 }
 
