@@ -19,16 +19,19 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDateEdit>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocumentFragment>
+#include <QTimer>
 #include <QWheelEvent>
 
 using TestSupport::MessageRecorder;
@@ -166,6 +169,8 @@ void TestMainWindow::datesEveryOtherWay_data() {
                                                                 << "3/1/2027";
     QTest::newRow("Shift+Insert, blanks around it") << "shift+insert"
                                                     << "3/1/2027";
+    QTest::newRow("Paste from the box's menu") << "menu"
+                                               << "3/1/2027";
     QTest::newRow("the wheel over a box without the keyboard") << "wheel away"
                                                                << "1/1/2027";
     QTest::newRow("the wheel over the year of the box with it") << "wheel year"
@@ -206,6 +211,18 @@ void TestMainWindow::datesEveryOtherWay() {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
         else
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Insert, Qt::ShiftModifier);
+    } else if (how == u"menu") {
+        QGuiApplication::clipboard()->setText(" 3/1/2027\r\n");
+        QTimer::singleShot(0, [] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            if (auto* paste = menu->findChild<QAction*>(QStringLiteral("paste")))
+                paste->trigger();
+            menu->close();
+        });
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, inDay, text->mapToGlobal(inDay));
+        QCoreApplication::sendEvent(w.dtStartDate, &menu);
     } else if (how == u"wheel away") {
         w.dtEndDate->setFocus();
         wheelAt(inYear);

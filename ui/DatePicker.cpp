@@ -8,7 +8,6 @@
 #include <QLocale>
 #include <QMenu>
 #include <QWheelEvent>
-#include <memory>
 
 namespace {
 const QDate Earliest(1900, 1, 1);
@@ -197,17 +196,21 @@ void DatePicker::wheelEvent(QWheelEvent* event) {
     startAt(part);
 }
 
-// The field's menu, its Paste taking the date as typed.
+// The field's menu: Copy, Paste (taking the date as typed) and Select All.
 void DatePicker::contextMenuEvent(QContextMenuEvent* event) {
-    std::unique_ptr<QMenu> menu(lineEdit()->createStandardContextMenu());
-    for (QAction* action : menu->actions())
-        if (action->objectName() == u"edit-paste") {
-            disconnect(action, nullptr, nullptr, nullptr);
-            action->setEnabled(!QGuiApplication::clipboard()->text().trimmed().isEmpty());
-            connect(action, &QAction::triggered, this,
-                    [this] { paste(QGuiApplication::clipboard()->text()); });
-        }
-    menu->exec(event->globalPos());
+    QMenu menu(this);
+    QAction* copy = menu.addAction(QStringLiteral("&Copy"), lineEdit(), &QLineEdit::copy);
+    copy->setEnabled(lineEdit()->hasSelectedText());
+    QAction* paste = menu.addAction(QStringLiteral("&Paste"), this,
+                                    [this] { this->paste(QGuiApplication::clipboard()->text()); });
+    paste->setObjectName(QStringLiteral("paste"));
+    paste->setEnabled(!QGuiApplication::clipboard()->text().trimmed().isEmpty());
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Select &All"), this, [this] {
+        startAt(0);
+        lineEdit()->selectAll();
+    });
+    menu.exec(event->globalPos());
     event->accept();
 }
 
