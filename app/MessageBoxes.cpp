@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QSpacerItem>
+#include <QTimer>
 
 namespace {
 MessageBoxes::Handler& handler() {
@@ -17,6 +19,16 @@ int showReal(const QString& text, const QString& caption, int style) {
     MessageBoxes::fitCaption(box);
     // A clerk can copy what a box says into a note or a mail to whoever keeps the data.
     box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // A box that only tells has its text selected, with the keyboard, as it opens, so that
+    // Ctrl+C copies it at once; Return and Escape still close it. A question keeps the
+    // keyboard on its buttons.
+    if (style != MessageBoxes::YesNo)
+        QTimer::singleShot(0, &box, [&box] {
+            if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+                label->setFocus();
+                label->setSelection(0, int(label->text().size()));
+            }
+        });
     if (style == MessageBoxes::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);

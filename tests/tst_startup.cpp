@@ -13,9 +13,11 @@
 #include "core/Failure.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHostAddress>
 #include <QMessageBox>
 #include <QProcess>
@@ -24,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,6 +79,7 @@ private slots:
 
     void messageBoxesFitTheirCaptions_data();
     void messageBoxesFitTheirCaptions();
+    void messageBoxTextCopiedAtOnce();
 
     void failureReportShowsNumberAndDescription();
     void guardReportsEscapingFailure();
@@ -515,3 +519,31 @@ void TestStartup::messageBoxesFitTheirCaptions() {
 }
 
 #include "tst_startup.moc"
+
+// A box's text is selected as it opens: Ctrl+C copies it without a click.
+void TestStartup::messageBoxTextCopiedAtOnce() {
+    const QString text = QStringLiteral("4 contacts whose billing frequency is none of ...:\n"
+                                        "Elm Street Pharmacy (empty)");
+    QString copied;
+    QTimer::singleShot(100, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box)
+            return;
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : box, Qt::Key_C,
+                        Qt::ControlModifier);
+        copied = QGuiApplication::clipboard()->text();
+        // Return, where the keyboard is, still closes the box.
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : box,
+                        Qt::Key_Return);
+    });
+    bool leftOpen = false;
+    QTimer::singleShot(3000, [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            leftOpen = true;
+            box->close();
+        }
+    });
+    MessageBoxes::show(text, QStringLiteral("Not Listed"), MessageBoxes::OkOnly);
+    QCOMPARE(copied, text);
+    QVERIFY(!leftOpen);
+}
