@@ -47,8 +47,8 @@ QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
               records.position(fields.frequency), records.position(fields.yearlyAmount),
               records.position(fields.anniversary)};
     const auto nameOf = [&] {
-        const QString company = textOrEmpty(records.field(at.company));
-        return company.isEmpty() ? textOrEmpty(records.field(at.contact)) : company;
+        return GridColumns::customerOf(textOrEmpty(records.field(at.company)),
+                                       textOrEmpty(records.field(at.contact)));
     };
     while (!records.eof()) {
         // The same decision the rules' tests try, record by record; a member whose data the

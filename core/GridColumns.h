@@ -28,6 +28,12 @@ constexpr int Count = 10;
 constexpr int TypeDate = 7;
 constexpr int TypeBoolean = 11;
 
+// Whom a row bills: its company, or its contact where it has none. The list's fill, the
+// invoice's customer and the window's words for a row all follow this one rule.
+inline QString customerOf(const QString& company, const QString& contact) {
+    return company.isEmpty() ? contact : company;
+}
+
 inline const QString& moneyFormat() {
     static const QString format = QStringLiteral("$#,##0.00");
     return format;

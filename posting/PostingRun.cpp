@@ -328,8 +328,8 @@ bool PostingRun::Flow::walked(int row, const std::optional<bool>& send) const {
 }
 
 QString PostingRun::Flow::customerOf(int row) const {
-    const QString company = m_grid.CellText(row, GridColumns::Company);
-    return company.isEmpty() ? m_grid.CellText(row, GridColumns::Contact) : company;
+    return GridColumns::customerOf(m_grid.CellText(row, GridColumns::Company),
+                                   m_grid.CellText(row, GridColumns::Contact));
 }
 
 // Which company QuickBooks has open; a row whose answer is awaited from another company stops

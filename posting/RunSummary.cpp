@@ -38,11 +38,11 @@ RunSummary RunSummary::of(const GridOperations& grid, const QList<int>& written)
         counted(notReached, "checked row", "checked rows") + QStringLiteral(" not reached.");
     RunSummary summary;
     if (failedRow) {
-        const QString company = grid.CellText(failedRow, Company);
         summary.failed = true;
         summary.text =
             QStringLiteral("Stopped at %1: %2 %3 made before it; %4")
-                .arg(company.isEmpty() ? grid.CellText(failedRow, Contact) : company,
+                .arg(customerOf(grid.CellText(failedRow, Company),
+                                grid.CellText(failedRow, Contact)),
                      grid.CellText(failedRow, Result),
                      QString::number(
                          made - (grid.CellText(failedRow, Result).startsWith(successful) ? 1 : 0)),

@@ -281,10 +281,10 @@ void frmCreateInvoices::showResult(int row) {
     auto* box = new QDialog(this);
     box->setObjectName(QStringLiteral("resultBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
-    const QString company = vsfgList->CellText(row, GridColumns::Company);
     box->setWindowTitle(
         QStringLiteral("Result: %1")
-            .arg(company.isEmpty() ? vsfgList->CellText(row, GridColumns::Contact) : company));
+            .arg(GridColumns::customerOf(vsfgList->CellText(row, GridColumns::Company),
+                                         vsfgList->CellText(row, GridColumns::Contact))));
     auto* text = new QPlainTextEdit(vsfgList->CellText(row, GridColumns::Result), box);
     text->setReadOnly(true);
     text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
