@@ -599,14 +599,12 @@ void PostingRun::Flow::takeLease() {
                 takeLease();
         },
         [this](const Failure& failure) {
-            try {
-                if (failure.number() == QbError::RunInProgress)
-                    throw failure;
-                throw LookUpFailed{failure, QStringLiteral("whether another billing run is "
-                                                           "posting could not be looked up")};
-            } catch (...) {
-                failBeforeAdds(std::current_exception());
-            }
+            // Another run's lease says it all; a question that failed says what it asked.
+            failBeforeAdds(failure.number() == QbError::RunInProgress
+                               ? std::make_exception_ptr(failure)
+                               : std::make_exception_ptr(LookUpFailed{
+                                     failure, QStringLiteral("whether another billing run is "
+                                                             "posting could not be looked up")}));
             throw Handled{};
         });
 }

@@ -9,6 +9,17 @@
 #include <QProcess>
 #include <QTest>
 
+namespace {
+// Runs qbbridge with arguments; its exit status, what it printed (both streams) in *out.
+int runBridge(const QStringList& arguments, QByteArray* out) {
+    QProcess process;
+    process.start(BridgeProcess::program(), arguments);
+    process.waitForFinished(10000);
+    *out = process.readAllStandardOutput() + process.readAllStandardError();
+    return process.exitCode();
+}
+} // namespace
+
 class TestBridgeSettings : public QObject {
     Q_OBJECT
 private slots:
@@ -114,12 +125,7 @@ void TestBridgeSettings::checkSaysWhatTheWebConnectorSees() {
                "cert = chain.pem\nkey = leaf.key\npublic-url = https://localhost:8443/qbwc\n");
     conf.close();
     const auto check = [&](const QStringList& extra, QByteArray* out) {
-        QProcess process;
-        process.start(BridgeProcess::program(),
-                      QStringList{"check", "--config", conf.fileName()} + extra);
-        process.waitForFinished(10000);
-        *out = process.readAllStandardOutput();
-        return process.exitCode();
+        return runBridge(QStringList{"check", "--config", conf.fileName()} + extra, out);
     };
     QByteArray out;
     QCOMPARE(check({}, &out), 0);
@@ -188,13 +194,7 @@ void TestBridgeSettings::oneScheduleForBothSides() {
     conf.write("listen = 127.0.0.1:8080\nuser = clerk\npassword-file = password\n"
                "public-url = http://localhost:8080/qbwc\n");
     conf.close();
-    const auto run = [&](const QStringList& arguments, QByteArray* out) {
-        QProcess process;
-        process.start(BridgeProcess::program(), arguments);
-        process.waitForFinished(10000);
-        *out = process.readAllStandardOutput() + process.readAllStandardError();
-        return process.exitCode();
-    };
+    const auto run = runBridge;
     QByteArray out;
     QCOMPARE(run(QStringList{"check", "--config", conf.fileName()} + options, &out), status);
     QVERIFY2(out.contains(line.toUtf8()), out.constData());

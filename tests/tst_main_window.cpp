@@ -160,6 +160,16 @@ void TestMainWindow::everyControlHasAnAccessibleName() {
 enum class Entry { Tab, ShiftTab, Click, ClickInDay, CtrlA };
 Q_DECLARE_METATYPE(Entry)
 
+namespace {
+// The window shown and active, Start Date holding 1/1/2027; the date's text field.
+QLineEdit* showWithStartDate(frmCreateInvoices& w) {
+    w.show();
+    QApplication::setActiveWindow(&w);
+    w.dtStartDate->setDate(QDate(2027, 1, 1));
+    return w.dtStartDate->findChild<QLineEdit*>();
+}
+} // namespace
+
 void TestMainWindow::datesEveryOtherWay_data() {
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("shown"); // Start Date's text after it, 1/1/2027 before
@@ -188,10 +198,7 @@ void TestMainWindow::datesEveryOtherWay() {
     QFETCH(QString, how);
     QFETCH(QString, shown);
     frmCreateInvoices w;
-    w.show();
-    QApplication::setActiveWindow(&w);
-    w.dtStartDate->setDate(QDate(2027, 1, 1));
-    QLineEdit* text = w.dtStartDate->findChild<QLineEdit*>();
+    QLineEdit* text = showWithStartDate(w);
     const QFontMetrics metrics(text->font());
     const QPoint inDay(metrics.horizontalAdvance(QStringLiteral("1/1")) + 1, text->height() / 2);
     const QPoint inYear(metrics.horizontalAdvance(QStringLiteral("1/1/20")), text->height() / 2);
@@ -267,11 +274,8 @@ void TestMainWindow::datesTypedAsPeopleTypeThem() {
     QFETCH(QString, shown);
     QFETCH(bool, held);
     frmCreateInvoices w;
-    w.show();
-    QApplication::setActiveWindow(&w);
-    w.dtStartDate->setDate(QDate(2027, 1, 1));
+    QLineEdit* text = showWithStartDate(w);
     const QDate end = w.dtEndDate->date();
-    QLineEdit* text = w.dtStartDate->findChild<QLineEdit*>();
     const QFontMetrics metrics(text->font());
     switch (entry) {
     case Entry::ShiftTab:

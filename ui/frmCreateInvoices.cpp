@@ -124,12 +124,11 @@ void frmCreateInvoices::createControls() {
         lblCounts->setAccessibleName(text);
     });
     QAbstractItemModel* model = vsfgList->model();
-    for (const auto& changed :
-         {connect(model, &QAbstractItemModel::dataChanged, recount, qOverload<>(&QTimer::start)),
-          connect(model, &QAbstractItemModel::rowsInserted, recount, qOverload<>(&QTimer::start)),
-          connect(model, &QAbstractItemModel::rowsRemoved, recount, qOverload<>(&QTimer::start)),
-          connect(model, &QAbstractItemModel::modelReset, recount, qOverload<>(&QTimer::start))})
-        Q_UNUSED(changed);
+    const auto start = qOverload<>(&QTimer::start);
+    connect(model, &QAbstractItemModel::dataChanged, recount, start);
+    connect(model, &QAbstractItemModel::rowsInserted, recount, start);
+    connect(model, &QAbstractItemModel::rowsRemoved, recount, start);
+    connect(model, &QAbstractItemModel::modelReset, recount, start);
     lblRunEnded = named(new QLabel(this), "lblRunEnded");
     lblRunEnded->setWordWrap(true);
     lblRunEnded->setAlignment(Qt::AlignLeft | Qt::AlignTop);
