@@ -56,9 +56,9 @@ void RequestProcessor::send(const QByteArray& request, Answered answered, Failed
     } catch (const Failure& failure) {
         // Reported from the event loop like any outcome, never from inside send.
         m_pending = Pending{std::move(answered), std::move(failed)};
-        const quint64 request = m_sends;
-        QTimer::singleShot(0, &m_socket, [this, failure, request] {
-            if (m_pending && m_sends == request)
+        const quint64 thisSend = m_sends;
+        QTimer::singleShot(0, &m_socket, [this, failure, thisSend] {
+            if (m_pending && m_sends == thisSend)
                 losePending(failure);
         });
         return;
