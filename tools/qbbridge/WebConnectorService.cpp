@@ -5,6 +5,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QHash>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QXmlStreamWriter>
@@ -226,7 +227,7 @@ void WebConnectorService::endSession(Session& session, const QString& message) {
 }
 
 // The session is over: an answer it still owed is lost.
-void WebConnectorService::closeSession(const QString& ticket) {
+void WebConnectorService::closeSession(QString ticket) {
     const auto found = m_sessions.find(ticket);
     if (found == m_sessions.end())
         return;
@@ -314,120 +315,162 @@ void WebConnectorService::authenticate(const QString& user, const QString& passw
     respond(200, SoapMessage::writeResult(method, QStringList{ticket, QString()}));
 }
 
+void WebConnectorService::Incoming::result(const QString& text) {
+    respond(200, SoapMessage::writeResult(call.method, text));
+}
+
+// The protocol's methods; all but the first three belong to a session and name its ticket.
+const WebConnectorService::Method* WebConnectorService::methodOf(const QString& name) {
+    static const QHash<QString, Method> methods{
+        {QStringLiteral("serverVersion"), {&WebConnectorService::serverVersion, false}},
+        {QStringLiteral("clientVersion"), {&WebConnectorService::clientVersion, false}},
+        {QStringLiteral("authenticate"), {&WebConnectorService::signIn, false}},
+        {QStringLiteral("sendRequestXML"), {&WebConnectorService::sendRequestXml, true}},
+        {QStringLiteral("receiveResponseXML"), {&WebConnectorService::receiveResponseXml, true}},
+        {QStringLiteral("connectionError"), {&WebConnectorService::connectionError, true}},
+        {QStringLiteral("getLastError"), {&WebConnectorService::getLastError, true}},
+        {QStringLiteral("closeConnection"), {&WebConnectorService::closeConnection, true}},
+    };
+    const auto found = methods.constFind(name);
+    return found == methods.constEnd() ? nullptr : &*found;
+}
+
 void WebConnectorService::call(const QByteArray& body, Respond respond, const QString& peer) {
     const auto call = SoapMessage::readCall(body);
     if (!call) {
         respond(500, SoapMessage::writeFault(QStringLiteral("The request is no SOAP call.")));
         return;
     }
-    const QString& method = call->method;
-    const auto result = [&](const QString& text) {
-        respond(200, SoapMessage::writeResult(method, text));
+    const Method* method = methodOf(call->method);
+    if (!method) {
+        respond(500,
+                SoapMessage::writeFault(QStringLiteral("Unknown method %1.").arg(call->method)));
+        return;
+    }
+    Incoming incoming{*call, std::move(respond), peer};
+    if (method->needsSession) {
+        const QString ticket = call->parameter(QStringLiteral("ticket"));
+        incoming.session = sessionOf(ticket);
+        if (!incoming.session) {
+            // Any ticket may say goodbye: one of a session that ended, or of a refused sign-in.
+            if (call->method == u"closeConnection")
+                return incoming.result(
+                    m_endedTickets.contains(ticket)
+                        ? QStringLiteral("Velloran: the session has ended.")
+                        : QStringLiteral("Velloran: no session of this ticket is open."));
+            incoming.respond(500,
+                             SoapMessage::writeFault(QStringLiteral("Unknown or ended ticket.")));
+            return;
+        }
+        incoming.session->lastCall.restart();
+    }
+    (this->*method->handler)(incoming);
+}
+
+void WebConnectorService::serverVersion(Incoming& incoming) {
+    incoming.result(QStringLiteral("Velloran qbbridge " VELLORAN_VERSION));
+}
+
+void WebConnectorService::clientVersion(Incoming& incoming) {
+    incoming.result(QString());
+}
+
+void WebConnectorService::signIn(Incoming& incoming) {
+    const QString user = incoming.call.parameter(QStringLiteral("strUserName"));
+    const QString password = incoming.call.parameter(QStringLiteral("strPassword"));
+    const QString peer = incoming.peer;
+    const qint64 delay = m_guard.delayFor(peer);
+    if (delay == 0)
+        return authenticate(user, password, peer, std::move(incoming.respond));
+    QTimer::singleShot(delay, this, [this, user, password, peer, respond = incoming.respond] {
+        authenticate(user, password, peer, respond);
+    });
+}
+
+void WebConnectorService::sendRequestXml(Incoming& incoming) {
+    Session* session = incoming.session;
+    session->company = incoming.call.parameter(QStringLiteral("strCompanyFileName"));
+    if (session->held) // QBWC asks once at a time; an earlier call it gave up on is let go
+        std::exchange(session->held, {})(200,
+                                         SoapMessage::writeResult(incoming.call.method, QString()));
+    if (m_inFlight && m_inFlight->ticket == session->ticket) {
+        // It asks for the next request without answering the last: that answer is lost.
+        loseInFlight();
+    }
+    if (!session->ending.isEmpty()) {
+        session->lastError = session->ending;
+        return incoming.result(QString());
+    }
+    session->held = std::move(incoming.respond);
+    session->holdTimer.start(m_options.holdMs);
+    handOver();
+}
+
+void WebConnectorService::receiveResponseXml(Incoming& incoming) {
+    Session* session = incoming.session;
+    const auto parameter = [&](const char* name) {
+        return incoming.call.parameter(QLatin1String(name));
     };
-    if (method == u"serverVersion")
-        return result(QStringLiteral("Velloran qbbridge " VELLORAN_VERSION));
-    if (method == u"clientVersion")
-        return result(QString());
-    if (method == u"authenticate") {
-        const QString user = call->parameter(QStringLiteral("strUserName"));
-        const QString password = call->parameter(QStringLiteral("strPassword"));
-        const qint64 delay = m_guard.delayFor(peer);
-        if (delay == 0)
-            return authenticate(user, password, peer, std::move(respond));
-        QTimer::singleShot(delay, this, [=] { authenticate(user, password, peer, respond); });
-        return;
+    if (std::exchange(session->owesDroppedAnswer, false))
+        return incoming.result(session->ending.isEmpty() ? QStringLiteral("50")
+                                                         : QStringLiteral("100"));
+    if (!m_inFlight || m_inFlight->ticket != session->ticket) {
+        session->lastError = QStringLiteral("Velloran expected no answer.");
+        return incoming.result(QStringLiteral("-1"));
     }
-    static const QStringList withTicket{
-        QStringLiteral("sendRequestXML"), QStringLiteral("receiveResponseXML"),
-        QStringLiteral("connectionError"), QStringLiteral("getLastError"),
-        QStringLiteral("closeConnection")};
-    if (!withTicket.contains(method)) {
-        respond(500, SoapMessage::writeFault(QStringLiteral("Unknown method %1.").arg(method)));
-        return;
-    }
-    const QString ticket = call->parameter(QStringLiteral("ticket"));
-    Session* session = sessionOf(ticket);
-    if (!session) {
-        // Any ticket may say goodbye: one of a session that ended, or of a refused sign-in.
-        if (method == u"closeConnection")
-            return result(m_endedTickets.contains(ticket)
-                              ? QStringLiteral("Velloran: the session has ended.")
-                              : QStringLiteral("Velloran: no session of this ticket is open."));
-        respond(500, SoapMessage::writeFault(QStringLiteral("Unknown or ended ticket.")));
-        return;
-    }
-    session->lastCall.restart();
-    if (method == u"sendRequestXML") {
-        session->company = call->parameter(QStringLiteral("strCompanyFileName"));
-        if (session->held) // QBWC asks once at a time; an earlier call it gave up on is let go
-            std::exchange(session->held, {})(200, SoapMessage::writeResult(method, QString()));
-        if (m_inFlight && m_inFlight->ticket == ticket) {
-            // It asks for the next request without answering the last: that answer is lost.
-            loseInFlight();
-        }
-        if (!session->ending.isEmpty()) {
-            session->lastError = session->ending;
-            return result(QString());
-        }
-        session->held = std::move(respond);
-        session->holdTimer.start(m_options.holdMs);
-        handOver();
-        return;
-    }
-    if (method == u"receiveResponseXML") {
-        if (std::exchange(session->owesDroppedAnswer, false))
-            return result(session->ending.isEmpty() ? QStringLiteral("50") : QStringLiteral("100"));
-        if (!m_inFlight || m_inFlight->ticket != ticket) {
-            session->lastError = QStringLiteral("Velloran expected no answer.");
-            return result(QStringLiteral("-1"));
-        }
-        const QString hresult = call->parameter(QStringLiteral("hresult"));
-        if (!hresult.trimmed().isEmpty())
-            answerInFlight(
-                processorError(hresultNumber(hresult), call->parameter(QStringLiteral("message"))));
-        else
-            answerInFlight(call->parameter(QStringLiteral("response")).toUtf8());
-        ++session->answered;
-        // 100 ends a session that is ending; with more waiting it stays open for the next.
-        if (!session->ending.isEmpty() || !m_queue.isEmpty())
-            return result(session->ending.isEmpty() ? QStringLiteral("50") : QStringLiteral("100"));
-        // Nothing waits: the program is about to send its next request, or to close. The
-        // receipt waits a moment to tell the Web Connector which.
-        releaseReceipt(*session, QStringLiteral("50"));
-        session->heldReceipt = std::move(respond);
-        session->receiptTimer.start(m_options.answerHoldMs);
-        return;
-    }
-    if (method == u"connectionError") {
-        const qint32 code = hresultNumber(call->parameter(QStringLiteral("hresult")));
-        const QString message = call->parameter(QStringLiteral("message"));
-        if (m_inFlight && m_inFlight->ticket == ticket)
-            answerInFlight(processorError(code, message));
-        // QuickBooks cannot be reached through this Web Connector: what waits for its company
-        // file, or for any, is told so.
-        const QString company = session->company;
-        QList<Pending> failed;
-        m_queue.removeIf([&](const Pending& p) {
-            const Program program = m_programs.value(p.owner);
-            if (program.pinned && !sameCompany(program.company, company))
-                return false;
-            failed.append(p);
-            return true;
-        });
-        for (const Pending& p : failed)
-            p.reply(processorError(code, message));
-        closeSession(ticket);
-        return result(QStringLiteral("done"));
-    }
-    if (method == u"getLastError") {
-        const QString text = session->lastError.isEmpty() ? NoOp : session->lastError;
-        if (text == NoOp && session->ending.isEmpty())
-            session->lastError.clear();
-        return result(text);
-    }
-    // closeConnection: what the session did, for the Web Connector's window.
-    const int answered = session->answered;
-    closeSession(ticket);
-    return result(answered == 1 ? QStringLiteral("Velloran: 1 request answered.")
-                                : QStringLiteral("Velloran: %1 requests answered.").arg(answered));
+    const QString hresult = parameter("hresult");
+    if (!hresult.trimmed().isEmpty())
+        answerInFlight(processorError(hresultNumber(hresult), parameter("message")));
+    else
+        answerInFlight(parameter("response").toUtf8());
+    ++session->answered;
+    // 100 ends a session that is ending; with more waiting it stays open for the next.
+    if (!session->ending.isEmpty() || !m_queue.isEmpty())
+        return incoming.result(session->ending.isEmpty() ? QStringLiteral("50")
+                                                         : QStringLiteral("100"));
+    // Nothing waits: the program is about to send its next request, or to close. The receipt
+    // waits a moment to tell the Web Connector which.
+    releaseReceipt(*session, QStringLiteral("50"));
+    session->heldReceipt = std::move(incoming.respond);
+    session->receiptTimer.start(m_options.answerHoldMs);
+}
+
+void WebConnectorService::connectionError(Incoming& incoming) {
+    Session* session = incoming.session;
+    const qint32 code = hresultNumber(incoming.call.parameter(QStringLiteral("hresult")));
+    const QString message = incoming.call.parameter(QStringLiteral("message"));
+    if (m_inFlight && m_inFlight->ticket == session->ticket)
+        answerInFlight(processorError(code, message));
+    // QuickBooks cannot be reached through this Web Connector: what waits for its company
+    // file, or for any, is told so.
+    const QString company = session->company;
+    QList<Pending> failed;
+    m_queue.removeIf([&](const Pending& p) {
+        const Program program = m_programs.value(p.owner);
+        if (program.pinned && !sameCompany(program.company, company))
+            return false;
+        failed.append(p);
+        return true;
+    });
+    for (const Pending& p : failed)
+        p.reply(processorError(code, message));
+    closeSession(session->ticket);
+    incoming.result(QStringLiteral("done"));
+}
+
+void WebConnectorService::getLastError(Incoming& incoming) {
+    Session* session = incoming.session;
+    const QString text = session->lastError.isEmpty() ? NoOp : session->lastError;
+    if (text == NoOp && session->ending.isEmpty())
+        session->lastError.clear();
+    incoming.result(text);
+}
+
+// What the session did, for the Web Connector's window.
+void WebConnectorService::closeConnection(Incoming& incoming) {
+    const int answered = incoming.session->answered;
+    closeSession(incoming.session->ticket);
+    incoming.result(answered == 1
+                        ? QStringLiteral("Velloran: 1 request answered.")
+                        : QStringLiteral("Velloran: %1 requests answered.").arg(answered));
 }

@@ -14,6 +14,10 @@
 #include <memory>
 #include <optional>
 
+namespace SoapMessage {
+struct Call;
+}
+
 // The Web Connector's service: QuickBooks Web Connectors (QBWC) poll it with SOAP calls, take
 // the program's qbXML requests one at a time and hand back QuickBooks' answers. Requests wait
 // in order; one that no Web Connector takes within the wait is answered with the request
@@ -96,6 +100,31 @@ private:
         QString ticket;
     };
 
+    // One SOAP call being answered: what it asks, where its answer goes, who sent it, and the
+    // session its ticket names (for the methods that belong to one).
+    struct Incoming {
+        const SoapMessage::Call& call;
+        Respond respond;
+        QString peer;
+        Session* session = nullptr;
+        // Answers with the method's result element holding text.
+        void result(const QString& text);
+    };
+    using Handler = void (WebConnectorService::*)(Incoming& incoming);
+    struct Method {
+        Handler handler;
+        bool needsSession;
+    };
+    static const Method* methodOf(const QString& name);
+    void serverVersion(Incoming& incoming);
+    void clientVersion(Incoming& incoming);
+    void signIn(Incoming& incoming);
+    void sendRequestXml(Incoming& incoming);
+    void receiveResponseXml(Incoming& incoming);
+    void connectionError(Incoming& incoming);
+    void getLastError(Incoming& incoming);
+    void closeConnection(Incoming& incoming);
+
     void authenticate(const QString& user, const QString& password, const QString& peer,
                       Respond respond);
     void handOver();
@@ -106,7 +135,8 @@ private:
     void endSession(Session& session, const QString& message);
     // Lets a held receipt go with percent: "50" for more to come, "100" for the end.
     void releaseReceipt(Session& session, const QString& percent);
-    void closeSession(const QString& ticket);
+    // By value: the ticket passed is often the session's own, which this destroys.
+    void closeSession(QString ticket);
     Session* sessionOf(const QString& ticket);
 
     Options m_options;
