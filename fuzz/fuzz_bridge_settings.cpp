@@ -5,13 +5,12 @@
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    QString problem;
-    const auto settings =
-        BridgeSettings::read(QByteArray(reinterpret_cast<const char*>(data), int(size)),
-                             QStringLiteral("qbbridge.conf"), QStringLiteral("/conf"), &problem);
-    if (settings == std::nullopt && !problem.startsWith(QStringLiteral("qbbridge.conf:")))
+    BridgeSettings settings;
+    const bool loaded = settings.load(QByteArray(reinterpret_cast<const char*>(data), int(size)),
+                                      QStringLiteral("qbbridge.conf"), QStringLiteral("/conf"));
+    if (!loaded && !settings.errorString().startsWith(QStringLiteral("qbbridge.conf:")))
         __builtin_trap();
-    if (settings)
-        settings->problems();
+    if (loaded)
+        settings.check();
     return 0;
 }

@@ -1,8 +1,10 @@
 #include "tools/common/FramedServer.h"
 
 #include "qbxml/QbChannel.h"
-#include "tools/common/LocalEndpoint.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 
 FramedServer::FramedServer(Handler handler, Gone gone, QObject* parent)
@@ -26,8 +28,26 @@ FramedServer::~FramedServer() {
     m_server.close(); // removes the socket file
 }
 
-QString FramedServer::listen(const QString& path) {
-    return LocalEndpoint::listen(m_server, path);
+bool FramedServer::listen(const QString& path) {
+    QLocalSocket probe;
+    probe.connectToServer(path);
+    if (probe.waitForConnected(1000)) {
+        m_errorString = QStringLiteral("another company-file host already serves %1").arg(path);
+        return false;
+    }
+    probe.abort();
+
+    // A folder made here is private; one that exists is left as its owner set it.
+    const QString dir = QFileInfo(path).absolutePath();
+    if (!QFileInfo::exists(dir) && QDir().mkpath(dir))
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QLocalServer::removeServer(path); // a socket file left by a server that was killed
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server.listen(path)) {
+        m_errorString = m_server.errorString();
+        return false;
+    }
+    return true;
 }
 
 void FramedServer::accept() {

@@ -22,8 +22,11 @@ public:
     explicit FramedServer(Handler handler, Gone gone = {}, QObject* parent = nullptr);
     ~FramedServer() override;
 
-    // Refuses when another server answers on path; returns an error text, empty on success.
-    QString listen(const QString& path);
+    // Listens on path; false, with the reason in errorString(), when another server answers
+    // there or the socket cannot be made. A socket file left by a server that died is taken
+    // over; a folder made for it is private.
+    bool listen(const QString& path);
+    QString errorString() const { return m_errorString; }
     // Told of each new connection, before its first request.
     void onArrival(Gone arrived) { m_arrived = std::move(arrived); }
 
@@ -36,4 +39,5 @@ private:
     Gone m_arrived;
     QLocalServer m_server;
     QHash<QLocalSocket*, QByteArray> m_buffers;
+    QString m_errorString;
 };

@@ -34,13 +34,19 @@ BridgeServer::BridgeServer(Settings settings, QObject* parent)
 
 BridgeServer::~BridgeServer() = default;
 
-QString BridgeServer::listenLocal(const QString& path) {
-    return m_local.listen(path);
+bool BridgeServer::listenLocal(const QString& path) {
+    if (m_local.listen(path))
+        return true;
+    m_errorString = m_local.errorString();
+    return false;
 }
 
-QString BridgeServer::listen(const QHostAddress& address, quint16 port) {
+bool BridgeServer::listen(const QHostAddress& address, quint16 port) {
     m_address = address;
-    return m_http.listen(address, port);
+    if (m_http.listen(address, port))
+        return true;
+    m_errorString = m_http.errorString();
+    return false;
 }
 
 void BridgeServer::submit(QLocalSocket* socket, const QByteArray& request) {

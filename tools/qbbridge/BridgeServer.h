@@ -26,9 +26,10 @@ public:
     explicit BridgeServer(Settings settings, QObject* parent = nullptr);
     ~BridgeServer() override;
 
-    // Each returns an error text, empty on success.
-    QString listenLocal(const QString& path);
-    QString listen(const QHostAddress& address, quint16 port);
+    // Each is false, with the reason in errorString(), when it cannot listen.
+    bool listenLocal(const QString& path);
+    bool listen(const QHostAddress& address, quint16 port);
+    QString errorString() const { return m_errorString; }
     quint16 port() const { return m_http.port(); }
 
 private:
@@ -44,4 +45,5 @@ private:
     FramedServer m_local;
     // Last, so that it goes first: held calls are let go before anything they reach.
     HttpEndpoint m_http;
+    QString m_errorString;
 };

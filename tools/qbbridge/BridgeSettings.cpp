@@ -31,9 +31,11 @@ QString problemWith(const QString& key, const QString& value) {
         return QStringLiteral("listen takes ADDRESS:PORT, such as 127.0.0.1:8080, not \"%1\"")
             .arg(value);
     if (key == u"public-url") {
-        const QString problem = QwcFile::problemWith(value);
-        if (!problem.isEmpty())
-            return QStringLiteral("public-url: %1").arg(problem);
+        QwcFile::Settings forUrl;
+        forUrl.url = value;
+        QwcFile qwc(forUrl);
+        if (!qwc.check())
+            return QStringLiteral("public-url: %1").arg(qwc.errorString());
     }
     return QString();
 }
@@ -93,45 +95,49 @@ QString BridgeSettings::defaultPath() {
     return QDir(config).filePath(QStringLiteral("velloran/qbbridge.conf"));
 }
 
-std::optional<BridgeSettings> BridgeSettings::read(const QByteArray& text, const QString& name,
-                                                   const QString& folder, QString* problem) {
-    BridgeSettings settings;
+bool BridgeSettings::fail(const QString& reason) {
+    m_errors = QStringList{reason};
+    return false;
+}
+
+bool BridgeSettings::load(const QByteArray& text, const QString& fileName, const QString& folder) {
+    BridgeSettings settings = *this;
     const QList<QByteArray> lines = text.split('\n');
     for (int number = 1; number <= lines.size(); ++number) {
         const QString line = QString::fromUtf8(lines[number - 1]).trimmed();
         if (line.isEmpty() || line.startsWith(u'#'))
             continue;
-        const auto fail = [&](const QString& reason) {
-            *problem = QStringLiteral("%1:%2: %3").arg(name).arg(number).arg(reason);
-            return std::nullopt;
+        const auto failAt = [&](const QString& reason) {
+            return fail(QStringLiteral("%1:%2: %3").arg(fileName).arg(number).arg(reason));
         };
         const int equals = line.indexOf(u'=');
         if (equals < 0)
-            return fail(QStringLiteral("a setting reads KEY = VALUE"));
-        const QString key = line.left(equals).trimmed();
+            return failAt(QStringLiteral("a setting reads KEY = VALUE"));
+        const QString name = line.left(equals).trimmed();
         const QString value = line.mid(equals + 1).trimmed();
-        const Setting* setting = settingOf(key);
+        const Setting* setting = settingOf(name);
         if (!setting)
-            return fail(
-                QStringLiteral("unknown setting \"%1\" (known: %2)").arg(key.left(40), keyList()));
-        const QString reason = problemWith(key, value);
+            return failAt(
+                QStringLiteral("unknown setting \"%1\" (known: %2)").arg(name.left(40), keyList()));
+        const QString reason = problemWith(name, value);
         if (!reason.isEmpty())
-            return fail(reason);
+            return failAt(reason);
         set(settings, *setting, setting->path ? pathFrom(folder, value) : value);
     }
-    return settings;
+    *this = settings;
+    m_errors.clear();
+    return true;
 }
 
-std::optional<BridgeSettings> BridgeSettings::readFile(const QString& path, QString* problem) {
+bool BridgeSettings::load(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *problem = QStringLiteral("cannot read the settings %1: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    return read(file.readAll(), path, QFileInfo(path).absolutePath(), problem);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(
+            QStringLiteral("cannot read the settings %1: %2").arg(path, file.errorString()));
+    return load(file.readAll(), path, QFileInfo(path).absolutePath());
 }
 
-bool BridgeSettings::takeOptions(QStringList& args, QString* problem) {
+bool BridgeSettings::takeOptions(QStringList& args) {
     for (const Setting& setting : Settings) {
         const QString name = QLatin1String(setting.key);
         const QString option = QStringLiteral("--") + name;
@@ -139,10 +145,8 @@ bool BridgeSettings::takeOptions(QStringList& args, QString* problem) {
             continue;
         const QString value = CommandLine::takeOption(args, option);
         const QString reason = problemWith(name, value);
-        if (!reason.isEmpty()) {
-            *problem = reason;
-            return false;
-        }
+        if (!reason.isEmpty())
+            return fail(reason);
         set(*this, setting, value);
     }
     return true;
@@ -165,7 +169,7 @@ std::optional<BridgeSettings::Endpoint> BridgeSettings::endpointOf(const QString
     return endpoint;
 }
 
-QStringList BridgeSettings::problems() const {
+bool BridgeSettings::check() {
     QStringList problems;
     if (listen.isEmpty())
         problems << QStringLiteral("no address to listen on (listen, --listen)");
@@ -191,5 +195,6 @@ QStringList BridgeSettings::problems() const {
                         .arg(waitSeconds)
                         .arg(everySeconds)
                         .arg(everySeconds + 10);
-    return problems;
+    m_errors = problems;
+    return problems.isEmpty();
 }

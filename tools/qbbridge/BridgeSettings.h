@@ -28,19 +28,18 @@ struct BridgeSettings {
     // a schedule.
     int waitFor() const;
 
-    // Reads the settings file at path; nullopt with "path:LINE: reason" in *problem for an
-    // unknown key or a bad value. A relative path in it is taken from the file's folder, and
-    // "~/" from the home folder.
-    static std::optional<BridgeSettings> readFile(const QString& path, QString* problem);
-    // Reads the file's text, as readFile does; name stands for the file in the reasons.
-    static std::optional<BridgeSettings> read(const QByteArray& text, const QString& name,
-                                              const QString& folder, QString* problem);
+    // Reads the settings file at path over these settings; false, with "path:LINE: reason" in
+    // errorString() and nothing changed, for an unknown key or a bad value. A relative path in
+    // it is taken from the file's folder, and "~/" from the home folder.
+    bool load(const QString& path);
+    // Reads the file's text, as the file is read; fileName stands for it in the reasons.
+    bool load(const QByteArray& text, const QString& fileName, const QString& folder);
     // $XDG_CONFIG_HOME/velloran/qbbridge.conf, or ~/.config/velloran/qbbridge.conf.
     static QString defaultPath();
 
-    // Takes the command line's options off args over these settings; false with the reason
-    // in *problem for a bad value.
-    bool takeOptions(QStringList& args, QString* problem);
+    // Takes the command line's options off args over these settings; false, with the reason in
+    // errorString(), for a bad value.
+    bool takeOptions(QStringList& args);
 
     // The listening address and port, from listen ("127.0.0.1:8080", "[::1]:8443",
     // "localhost:8080"); nullopt for another form.
@@ -51,9 +50,18 @@ struct BridgeSettings {
     };
     static std::optional<Endpoint> endpointOf(const QString& listen);
 
-    // The reasons serve cannot start with these settings, before any file is read: a missing
-    // listen, user or password file, a certificate without its key, plain HTTP off loopback, a
-    // public URL the Web Connector would refuse, a wait shorter than the schedule's period and
-    // 10 seconds. Empty when there is none.
-    QStringList problems() const;
+    // False when serve cannot start with these settings, judged before any file they name is
+    // read: a missing listen, user or password file, a certificate without its key, plain HTTP
+    // off loopback, a wait shorter than the schedule's period and 10 seconds. errors() then
+    // holds every reason, in order, and errorString() them one a line.
+    bool check();
+    QStringList errors() const { return m_errors; }
+
+    // Why the last load, takeOptions or check failed.
+    QString errorString() const { return m_errors.join(u'\n'); }
+
+private:
+    bool fail(const QString& reason);
+
+    QStringList m_errors;
 };

@@ -358,7 +358,7 @@ void HttpEndpoint::setTls(const QByteArray& certificateChainPem, const QByteArra
     m_key = keyPem;
 }
 
-QString HttpEndpoint::listen(const QHostAddress& address, quint16 port) {
+bool HttpEndpoint::listen(const QHostAddress& address, quint16 port) {
     sockaddr_storage storage{};
     unsigned flags = MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
     if (address.protocol() == QAbstractSocket::IPv6Protocol) {
@@ -396,18 +396,20 @@ QString HttpEndpoint::listen(const QHostAddress& address, quint16 port) {
     options.append({MHD_OPTION_END, 0, nullptr});
     m_daemon = MHD_start_daemon(flags, port, nullptr, nullptr, &Callbacks::access, this,
                                 MHD_OPTION_ARRAY, options.data(), MHD_OPTION_END);
-    if (!m_daemon)
-        return QStringLiteral("cannot serve HTTP%1 on %2 port %3 (%4)")
-            .arg(tls ? QStringLiteral("S") : QString(), address.toString())
-            .arg(port)
-            .arg(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!m_daemon) {
+        m_errorString = QStringLiteral("cannot serve HTTP%1 on %2 port %3 (%4)")
+                            .arg(tls ? QStringLiteral("S") : QString(), address.toString())
+                            .arg(port)
+                            .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
     m_port = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_BIND_PORT)->port;
     const int epoll = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_EPOLL_FD)->epoll_fd;
     m_notifier = std::make_unique<QSocketNotifier>(epoll, QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &HttpEndpoint::run);
     m_sweeper.start();
     run();
-    return QString();
+    return true;
 }
 
 void HttpEndpoint::run() {

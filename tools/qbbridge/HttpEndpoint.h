@@ -64,8 +64,10 @@ public:
     // TLS credentials: the certificate chain (leaf first) and the key, both PEM. Set before
     // listen; without them the endpoint speaks plain HTTP.
     void setTls(const QByteArray& certificateChainPem, const QByteArray& keyPem);
-    // Listens on address:port (0 for any free port). Returns an error text, empty on success.
-    QString listen(const QHostAddress& address, quint16 port);
+    // Listens on address:port (0 for any free port); false, with the reason in errorString(),
+    // when it cannot.
+    bool listen(const QHostAddress& address, quint16 port);
+    QString errorString() const { return m_errorString; }
     quint16 port() const { return m_port; }
 
     // The priorities given to GnuTLS: TLS 1.2 and 1.3, AEAD suites only.
@@ -91,6 +93,7 @@ private:
     QByteArray m_key;
     MHD_Daemon* m_daemon = nullptr;
     quint16 m_port = 0;
+    QString m_errorString;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QTimer m_timer;   // the library's own time-outs
     QTimer m_sweeper; // the header and body deadlines

@@ -4,29 +4,41 @@
 #include <QUrl>
 #include <QUuid>
 #include <QXmlStreamWriter>
+#include <utility>
 
 namespace {
 // Velloran's one OwnerID: the Web Connector keys the application's data by it.
 const QString OwnerId = QStringLiteral("{5b0d7c2e-9a41-4c8e-b7f3-2d6e1a9c4f10}");
 } // namespace
 
-QString QwcFile::problemWith(const QString& url) {
+QwcFile::QwcFile(Settings settings)
+    : m_settings(std::move(settings)) {}
+
+bool QwcFile::fail(const QString& reason) {
+    m_errorString = reason;
+    return false;
+}
+
+bool QwcFile::check() {
+    const QString& url = m_settings.url;
     const QUrl parsed(url, QUrl::StrictMode);
     if (!parsed.isValid() || parsed.host().isEmpty())
-        return QStringLiteral("%1 is no web address").arg(url);
+        return fail(QStringLiteral("%1 is no web address").arg(url));
     if (!QHostAddress(parsed.host()).isNull())
-        return QStringLiteral("the Web Connector takes no IP address (%1): use the host's name")
-            .arg(parsed.host());
+        return fail(
+            QStringLiteral("the Web Connector takes no IP address (%1): use the host's name")
+                .arg(parsed.host()));
     if (parsed.scheme() != u"https" && parsed.host() != u"localhost")
-        return QStringLiteral("the Web Connector needs https:// for any host but localhost");
+        return fail(QStringLiteral("the Web Connector needs https:// for any host but localhost"));
     if (!parsed.userInfo().isEmpty())
-        return QStringLiteral("the address may hold no user name or password: the Web Connector "
-                              "asks for the password itself");
+        return fail(
+            QStringLiteral("the address may hold no user name or password: the Web Connector "
+                           "asks for the password itself"));
     if (parsed.path() != u"/qbwc" || parsed.hasQuery() || parsed.hasFragment())
-        return QStringLiteral("the bridge serves the Web Connector at /qbwc, not at %1")
-            .arg(parsed.path(QUrl::FullyEncoded) +
-                 (parsed.hasQuery() ? u'?' + parsed.query() : QString()));
-    return QString();
+        return fail(QStringLiteral("the bridge serves the Web Connector at /qbwc, not at %1")
+                        .arg(parsed.path(QUrl::FullyEncoded) +
+                             (parsed.hasQuery() ? u'?' + parsed.query() : QString())));
+    return true;
 }
 
 QString QwcFile::fileIdOf(const QString& text) {
@@ -34,7 +46,8 @@ QString QwcFile::fileIdOf(const QString& text) {
     return id.isNull() ? QString() : id.toString(QUuid::WithBraces);
 }
 
-QByteArray QwcFile::write(const Settings& settings) {
+QByteArray QwcFile::text() const {
+    const Settings& settings = m_settings;
     const QUrl url(settings.url);
     QUrl support(url);
     support.setPath(QStringLiteral("/"));

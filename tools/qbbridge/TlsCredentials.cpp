@@ -46,15 +46,23 @@ QDateTime timeOf(time_t seconds) {
 }
 } // namespace
 
-QString TlsCredentials::judge(const QByteArray& certificatePem, const QString& certificateFile,
-                              const QByteArray& keyPem, const QString& keyFile, const QString& host,
-                              const QDateTime& now, TlsCredentials& out) {
-    out = TlsCredentials{certificatePem, keyPem, {}};
+bool TlsCredentials::fail(const QString& reason) {
+    m_errorString = reason;
+    return false;
+}
+
+bool TlsCredentials::load(const QByteArray& certificatePem, const QString& certificateFile,
+                          const QByteArray& keyText, const QString& keyFile, const QString& host,
+                          const QDateTime& now) {
+    chainPem = certificatePem;
+    keyPem = keyText;
+    chain.clear();
+    m_errorString.clear();
     gnutls_x509_crt_t* list = nullptr;
     unsigned count = 0;
     const gnutls_datum_t pem = datumOf(certificatePem);
     if (gnutls_x509_crt_list_import2(&list, &count, &pem, GNUTLS_X509_FMT_PEM, 0) < 0 || count == 0)
-        return QStringLiteral("%1 holds no certificate").arg(certificateFile);
+        return fail(QStringLiteral("%1 holds no certificate").arg(certificateFile));
     const auto freeList = [&] {
         for (unsigned i = 0; i < count; ++i)
             gnutls_x509_crt_deinit(list[i]);
@@ -70,7 +78,7 @@ QString TlsCredentials::judge(const QByteArray& certificatePem, const QString& c
         certificate.names = namesOf(list[i]);
         certificate.notBefore = timeOf(gnutls_x509_crt_get_activation_time(list[i]));
         certificate.notAfter = timeOf(gnutls_x509_crt_get_expiration_time(list[i]));
-        out.chain << certificate;
+        chain << certificate;
     }
     const bool hostNamed =
         host.isEmpty() || gnutls_x509_crt_check_hostname2(list[0], host.toUtf8().constData(), 0);
@@ -78,37 +86,37 @@ QString TlsCredentials::judge(const QByteArray& certificatePem, const QString& c
 
     gnutls_certificate_credentials_t credentials = nullptr;
     gnutls_certificate_allocate_credentials(&credentials);
-    const gnutls_datum_t key = datumOf(keyPem);
+    const gnutls_datum_t key = datumOf(keyText);
     const int loaded = gnutls_certificate_set_x509_key_mem2(credentials, &pem, &key,
                                                             GNUTLS_X509_FMT_PEM, nullptr, 0);
     gnutls_certificate_free_credentials(credentials);
     if (loaded == GNUTLS_E_CERTIFICATE_KEY_MISMATCH)
-        return QStringLiteral("the key %1 does not belong to the certificate %2")
-            .arg(keyFile, certificateFile);
+        return fail(QStringLiteral("the key %1 does not belong to the certificate %2")
+                        .arg(keyFile, certificateFile));
     if (loaded < 0)
-        return QStringLiteral("%1 and %2 cannot serve HTTPS: %3")
-            .arg(certificateFile, keyFile, QString::fromUtf8(gnutls_strerror(loaded)));
+        return fail(QStringLiteral("%1 and %2 cannot serve HTTPS: %3")
+                        .arg(certificateFile, keyFile, QString::fromUtf8(gnutls_strerror(loaded))));
 
-    for (const Certificate& certificate : std::as_const(out.chain)) {
-        const QString which = &certificate == &out.chain.first()
+    for (const Certificate& certificate : std::as_const(chain)) {
+        const QString which = &certificate == &chain.first()
                                   ? QStringLiteral("the certificate %1").arg(certificateFile)
                                   : QStringLiteral("the certificate of %1 in %2")
                                         .arg(certificate.subject, certificateFile);
         if (certificate.notAfter < now)
-            return QStringLiteral("%1 expired on %2")
-                .arg(which, certificate.notAfter.toString(Qt::ISODate));
+            return fail(QStringLiteral("%1 expired on %2")
+                            .arg(which, certificate.notAfter.toString(Qt::ISODate)));
         if (certificate.notBefore > now)
-            return QStringLiteral("%1 is not valid before %2")
-                .arg(which, certificate.notBefore.toString(Qt::ISODate));
+            return fail(QStringLiteral("%1 is not valid before %2")
+                            .arg(which, certificate.notBefore.toString(Qt::ISODate)));
     }
     if (!hostNamed)
-        return QStringLiteral("the certificate %1 is for %2, not for %3, the host of the "
-                              "public URL: the Web Connector would refuse it")
-            .arg(certificateFile,
-                 out.chain.first().names.isEmpty() ? out.chain.first().subject
-                                                   : out.chain.first().names.join(u", "),
-                 host);
-    return QString();
+        return fail(QStringLiteral("the certificate %1 is for %2, not for %3, the host of the "
+                                   "public URL: the Web Connector would refuse it")
+                        .arg(certificateFile,
+                             chain.first().names.isEmpty() ? chain.first().subject
+                                                           : chain.first().names.join(u", "),
+                             host));
+    return true;
 }
 
 bool TlsCredentials::names(const QString& host) const {

@@ -27,10 +27,16 @@ struct TlsCredentials {
     // in any letter case, a wildcard for its first label, or its IP address.
     bool names(const QString& host) const;
 
-    // Reads certificatePem (one or more certificates) and keyPem, named by their files for the
-    // messages; host is the one of the public URL, or empty. Returns the reason they cannot
-    // serve, empty when they can.
-    static QString judge(const QByteArray& certificatePem, const QString& certificateFile,
-                         const QByteArray& keyPem, const QString& keyFile, const QString& host,
-                         const QDateTime& now, TlsCredentials& out);
+    // Reads certificatePem (one or more certificates) and keyText, named by their files for the
+    // messages; host is the one of the public URL, or empty. False, with the reason in
+    // errorString(), when they cannot serve; what could be read of the chain is kept either way.
+    bool load(const QByteArray& certificatePem, const QString& certificateFile,
+              const QByteArray& keyText, const QString& keyFile, const QString& host,
+              const QDateTime& now);
+    QString errorString() const { return m_errorString; }
+
+private:
+    bool fail(const QString& reason);
+
+    QString m_errorString;
 };

@@ -11,8 +11,8 @@
 
 #include "qbxml/QbChannel.h"
 #include "tools/common/CommandLine.h"
-#include "tools/common/LocalEndpoint.h"
 #include "tools/common/Log.h"
+#include "tools/common/QuitOnSignals.h"
 #include "tools/qbbridge/BridgeServer.h"
 #include "tools/qbbridge/BridgeSettings.h"
 #include "tools/qbbridge/QwcFile.h"
@@ -72,17 +72,12 @@ std::optional<BridgeSettings> settingsFrom(QStringList args, QString* source, in
     if (path.isEmpty() && !args.contains(QStringLiteral("--listen")) &&
         QFileInfo::exists(BridgeSettings::defaultPath()))
         path = BridgeSettings::defaultPath();
-    QString problem;
-    std::optional<BridgeSettings> settings = BridgeSettings{};
-    if (!path.isEmpty())
-        settings = BridgeSettings::readFile(path, &problem);
-    if (settings && !settings->takeOptions(args, &problem))
-        settings.reset();
-    if (!settings) {
-        *status = fail(problem);
+    BridgeSettings settings;
+    if ((!path.isEmpty() && !settings.load(path)) || !settings.takeOptions(args)) {
+        *status = fail(settings.errorString());
         return std::nullopt;
     }
-    if (!args.isEmpty() || (path.isEmpty() && settings->listen.isEmpty())) {
+    if (!args.isEmpty() || (path.isEmpty() && settings.listen.isEmpty())) {
         *status = usage();
         return std::nullopt;
     }
@@ -92,34 +87,35 @@ std::optional<BridgeSettings> settingsFrom(QStringList args, QString* source, in
 
 // Everything serve judges before it listens: the settings, the password file, the key and the
 // certificates. The reasons it would refuse, in order; the server's settings in *out.
-QStringList judge(const BridgeSettings& settings, BridgeServer::Settings& out,
+QStringList judge(BridgeSettings& settings, BridgeServer::Settings& out,
                   TlsCredentials& credentials) {
-    QStringList problems = settings.problems();
+    settings.check();
+    QStringList problems = settings.errors();
     out.service.user = settings.user;
     out.service.waitSeconds = settings.waitFor();
     out.publicUrl = settings.publicUrl;
-    QString problem;
     if (!settings.passwordFile.isEmpty()) {
-        if (const auto password = SecretFile::password(settings.passwordFile, &problem))
-            out.service.password = *password;
+        SecretFile password(settings.passwordFile, QStringLiteral("the password file"));
+        if (password.readPassword())
+            out.service.password = password.contents();
         else
-            problems << problem;
+            problems << password.errorString();
     }
     if (settings.cert.isEmpty() || settings.key.isEmpty())
         return problems;
-    const auto keyPem = SecretFile::read(settings.key, QStringLiteral("the key file"), &problem);
-    if (!keyPem)
-        return problems << problem;
+    SecretFile key(settings.key, QStringLiteral("the key file"));
+    if (!key.read())
+        return problems << key.errorString();
+    const QByteArray keyPem = key.contents();
     QFile certificate(settings.cert);
     if (!certificate.open(QIODevice::ReadOnly))
         return problems << QStringLiteral("cannot read %1: %2")
                                .arg(settings.cert, certificate.errorString());
-    problem = TlsCredentials::judge(certificate.readAll(), settings.cert, *keyPem, settings.key,
-                                    settings.publicUrl.isEmpty() ? QString()
-                                                                 : QUrl(settings.publicUrl).host(),
-                                    QDateTime::currentDateTimeUtc(), credentials);
-    if (!problem.isEmpty())
-        problems << problem;
+    if (!credentials.load(certificate.readAll(), settings.cert, keyPem, settings.key,
+                          settings.publicUrl.isEmpty() ? QString()
+                                                       : QUrl(settings.publicUrl).host(),
+                          QDateTime::currentDateTimeUtc()))
+        problems << credentials.errorString();
     out.certificateChain = credentials.chainPem;
     out.key = credentials.keyPem;
     return problems;
@@ -164,12 +160,9 @@ int serve(const QStringList& args) {
     const QString socket =
         settings->socket.isEmpty() ? QbChannel::defaultSocketPath() : settings->socket;
     BridgeServer bridge(server);
-    QString error = bridge.listenLocal(socket);
-    if (error.isEmpty())
-        error = bridge.listen(endpoint->address, endpoint->port);
-    if (!error.isEmpty())
-        return fail(error);
-    if (!LocalEndpoint::quitOnSignals())
+    if (!bridge.listenLocal(socket) || !bridge.listen(endpoint->address, endpoint->port))
+        return fail(bridge.errorString());
+    if (!quitOnSignals())
         return fail(QStringLiteral("cannot watch for signals"));
     const QString local =
         QStringLiteral("%1://%2:%3/qbwc")
@@ -269,13 +262,8 @@ int qwc(QStringList args) {
     if (path.isEmpty() && QFileInfo::exists(BridgeSettings::defaultPath()))
         path = BridgeSettings::defaultPath();
     BridgeSettings bridge;
-    if (!path.isEmpty()) {
-        QString problem;
-        const auto read = BridgeSettings::readFile(path, &problem);
-        if (!read)
-            return fail(problem);
-        bridge = *read;
-    }
+    if (!path.isEmpty() && !bridge.load(path))
+        return fail(bridge.errorString());
     QwcFile::Settings settings;
     settings.url = takeOption(args, QStringLiteral("--url"));
     settings.user = takeOption(args, QStringLiteral("--user"));
@@ -303,10 +291,10 @@ int qwc(QStringList args) {
         if (!ok || settings.everySeconds < 1)
             return fail(QStringLiteral("--every takes a number of seconds"));
     }
-    const QString problem = QwcFile::problemWith(settings.url);
-    if (!problem.isEmpty())
-        return fail(problem);
-    std::fputs(QwcFile::write(settings).constData(), stdout);
+    QwcFile file(settings);
+    if (!file.check())
+        return fail(file.errorString());
+    std::fputs(file.text().constData(), stdout);
     return 0;
 }
 

@@ -35,10 +35,6 @@ bool HostServer::setFault(const QString& fault) {
     return true;
 }
 
-QString HostServer::listen(const QString& path) {
-    return m_connections.listen(path);
-}
-
 void HostServer::serve(QLocalSocket* socket, const QByteArray& request) {
     const bool faulty =
         m_fault != Fault::None && request.contains(m_faultRequest) && ++m_faultCount == m_faultAt;

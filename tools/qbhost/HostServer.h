@@ -29,8 +29,9 @@ public:
     void setLatency(int ms) { m_latencyMs = ms; }
 
     // Refuses when another host answers on path; a socket file left by a host that died is
-    // taken over. Returns an error text, empty on success.
-    QString listen(const QString& path);
+    // taken over. False, with the reason in errorString(), when it cannot listen.
+    bool listen(const QString& path) { return m_connections.listen(path); }
+    QString errorString() const { return m_connections.errorString(); }
 
 private:
     void serve(QLocalSocket* socket, const QByteArray& request);

@@ -7,7 +7,7 @@ SoapPoster::SoapPoster(QUrl url, QSslConfiguration ssl, bool newConnectionPerCal
     , m_ssl(std::move(ssl))
     , m_newConnectionPerCall(newConnectionPerCall) {}
 
-bool SoapPoster::connectIfNeeded(QString* error) {
+bool SoapPoster::connectIfNeeded() {
     if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState) {
         // A kept connection the service closed meanwhile shows up only when it is read.
         m_socket->waitForReadyRead(0);
@@ -28,7 +28,7 @@ bool SoapPoster::connectIfNeeded(QString* error) {
         if (m_socket->waitForConnected(30000))
             return true;
     }
-    *error = m_socket->errorString();
+    m_errorString = m_socket->errorString();
     return false;
 }
 
@@ -62,11 +62,11 @@ bool SoapPoster::fill(const QDeadlineTimer& deadline) {
 }
 
 std::optional<SoapPoster::Answer> SoapPoster::readAnswer(const QDeadlineTimer& deadline,
-                                                         bool* close, QString* error) {
+                                                         bool* close) {
     int end = -1;
     while ((end = m_buffer.indexOf("\r\n\r\n")) < 0)
         if (!fill(deadline)) {
-            *error = QStringLiteral("no answer: %1").arg(m_socket->errorString());
+            m_errorString = QStringLiteral("no answer: %1").arg(m_socket->errorString());
             return std::nullopt;
         }
     const Head head = readHead(m_buffer.left(end));
@@ -78,7 +78,7 @@ std::optional<SoapPoster::Answer> SoapPoster::readAnswer(const QDeadlineTimer& d
     if (answer.status >= 100 && answer.status < 200)
         return answer; // an interim answer has no body
     if (length == -2) {
-        *error = QStringLiteral("an answer with a Content-Length out of bounds");
+        m_errorString = QStringLiteral("an answer with a Content-Length out of bounds");
         return std::nullopt;
     }
     if (length < 0) { // the body ends with the connection
@@ -89,7 +89,7 @@ std::optional<SoapPoster::Answer> SoapPoster::readAnswer(const QDeadlineTimer& d
     }
     while (m_buffer.size() < length)
         if (!fill(deadline)) {
-            *error = QStringLiteral("the answer was cut off");
+            m_errorString = QStringLiteral("the answer was cut off");
             return std::nullopt;
         }
     answer.body = m_buffer.left(length);
@@ -98,9 +98,8 @@ std::optional<SoapPoster::Answer> SoapPoster::readAnswer(const QDeadlineTimer& d
 }
 
 std::optional<SoapPoster::Answer> SoapPoster::post(const QByteArray& soapAction,
-                                                   const QByteArray& body, int timeoutMs,
-                                                   QString* error) {
-    if (!connectIfNeeded(error))
+                                                   const QByteArray& body, int timeoutMs) {
+    if (!connectIfNeeded())
         return std::nullopt;
     const QDeadlineTimer deadline(timeoutMs);
     const QByteArray path = m_url.path(QUrl::FullyEncoded).toUtf8();
@@ -116,14 +115,14 @@ std::optional<SoapPoster::Answer> SoapPoster::post(const QByteArray& soapAction,
     // The body waits for "100 Continue", or for the final answer that makes it needless.
     const QDeadlineTimer continueWait(ContinueWaitMs);
     if (m_buffer.indexOf("\r\n\r\n") >= 0 || fill(continueWait)) {
-        answer = readAnswer(deadline, &close, error);
+        answer = readAnswer(deadline, &close);
         if (!answer)
             return std::nullopt;
     }
     if (!answer || answer->status == 100) {
         m_socket->write(body);
         m_socket->flush();
-        answer = readAnswer(deadline, &close, error);
+        answer = readAnswer(deadline, &close);
     }
     if (close || !answer || m_newConnectionPerCall)
         m_socket.reset();

@@ -20,9 +20,9 @@ public:
         int status = 0;
         QByteArray body;
     };
-    // One call; nullopt with the reason in *error when no HTTP answer came.
-    std::optional<Answer> post(const QByteArray& soapAction, const QByteArray& body, int timeoutMs,
-                               QString* error);
+    // One call; nullopt, with the reason in errorString(), when no HTTP answer came.
+    std::optional<Answer> post(const QByteArray& soapAction, const QByteArray& body, int timeoutMs);
+    QString errorString() const { return m_errorString; }
 
     static constexpr int ContinueWaitMs = 350;
 
@@ -37,9 +37,9 @@ public:
     static constexpr qint64 MaxAnswerBytes = 64 * 1024 * 1024;
 
 private:
-    bool connectIfNeeded(QString* error);
+    bool connectIfNeeded();
     // Reads one HTTP answer off the connection: its status line, headers and body.
-    std::optional<Answer> readAnswer(const QDeadlineTimer& deadline, bool* close, QString* error);
+    std::optional<Answer> readAnswer(const QDeadlineTimer& deadline, bool* close);
     bool fill(const QDeadlineTimer& deadline);
 
     QUrl m_url;
@@ -47,4 +47,5 @@ private:
     bool m_newConnectionPerCall;
     std::unique_ptr<QSslSocket> m_socket;
     QByteArray m_buffer;
+    QString m_errorString;
 };

@@ -69,53 +69,55 @@ bool WebConnectorClient::parseFault(const QString& text, Options& options) {
     return true;
 }
 
+bool WebConnectorClient::fail(const QString& reason) {
+    m_errorString = reason;
+    return false;
+}
+
 std::optional<QStringList>
-WebConnectorClient::call(const QString& method, const QList<QPair<QString, QString>>& parameters,
-                         QString* error) {
-    QString failure;
-    const auto answer =
-        m_poster.post("http://developer.intuit.com/" + method.toUtf8(),
-                      SoapMessage::writeCall({method, parameters}), CallTimeoutMs, &failure);
+WebConnectorClient::call(const QString& method, const QList<QPair<QString, QString>>& parameters) {
+    const auto answer = m_poster.post("http://developer.intuit.com/" + method.toUtf8(),
+                                      SoapMessage::writeCall({method, parameters}), CallTimeoutMs);
     if (!answer) {
-        *error = QStringLiteral("%1: %2").arg(method, failure);
+        fail(QStringLiteral("%1: %2").arg(method, m_poster.errorString()));
         return std::nullopt;
     }
     const auto result = SoapMessage::readResult(answer->body, method);
     if (result && result->fault) {
-        *error = QStringLiteral("%1: SOAP fault: %2").arg(method, *result->fault);
+        fail(QStringLiteral("%1: SOAP fault: %2").arg(method, *result->fault));
         return std::nullopt;
     }
     if (answer->status != 200 || !result) {
-        *error = QStringLiteral("%1: HTTP %2, no answer of the protocol's form")
-                     .arg(method)
-                     .arg(answer->status);
+        fail(QStringLiteral("%1: HTTP %2, no answer of the protocol's form")
+                 .arg(method)
+                 .arg(answer->status));
         return std::nullopt;
     }
     return result->isList ? result->list : QStringList{result->text};
 }
 
-QString WebConnectorClient::runSession() {
-    QString error;
-    if (!call(QStringLiteral("serverVersion"), {}, &error))
-        return error;
+bool WebConnectorClient::runSession() {
+    m_errorString.clear();
+    if (!call(QStringLiteral("serverVersion"), {}))
+        return false;
     const auto client = call(QStringLiteral("clientVersion"),
-                             {{QStringLiteral("strVersion"), QStringLiteral("2.3.0.36")}}, &error);
+                             {{QStringLiteral("strVersion"), QStringLiteral("2.3.0.36")}});
     if (!client)
-        return error;
+        return false;
     if (client->value(0).startsWith(u"E:"))
-        return QStringLiteral("the service refuses this Web Connector: %1").arg(client->value(0));
-    const auto auth = call(QStringLiteral("authenticate"),
-                           {{QStringLiteral("strUserName"), m_options.user},
-                            {QStringLiteral("strPassword"), m_options.password}},
-                           &error);
+        return fail(
+            QStringLiteral("the service refuses this Web Connector: %1").arg(client->value(0)));
+    const auto auth =
+        call(QStringLiteral("authenticate"), {{QStringLiteral("strUserName"), m_options.user},
+                                              {QStringLiteral("strPassword"), m_options.password}});
     if (!auth)
-        return error;
+        return false;
     const QString ticket = auth->value(0);
     const QString company = auth->value(1);
     if (company == u"nvu")
-        return QStringLiteral("the service does not know this user name and password");
+        return fail(QStringLiteral("the service does not know this user name and password"));
     if (company == u"none" || company == u"busy")
-        return QString();
+        return true;
     std::printf("qbhost: webconnector in session with %s\n", qPrintable(m_options.url));
     std::fflush(stdout);
 
@@ -129,17 +131,16 @@ QString WebConnectorClient::runSession() {
                                  company.isEmpty() ? m_options.companyFile : company},
                                 {QStringLiteral("qbXMLCountry"), QStringLiteral("US")},
                                 {QStringLiteral("qbXMLMajorVers"), QStringLiteral("12")},
-                                {QStringLiteral("qbXMLMinorVers"), QStringLiteral("0")}},
-                               &error);
+                                {QStringLiteral("qbXMLMinorVers"), QStringLiteral("0")}});
         if (!next)
-            return error;
+            return false;
         first = false;
         const QString request = next->value(0);
         if (request.isEmpty()) {
             const auto last =
-                call(QStringLiteral("getLastError"), {{QStringLiteral("ticket"), ticket}}, &error);
+                call(QStringLiteral("getLastError"), {{QStringLiteral("ticket"), ticket}});
             if (!last)
-                return error;
+                return false;
             if (last->value(0) == u"NoOp") {
                 pause(NoOpPauseMs);
                 continue;
@@ -164,19 +165,19 @@ QString WebConnectorClient::runSession() {
         }
         if (faulty && m_options.fault == Options::Fault::DieAfterRun)
             ::_exit(3);
-        const auto done = call(QStringLiteral("receiveResponseXML"),
-                               {{QStringLiteral("ticket"), ticket},
-                                {QStringLiteral("response"), response},
-                                {QStringLiteral("hresult"), hresult},
-                                {QStringLiteral("message"), message}},
-                               &error);
+        const auto done =
+            call(QStringLiteral("receiveResponseXML"), {{QStringLiteral("ticket"), ticket},
+                                                        {QStringLiteral("response"), response},
+                                                        {QStringLiteral("hresult"), hresult},
+                                                        {QStringLiteral("message"), message}});
         if (!done)
-            return error;
+            return false;
         const int percent = done->value(0).toInt();
         if (percent < 0) {
             const auto last =
-                call(QStringLiteral("getLastError"), {{QStringLiteral("ticket"), ticket}}, &error);
-            ended = QStringLiteral("getLastError \"%1\"").arg(last ? last->value(0) : error);
+                call(QStringLiteral("getLastError"), {{QStringLiteral("ticket"), ticket}});
+            ended =
+                QStringLiteral("getLastError \"%1\"").arg(last ? last->value(0) : m_errorString);
             break;
         }
         if (percent >= 100) {
@@ -185,12 +186,12 @@ QString WebConnectorClient::runSession() {
         }
     }
     const auto closed =
-        call(QStringLiteral("closeConnection"), {{QStringLiteral("ticket"), ticket}}, &error);
+        call(QStringLiteral("closeConnection"), {{QStringLiteral("ticket"), ticket}});
     if (!closed)
-        return error;
+        return false;
     // How the session ended, as the Web Connector's window would show it.
     std::printf("qbhost: webconnector session ended with %s; closeConnection \"%s\"\n",
                 qPrintable(ended), qPrintable(closed->value(0)));
     std::fflush(stdout);
-    return QString();
+    return true;
 }

@@ -36,19 +36,22 @@ public:
 
     WebConnectorClient(Options options, QbxmlHost& host);
 
-    // One session. Returns an error text, empty when the service ended it in order.
-    QString runSession();
+    // One session; false, with the reason in errorString(), when it did not end in order.
+    bool runSession();
+    QString errorString() const { return m_errorString; }
 
     // "die-before-store@2", "die-after-store@2", "hresult@1".
     static bool parseFault(const QString& text, Options& options);
 
 private:
-    // One SOAP call; the result's text or list, or an error text in *error.
-    std::optional<QStringList>
-    call(const QString& method, const QList<QPair<QString, QString>>& parameters, QString* error);
+    // One SOAP call; the result's text or list, or nullopt with the reason in errorString().
+    std::optional<QStringList> call(const QString& method,
+                                    const QList<QPair<QString, QString>>& parameters);
+    bool fail(const QString& reason);
 
     Options m_options;
     QbxmlHost& m_host;
     SoapPoster m_poster;
     int m_handed = 0;
+    QString m_errorString;
 };

@@ -12,7 +12,7 @@
 #include "core/Failure.h"
 #include "qbxml/QbChannel.h"
 #include "tools/common/CommandLine.h"
-#include "tools/common/LocalEndpoint.h"
+#include "tools/common/QuitOnSignals.h"
 #include "tools/qbhost/CompanyFile.h"
 #include "tools/qbhost/HostServer.h"
 #include "tools/qbhost/QbxmlHost.h"
@@ -74,12 +74,11 @@ int serve(const QString& path, QStringList args) {
     if (!args.isEmpty())
         return usage();
 
-    const QString error = server.listen(socket);
-    if (!error.isEmpty())
-        return fail(error);
+    if (!server.listen(socket))
+        return fail(server.errorString());
 
     // SIGINT and SIGTERM end the host between two requests.
-    if (!LocalEndpoint::quitOnSignals())
+    if (!quitOnSignals())
         return fail(QStringLiteral("cannot watch for signals"));
     std::printf("qbhost: serving %s on %s\n", qPrintable(path), qPrintable(socket));
     std::fflush(stdout);
@@ -123,11 +122,11 @@ int webconnector(const QString& path, QStringList args) {
     for (;;) {
         QElapsedTimer started;
         started.start();
-        const QString error = connector.runSession();
-        if (!error.isEmpty())
-            std::fprintf(stderr, "qbhost: webconnector: %s\n", qPrintable(error));
+        const bool inOrder = connector.runSession();
+        if (!inOrder)
+            std::fprintf(stderr, "qbhost: webconnector: %s\n", qPrintable(connector.errorString()));
         if (seconds == 0)
-            return error.isEmpty() ? 0 : 1;
+            return inOrder ? 0 : 1;
         QThread::msleep(unsigned(qMax<qint64>(0, seconds * 1000LL - started.elapsed())));
     }
 }

@@ -1,0 +1,9 @@
+#include "tools/common/QuitOnSignals.h"
+
+#include "core/TerminationSignals.h"
+
+#include <QCoreApplication>
+
+bool quitOnSignals() {
+    return TerminationSignals::watch([] { QCoreApplication::quit(); });
+}
