@@ -391,10 +391,10 @@ std::optional<QByteArray> InvoiceComponent::updateRequest() {
 
 void InvoiceComponent::UpdateInvoice() {
     if (const auto request = updateRequest())
-        ReadUpdateAnswer(m_processor.processRequest(*request));
+        readUpdateAnswer(m_processor.processRequest(*request));
 }
 
-void InvoiceComponent::ReadUpdateAnswer(const QByteArray& document) {
+void InvoiceComponent::readUpdateAnswer(const QByteArray& document) {
     const QbxmlAnswer answer = QbxmlAnswer::read(document, QStringLiteral("InvoiceModRs"));
     m_loadedEditSequence = answer.field(QStringLiteral("InvoiceRet/EditSequence"));
     m_changed = 0;

@@ -32,7 +32,7 @@ public:
     void SetDueDate(const QString& monthDayYear);
     void SetToBePrinted(bool toBePrinted);
     void SetRequestVersion(const QString& version);
-    QString RequestVersion() const { return m_version; }
+    QString requestVersion() const { return m_version; }
     // "AppendAfter:Element=<xml/>": the next requests carry the xml right after Element.
     void ApplyConfig(const QString& config);
     void SetLineCount(int count);
@@ -88,7 +88,7 @@ public:
     void forgetMessageSet(const QString& id);
     // Takes a stored answer as if it had just arrived for AddInvoice or UpdateInvoice.
     void readAddAnswer(const QByteArray& answer);
-    void ReadUpdateAnswer(const QByteArray& answer);
+    void readUpdateAnswer(const QByteArray& answer);
 
     // An invoice QuickBooks already holds: its identifier, its number of lines (line groups
     // included) and its first line.

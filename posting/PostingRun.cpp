@@ -835,7 +835,7 @@ void PostingRun::Flow::write(const Entry& entry) {
     case Entry::SettledMark:
         m_journal.answered(entry.row);
         try {
-            m_invoice.ReadUpdateAnswer(m_storedMarks.value(entry.row));
+            m_invoice.readUpdateAnswer(m_storedMarks.value(entry.row));
         } catch (const Failure& failure) {
             throw FollowUpFailed{failure};
         }
@@ -877,7 +877,7 @@ void PostingRun::Flow::markForEmail(int row, const QString& txnId, const QString
         m_invoice.setMessageSetId(messageSetId);
         ask(
             *m_invoice.updateRequest(), false,
-            [this](const QByteArray& answer) { m_invoice.ReadUpdateAnswer(answer); },
+            [this](const QByteArray& answer) { m_invoice.readUpdateAnswer(answer); },
             [this, row, then] {
                 m_journal.answered(row);
                 then();

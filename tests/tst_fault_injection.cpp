@@ -7,6 +7,7 @@
 #include "QbHostProcess.h"
 #include "TestSupport.h"
 
+#include "TestWindow.h"
 #include "app/FailureReport.h"
 #include "app/Module1.h"
 #include "app/VelloranApplication.h"
@@ -20,7 +21,6 @@
 #include "posting/PostingJournal.h"
 #include "posting/RunLease.h"
 #include "qbxml/RequestProcessor.h"
-#include "ui/frmCreateInvoices.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -41,7 +41,7 @@ using namespace PostingFixture;
 
 namespace {
 // The window with the chamber's March chosen, billed by invoice.
-void showChamberMarch(frmCreateInvoices& w) {
+void showChamberMarch(TestWindow& w) {
     w.cmbCompany->setCurrentIndex(0);
     w.cmbPayment->setCurrentIndex(1);
     w.dtStartDate->setDate(QDate(2027, 3, 1));
@@ -427,7 +427,7 @@ void TestFaultInjection::lockedDatabaseIsReported() {
     // The driver waits a second for a lock before it gives up.
     TestSupport::startOn(dir.path(), db, QStringLiteral("Timeout=1000;"));
 
-    frmCreateInvoices w;
+    TestWindow w;
     showChamberMarch(w);
     QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
     QVERIFY(TestSupport::waitForFill(&w));
@@ -471,7 +471,7 @@ void TestFaultInjection::stalledFillIsCancelled() {
     QTemporaryDir dir;
     const QString db = TestSupport::makeContacts(dir.path());
     TestSupport::startOn(dir.path(), db);
-    frmCreateInvoices w;
+    TestWindow w;
     showChamberMarch(w);
     QSqlDatabase locker =
         QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("stall"));

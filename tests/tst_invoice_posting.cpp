@@ -6,6 +6,7 @@
 #include "RequestRecorder.h"
 #include "TestSupport.h"
 
+#include "TestWindow.h"
 #include "app/MessageBoxes.h"
 #include "app/Module1.h"
 #include "core/GridColumns.h"
@@ -19,7 +20,6 @@
 #include "qbxml/QbxmlAnswer.h"
 #include "qbxml/RequestProcessor.h"
 #include "ui/RunProgress.h"
-#include "ui/frmCreateInvoices.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -109,7 +109,7 @@ const QStringList ItemNames{"Membership Dues", "Pledge"};
 
 // Create Invoices as the clerk presses it, and the run to its end, the window handling its
 // events meanwhile: its controls come back when the run ends.
-bool createInvoices(frmCreateInvoices& w) {
+bool createInvoices(TestWindow& w) {
     w.btnCreateInvoices->click();
     return QTest::qWaitFor([&] { return w.btnCreateInvoices->isEnabled(); }, 30000);
 }
@@ -498,7 +498,7 @@ void TestInvoicePosting::createInvoicesThroughTheWindow() {
     host.setSocketPath(QbChannel::defaultSocketPath());
     QVERIFY(host.start());
 
-    frmCreateInvoices w;
+    TestWindow w;
     w.cmbCompany->setCurrentIndex(0);
     w.cmbPayment->setCurrentIndex(1);
     w.dtStartDate->setDate(QDate(2027, 3, 1));
@@ -605,7 +605,7 @@ void TestInvoicePosting::oddAnswersNeverAddAnInvoice() {
 
 namespace {
 // A window whose list holds one checked row for each of the given members.
-void fillWindow(frmCreateInvoices& w, const QStringList& members) {
+void fillWindow(TestWindow& w, const QStringList& members) {
     BillingGrid& grid = *w.vsfgList;
     grid.SetRowCount(0);
     grid.SetColumnCount(GridColumns::Count);
@@ -644,7 +644,7 @@ void TestInvoicePosting::progressStopAndClose() {
     QbHostProcess host(members, ItemNames);
     host.setSocketPath(QbChannel::defaultSocketPath());
     QVERIFY(host.start({"--latency", "300"}));
-    frmCreateInvoices w;
+    TestWindow w;
     fillWindow(w, members);
     w.show();
     TestSupport::MessageRecorder boxes(MessageBoxes::Yes);
@@ -706,7 +706,7 @@ void TestInvoicePosting::progressStopAndClose() {
 
 // A long name is shortened in the middle: the dialog is never wider than its window.
 void TestInvoicePosting::progressFitsTheWindow() {
-    frmCreateInvoices w;
+    TestWindow w;
     w.resize(900, 600);
     w.show();
     RunProgress dialog(&w);
@@ -726,7 +726,7 @@ void TestInvoicePosting::windowLivesWhileQuickBooksIsSilent() {
     QbHostProcess host(Customers, ItemNames);
     host.setSocketPath(QbChannel::defaultSocketPath());
     QVERIFY(host.start({"--fault", "mute@1:CompanyQuery"})); // silent from the first request
-    frmCreateInvoices w;
+    TestWindow w;
     w.processor().setAnswerTimeoutMs(1500);
     // A long name: the columns are wider than the list. Above it, an unchecked row with an
     // older error, selected by the clerk.

@@ -3,6 +3,7 @@
 
 #include "TestSupport.h"
 
+#include "TestWindow.h"
 #include "app/MessageBoxes.h"
 #include "app/Module1.h"
 #include "core/Clock.h"
@@ -12,7 +13,6 @@
 #include "grid/BillingGrid.h"
 #include "ui/ResizeRule.h"
 #include "ui/Twips.h"
-#include "ui/frmCreateInvoices.h"
 
 #include <QAccessible>
 #include <QCalendarWidget>
@@ -70,7 +70,7 @@ QString focusedControl(const QWidget* window) {
     return QString();
 }
 
-void choose(frmCreateInvoices& w, const QString& company, const QString& payment) {
+void choose(TestWindow& w, const QString& company, const QString& payment) {
     w.cmbCompany->setCurrentIndex(w.cmbCompany->findText(company));
     w.cmbPayment->setCurrentIndex(w.cmbPayment->findText(payment));
 }
@@ -124,7 +124,7 @@ void TestMainWindow::cleanup() {
 // What a screen reader says of each control: the boxes by their labels, and the grid's check
 // cells by their state.
 void TestMainWindow::everyControlHasAnAccessibleName() {
-    frmCreateInvoices w;
+    TestWindow w;
     w.show();
     const QList<QPair<QWidget*, QString>> names{{w.dtStartDate, "Start Date"},
                                                 {w.dtEndDate, "End Date"},
@@ -162,7 +162,7 @@ Q_DECLARE_METATYPE(Entry)
 
 namespace {
 // The window shown and active, Start Date holding 1/1/2027; the date's text field.
-QLineEdit* showWithStartDate(frmCreateInvoices& w) {
+QLineEdit* showWithStartDate(TestWindow& w) {
     w.show();
     QApplication::setActiveWindow(&w);
     w.dtStartDate->setDate(QDate(2027, 1, 1));
@@ -197,7 +197,7 @@ void TestMainWindow::datesEveryOtherWay_data() {
 void TestMainWindow::datesEveryOtherWay() {
     QFETCH(QString, how);
     QFETCH(QString, shown);
-    frmCreateInvoices w;
+    TestWindow w;
     QLineEdit* text = showWithStartDate(w);
     const QFontMetrics metrics(text->font());
     const QPoint inDay(metrics.horizontalAdvance(QStringLiteral("1/1")) + 1, text->height() / 2);
@@ -273,7 +273,7 @@ void TestMainWindow::datesTypedAsPeopleTypeThem() {
     QFETCH(Entry, entry);
     QFETCH(QString, shown);
     QFETCH(bool, held);
-    frmCreateInvoices w;
+    TestWindow w;
     QLineEdit* text = showWithStartDate(w);
     const QDate end = w.dtEndDate->date();
     const QFontMetrics metrics(text->font());
@@ -327,7 +327,7 @@ void TestMainWindow::datesTypedAsPeopleTypeThem() {
 }
 
 void TestMainWindow::controlsAtTheirPlaces() {
-    frmCreateInvoices w;
+    TestWindow w;
     QCOMPARE(w.windowTitle(), QStringLiteral("Velloran " VELLORAN_VERSION));
     QVERIFY(near(Twips::fromPixels(w.width(), &w), 14010, &w));
     QVERIFY(near(Twips::fromPixels(w.height(), &w), 8325, &w));
@@ -402,7 +402,7 @@ void TestMainWindow::resizeRuleArithmetic() {
 }
 
 void TestMainWindow::windowFollowsItsSize() {
-    frmCreateInvoices w;
+    TestWindow w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     // The rule works on the outer size, frame included.
@@ -442,7 +442,7 @@ void TestMainWindow::windowFollowsItsSize() {
 }
 
 void TestMainWindow::minimisedWindowMovesNothing() {
-    frmCreateInvoices w;
+    TestWindow w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     const QPoint exit = w.btnExit->pos();
@@ -461,7 +461,7 @@ void TestMainWindow::minimisedWindowMovesNothing() {
 }
 
 void TestMainWindow::tabOrderAndKeyboard() {
-    frmCreateInvoices w;
+    TestWindow w;
     w.show();
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -514,7 +514,7 @@ void TestMainWindow::defaultsAtLoad() {
     QFETCH(QDate, start);
     QFETCH(QDate, end);
     Clock::setFixed(QDateTime(today, QTime(9, 0)));
-    frmCreateInvoices w;
+    TestWindow w;
     QCOMPARE(w.dtStartDate->date(), start);
     QCOMPARE(w.dtEndDate->date(), end);
     QCOMPARE(w.cmbCompany->count(), 2);
@@ -528,7 +528,7 @@ void TestMainWindow::defaultsAtLoad() {
 }
 
 void TestMainWindow::refreshRefusalsInOrder() {
-    frmCreateInvoices w;
+    TestWindow w;
     MessageRecorder boxes;
     w.dtStartDate->setDate(QDate(2027, 3, 1));
     w.dtEndDate->setDate(QDate(2027, 4, 30));
@@ -599,7 +599,7 @@ void TestMainWindow::refreshRefusalsInOrder() {
 }
 
 void TestMainWindow::refreshComparesMonthsOnly() {
-    frmCreateInvoices w;
+    TestWindow w;
     MessageRecorder boxes;
     choose(w, Chamber, QStringLiteral("Invoice"));
     w.dtStartDate->setDate(QDate(2026, 1, 5));
@@ -619,7 +619,7 @@ void TestMainWindow::refreshComparesMonthsOnly() {
 }
 
 void TestMainWindow::selectAllAndNone() {
-    frmCreateInvoices w;
+    TestWindow w;
     choose(w, Chamber, QStringLiteral("Invoice"));
     w.dtStartDate->setDate(QDate(2027, 3, 1));
     w.dtEndDate->setDate(QDate(2027, 3, 31));
@@ -650,7 +650,7 @@ void TestMainWindow::selectAllAndNone() {
 }
 
 void TestMainWindow::selectAllOnEmptyGridWritesNothing() {
-    frmCreateInvoices w;
+    TestWindow w;
     MessageRecorder boxes;
     w.btnSelectAll->click();
     w.btnSelectNone->click();
@@ -664,7 +664,7 @@ void TestMainWindow::selectAllOnEmptyGridWritesNothing() {
 }
 
 void TestMainWindow::selectAllBeyondSixteenBitRows() {
-    frmCreateInvoices w;
+    TestWindow w;
     w.vsfgList->SetColumnCount(10);
     w.vsfgList->AppendRow(GridColumns::headerTexts().join(u'\t'));
     const int rows = 40000;
@@ -679,7 +679,7 @@ void TestMainWindow::selectAllBeyondSixteenBitRows() {
 }
 
 void TestMainWindow::editRuleOnlySendColumn() {
-    frmCreateInvoices w;
+    TestWindow w;
     choose(w, Chamber, QStringLiteral("Invoice"));
     w.dtStartDate->setDate(QDate(2027, 3, 1));
     w.dtEndDate->setDate(QDate(2027, 3, 31));
@@ -690,11 +690,11 @@ void TestMainWindow::editRuleOnlySendColumn() {
 
     for (int column = 1; column < 10; ++column) {
         bool cancel = false;
-        w.vsfgList_CellEditRequested(1, column, cancel);
+        emit w.vsfgList->CellEditRequested(1, column, cancel);
         QVERIFY(cancel);
     }
     bool cancel = false;
-    w.vsfgList_CellEditRequested(1, 0, cancel);
+    emit w.vsfgList->CellEditRequested(1, 0, cancel);
     QVERIFY(!cancel);
 
     // A click on the "Send" check box toggles it.
@@ -714,7 +714,7 @@ void TestMainWindow::editRuleOnlySendColumn() {
 
 void TestMainWindow::printTitleAndRows() {
     Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(10, 8, 4)));
-    frmCreateInvoices w;
+    TestWindow w;
     choose(w, Foundation, QStringLiteral("Invoice"));
     w.dtStartDate->setDate(QDate(2027, 3, 1));
     w.dtEndDate->setDate(QDate(2027, 3, 31));
@@ -754,7 +754,7 @@ void TestMainWindow::printTitleAndRows() {
 
 void TestMainWindow::printWithoutOrganisation() {
     Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(15, 30, 0)));
-    frmCreateInvoices w;
+    TestWindow w;
     const QString pdf = m_dir.filePath(QStringLiteral("empty.pdf"));
     BillingGrid::setPrintToPdfForTesting(pdf);
     w.btnPrint->click();
@@ -763,7 +763,7 @@ void TestMainWindow::printWithoutOrganisation() {
 }
 
 void TestMainWindow::exitClosesConnectionAndEnds() {
-    frmCreateInvoices w;
+    TestWindow w;
     choose(w, Chamber, QStringLiteral("Invoice"));
     w.btnRefresh->click();
     QVERIFY(TestSupport::waitForFill(&w));

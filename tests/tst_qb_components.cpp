@@ -162,7 +162,7 @@ void TestQbComponents::clearInvoiceForgetsVersionAndConfig() {
     invoice.ApplyConfig(
         QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>"));
     invoice.ClearInvoice();
-    QCOMPARE(invoice.RequestVersion(), QStringLiteral("3.0"));
+    QCOMPARE(invoice.requestVersion(), QStringLiteral("3.0"));
     fillInvoice(invoice, QStringLiteral("Plain Customer"));
     invoice.AddInvoice();
     const QJsonObject stored = m_host->invoices().constLast();

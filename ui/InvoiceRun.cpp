@@ -3,7 +3,6 @@
 #include "ui/RunProgress.h"
 
 #include "app/MessageBoxes.h"
-#include "app/Module1.h"
 #include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
 #include "posting/PostingRun.h"
@@ -87,10 +86,9 @@ void InvoiceRun::run() {
                                            m_written << row + 1; // below the header row
                                });
     m_selected = grid.selectedGridRows();
-    m_items = {Module1::chamberItemName(), Module1::foundationItemName()};
     m_posting = std::make_unique<PostingRun>(
         PostingRun::Parts{*this, grid, *m_parts.processor, *m_parts.invoice, *m_parts.customer,
-                          *m_parts.lease, m_items, *m_parts.journal});
+                          *m_parts.lease, m_parts.items, *m_parts.journal});
     QObject::connect(m_posting.get(), &PostingRun::progress, m_parts.window,
                      [this](int done, int total, const QStringList& customers) {
                          progress(done, total, customers);

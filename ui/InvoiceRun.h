@@ -35,6 +35,8 @@ public:
         CustomerComponent* customer;
         RunLease* lease;
         PostingJournal* journal;
+        // The items the invoices bill, as config.txt names them.
+        PostingItems items;
         // The organisation of the list on screen.
         std::function<QString()> organisation;
         // Every control of the window but Exit, on or off.
@@ -75,7 +77,6 @@ private:
     QList<int> m_written;
     QList<int> m_selected;
     QMetaObject::Connection m_watch;
-    PostingItems m_items;
     // The run's dialog, which knows whether Stop was asked.
     QPointer<RunProgress> m_progress;
 };

@@ -2,7 +2,6 @@
 
 #include "app/FailureReport.h"
 #include "app/MessageBoxes.h"
-#include "app/Module1.h"
 #include "billing/BillingQuery.h"
 #include "billing/ListCounts.h"
 #include "billing/LoadBillingList.h"
@@ -43,8 +42,9 @@ constexpr int LineGap = 60;
 const QString FoundationName = QStringLiteral("Viderizo Ruzerevurar Arovezeruv");
 } // namespace
 
-frmCreateInvoices::frmCreateInvoices(QWidget* parent)
+frmCreateInvoices::frmCreateInvoices(Setup setup, QWidget* parent)
     : QWidget(parent)
+    , m_setup(std::move(setup))
     , Invoice1(m_processor)
     , Customer1(m_processor) {
     setObjectName(QStringLiteral("frmCreateInvoices"));
@@ -53,7 +53,7 @@ frmCreateInvoices::frmCreateInvoices(QWidget* parent)
     createControls();
     m_run = std::make_unique<InvoiceRun>(
         InvoiceRun::Parts{this, vsfgList, chkEmail, &m_processor, &Invoice1, &Customer1, &m_lease,
-                          &m_journal, [this] { return listOrganisation(); },
+                          &m_journal, m_setup.items, [this] { return listOrganisation(); },
                           [this](bool enabled) { setControlsEnabled(enabled); },
                           [this](const RunSummary& summary, bool closeNow) {
                               if (!summary.text.isEmpty())
@@ -63,17 +63,17 @@ frmCreateInvoices::frmCreateInvoices(QWidget* parent)
                                   close();
                           }});
     m_fill = std::make_unique<ContactFill>(
-        ContactFill::Parts{this, vsfgList, &Module1::database(),
+        ContactFill::Parts{this, vsfgList, &m_setup.database,
                            [this](const QString& organisation, const PassedOver& passedOver) {
                                m_filledOrganisation = organisation;
                                m_passedOver = passedOver;
                                lblPassedOver->setLine(m_passedOver.line());
                                // A new list: the last run's line spoke of the one before.
                                lblRunEnded->clear();
-                               Form_Resize();
+                               layOutControls();
                            }});
     resize(Twips::toPixels(14010, this), Twips::toPixels(8325, this));
-    Form_Load();
+    setInitialChoices();
 }
 
 frmCreateInvoices::~frmCreateInvoices() = default;
@@ -200,7 +200,7 @@ void frmCreateInvoices::createControls() {
             &frmCreateInvoices::vsfgList_CellEditRequested);
 }
 
-void frmCreateInvoices::Form_Load() {
+void frmCreateInvoices::setInitialChoices() {
     vsfgList->SetRowCount(0);
     cmbCompany->addItem(BillingQuery::ChamberName);
     cmbCompany->addItem(FoundationName);
@@ -216,7 +216,7 @@ void frmCreateInvoices::Form_Load() {
     dtEndDate->setDate(QDate(monthAfter.year(), monthAfter.month(), 1).addDays(-1));
 }
 
-void frmCreateInvoices::Form_Resize() {
+void frmCreateInvoices::layOutControls() {
     if (isMinimized())
         return;
     const QSize outer = isVisible() ? frameGeometry().size() : size();
@@ -306,29 +306,29 @@ void frmCreateInvoices::showRunEnded(const RunSummary& summary) {
                                                ? QColor(Qt::red).darker(130)
                                                : this->palette().color(QPalette::WindowText));
     lblRunEnded->setPalette(palette);
-    Form_Resize();
+    layOutControls();
 }
 
 void frmCreateInvoices::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    Form_Resize();
+    layOutControls();
 }
 
 void frmCreateInvoices::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    Form_Resize();
+    layOutControls();
 }
 
 // The window system may report the frame only after the first show; the layout then follows.
 void frmCreateInvoices::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    Form_Resize();
+    layOutControls();
 }
 
 void frmCreateInvoices::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
-        Form_Resize();
+        layOutControls();
 }
 
 QString frmCreateInvoices::organisation() const {
@@ -435,7 +435,7 @@ void frmCreateInvoices::btnExit_Click() {
         close();
         return;
     }
-    Module1::CloseAndEnd();
+    m_setup.endProgram();
 }
 
 void frmCreateInvoices::vsfgList_CellEditRequested(int row, int column, bool& cancel) {

@@ -4,6 +4,7 @@
 #include "billing/PassedOver.h"
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
+#include "posting/InvoicePosting.h"
 #include "posting/PostingJournal.h"
 #include "posting/RunLease.h"
 #include "qbxml/RequestProcessor.h"
@@ -11,11 +12,13 @@
 #include "ui/LinkLine.h"
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 
 class BillingGrid;
 class ContactFill;
+class DatabaseThread;
 struct RunSummary;
 class InvoiceRun;
 
@@ -29,7 +32,14 @@ class QPushButton;
 class frmCreateInvoices : public QWidget, public BillingInputs {
     Q_OBJECT
 public:
-    explicit frmCreateInvoices(QWidget* parent = nullptr);
+    // What the window is given by start-up: the contact database its list is filled from, the
+    // items its invoices bill, and the end of the program (Exit).
+    struct Setup {
+        DatabaseThread& database;
+        PostingItems items;
+        std::function<void()> endProgram;
+    };
+    explicit frmCreateInvoices(Setup setup, QWidget* parent = nullptr);
     ~frmCreateInvoices() override;
 
     // BillingInputs: the choices as the controls hold them now.
@@ -45,7 +55,27 @@ public:
     // The channel to QuickBooks, for tests that shorten its answer time-out.
     RequestProcessor& processor() { return m_processor; }
 
-    // The controls, named as the rest of the program and its tests know them.
+private slots:
+    void btnRefresh_Click();
+    void btnSelectAll_Click();
+    void btnSelectNone_Click();
+    void btnPrint_Click();
+    void btnExit_Click();
+    void btnCreateInvoices_Click();
+    void vsfgList_CellEditRequested(int row, int column, bool& cancel);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    // Enter or F2 on a row: its whole "Result", read-only and copyable.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    // The controls, named as the clerks' instructions name them; tests find them by these
+    // object names.
     DatePicker* dtStartDate;
     DatePicker* dtEndDate;
     QComboBox* cmbCompany;
@@ -70,44 +100,23 @@ public:
     // Above the list's right end: "15 listed, 9 checked, $2,350.00", kept current.
     QLabel* lblCounts;
 
-private:
+    Setup m_setup;
     // The channel to the open company file, shared by the two integration components. It is
     // declared before them: they hold a reference to it, so it must be built first and go last.
     RequestProcessor m_processor;
-
-public:
     InvoiceComponent Invoice1;
     CustomerComponent Customer1;
-
-private:
     // One billing run at a time in the company file, whoever else posts to it.
     RunLease m_lease{m_processor};
 
-public slots:
-    void btnRefresh_Click();
-    void btnSelectAll_Click();
-    void btnSelectNone_Click();
-    void btnPrint_Click();
-    void btnExit_Click();
-    void btnCreateInvoices_Click();
-    void vsfgList_CellEditRequested(int row, int column, bool& cancel);
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
+    void createControls();
+    // The lists' entries, nothing chosen, and next month's first and last days.
+    void setInitialChoices();
+    // Places the list, the buttons and the lines under the list for the window's size.
+    void layOutControls();
     void showRunEnded(const RunSummary& summary);
-    // Enter or F2 on a row: its whole "Result", read-only and copyable.
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void showResult(int row);
     void countsChanged();
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
-    void changeEvent(QEvent* event) override;
-
-private:
-    void createControls();
-    void Form_Load();
-    void Form_Resize();
     void place(QWidget* control, int left, int top, int width, int height);
     void setSendCells(bool checked);
     // Every control but Exit, which during a run closes the window after the invoice in flight.

@@ -31,7 +31,10 @@ int main(int argc, char** argv) {
     std::unique_ptr<frmCreateInvoices> window;
     return FailureReport::guard([&] {
         const auto outcome = Module1::Main([&] {
-            window = std::make_unique<frmCreateInvoices>();
+            window = std::make_unique<frmCreateInvoices>(frmCreateInvoices::Setup{
+                Module1::database(),
+                {Module1::chamberItemName(), Module1::foundationItemName()},
+                &Module1::CloseAndEnd});
             window->show();
             // A second start brings this window forward, minimized or behind others.
             Module1::onLaterCopy([&] {
