@@ -23,7 +23,6 @@
 #include "billing/PassedOver.h"
 #include "billing/Recordset.h"
 #include "billing/ScheduleRules.h"
-#include "core/CheckCell.h"
 #include "core/ConnectionString.h"
 #include "core/DbConnection.h"
 #include "core/GridColumns.h"
@@ -99,9 +98,8 @@ std::vector<ReadRecord> fetchAll(const DbConnection& connection, const QString& 
 }
 
 // The rules on values already read, as the fill applies them; marks what the fill would read.
-std::vector<ScheduleRules::BillingLine> judgeAll(std::vector<ReadRecord>& records,
-                                                 const BillingInputs& inputs) {
-    std::vector<ScheduleRules::BillingLine> lines;
+std::vector<BillingLine> judgeAll(std::vector<ReadRecord>& records, const BillingInputs& inputs) {
+    std::vector<BillingLine> lines;
     PassedOver passedOver;
     const QDate start = inputs.startDate(), end = inputs.endDate();
     for (ReadRecord& r : records) {
@@ -121,21 +119,20 @@ std::vector<ScheduleRules::BillingLine> judgeAll(std::vector<ReadRecord>& record
     return lines;
 }
 
-// The due rows' texts into the grid, then its formatting, as the fill ends.
+// The due rows' lines into the grid, then its formatting, as the fill ends.
 void fillGrid(BillingGrid& grid, const std::vector<ReadRecord>& records,
-              const std::vector<ScheduleRules::BillingLine>& lines) {
+              const std::vector<BillingLine>& lines) {
     grid.SetRowCount(0);
     grid.SetColumnCount(GridColumns::Count);
     grid.AppendRow(GridColumns::headerTexts().join(u'\t'));
-    const QString unchecked = CheckCell::text(false);
     size_t next = 0;
     for (const ReadRecord& r : records) {
         if (!r.due)
             continue;
-        const ScheduleRules::BillingLine& line = lines[next++];
-        grid.AppendRow(billingRowText({unchecked, r.company.toString(), r.contact.toString(),
-                                       line.amountToBill, line.yearlyAmount, line.anniversary,
-                                       r.frequency.toString(), line.invoiceDate, line.dueDate}));
+        BillingLine line = lines[next++];
+        line.company = r.company.toString();
+        line.contact = r.contact.toString();
+        grid.appendLine(std::move(line));
     }
     formatBillingList(grid);
 }
@@ -299,7 +296,7 @@ int main(int argc, char** argv) {
                 fetch.push_back(
                     Bench::timeMs([&] { fetchAll(connection, statement, &plan, false); }));
                 std::vector<ReadRecord> read = fetchAll(connection, statement, &plan);
-                std::vector<ScheduleRules::BillingLine> judged;
+                std::vector<BillingLine> judged;
                 rules.push_back(Bench::timeMs([&] { judged = judgeAll(read, inputs); }));
                 gridPart.push_back(Bench::timeMs([&] { fillGrid(grid, read, judged); }));
             }

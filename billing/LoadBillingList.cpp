@@ -5,11 +5,9 @@
 #include "billing/PassedOver.h"
 #include "billing/Recordset.h"
 #include "billing/ScheduleRules.h"
-#include "core/CheckCell.h"
 #include "core/GridColumns.h"
 #include "core/GridOperations.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace {
@@ -27,6 +25,8 @@ QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
     grid.SetRowCount(0);
     grid.SetColumnCount(GridColumns::Count);
     grid.AppendRow(GridColumns::headerTexts().join(u'\t'));
+    // The list knows what it was filled with: the run and the printout describe it by these.
+    grid.setFacts({organisation, inputs.billingMethod(), inputs.startDate(), inputs.endDate()});
 
     Recordset records;
     records.open(statement, connection,
@@ -34,7 +34,6 @@ QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
                   fields.anniversary});
     // The window's dates cannot change during the fill; they are read once.
     const QDate start = inputs.startDate(), end = inputs.endDate();
-    const QString unchecked = CheckCell::text(false);
     if (passedOver)
         passedOver->clear();
     // Where each field stands is the statement's, not a record's: settled at the first record
@@ -65,15 +64,12 @@ QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
             else if (never == ScheduleRules::NeverDue::NoAnniversary)
                 passedOver->add(PassedOver::NoAnniversary, nameOf(), anniversary);
         }
-        const auto line = ScheduleRules::judge(
+        auto line = ScheduleRules::judge(
             frequency, [&] { return records.field(at.yearlyAmount); }, anniversary, start, end);
         if (line) {
-            const QString company = textOrEmpty(records.field(at.company));
-            const QString contact = textOrEmpty(records.field(at.contact));
-            const QString frequencyCell = frequencyText.toString();
-            grid.AppendRow(billingRowText({unchecked, company, contact, line->amountToBill,
-                                           line->yearlyAmount, line->anniversary, frequencyCell,
-                                           line->invoiceDate, line->dueDate}));
+            line->company = textOrEmpty(records.field(at.company));
+            line->contact = textOrEmpty(records.field(at.contact));
+            grid.appendLine(std::move(*line));
         }
         records.moveNext();
     }
@@ -81,22 +77,6 @@ QString LoadBillingList(const BillingInputs& inputs, GridOperations& grid,
 
     formatBillingList(grid);
     return organisation;
-}
-
-QString billingRowText(std::initializer_list<QStringView> cells) {
-    // The row's text in one piece, written in place: every listed row is made so.
-    qsizetype length = qsizetype(cells.size()) - 1;
-    for (const QStringView cell : cells)
-        length += cell.size();
-    QString row(qMax<qsizetype>(0, length), Qt::Uninitialized);
-    QChar* out = row.data();
-    bool first = true;
-    for (const QStringView cell : cells) {
-        if (!std::exchange(first, false))
-            *out++ = u'\t';
-        out = std::copy(cell.begin(), cell.end(), out);
-    }
-    return row;
 }
 
 void formatBillingList(GridOperations& grid) {

@@ -2,6 +2,7 @@
 
 #include "core/Failure.h"
 #include "core/FixedForms.h"
+#include "core/GridColumns.h"
 #include "core/Money.h"
 
 namespace {
@@ -26,22 +27,12 @@ Terms termsOf(ScheduleRules::Frequency frequency) {
     return {0, 0};
 }
 
-// The anniversary text of a monthly row: a date in M/D/YYYY form, or whatever else the field
-// holds as its own text.
-QString monthlyAnniversaryText(const QVariant& anniversary) {
-    if (anniversary.isNull())
-        return QString();
-    if (const auto date = FixedForms::dateOf(anniversary))
-        return FixedForms::dateText(*date);
-    return anniversary.toString();
-}
-
 // The parts and texts of the window's month, the same for every record of a fill: worked out
 // once for it rather than from the start's day number for every record.
 struct WindowMonth {
     QDate start, firstOfMonth;
     int year = 0, month = 0, startDay = 0, days = 0;
-    QString invoiceDate, monthlyDueDate;
+    QDate monthlyDueDate;
 };
 
 const WindowMonth& windowMonthOf(const QDate& start) {
@@ -54,8 +45,7 @@ const WindowMonth& windowMonthOf(const QDate& start) {
                   first.month(),
                   start.day(),
                   first.daysInMonth(),
-                  FixedForms::dateText(first),
-                  FixedForms::dateText(QDate(first.year(), first.month(), 15))};
+                  QDate(first.year(), first.month(), 15)};
     }
     return window;
 }
@@ -64,31 +54,11 @@ const WindowMonth& windowMonthOf(const QDate& start) {
 ScheduleRules::Frequency ScheduleRules::frequencyOf(const QVariant& frequencyField) {
     if (frequencyField.isNull())
         return Frequency::None;
-    const QString text = frequencyField.toString();
-    if (text == u"Monthly Invoice")
-        return Frequency::Monthly;
-    if (text == u"Quarterly")
-        return Frequency::Quarterly;
-    if (text == u"Semi-Annual")
-        return Frequency::SemiAnnual;
-    if (text == u"Annual")
-        return Frequency::Annual;
-    return Frequency::None;
+    return BillingFrequencies::of(frequencyField.toString());
 }
 
 int ScheduleRules::monthsOf(Frequency frequency) {
-    switch (frequency) {
-    case Frequency::Monthly:
-        return 1;
-    case Frequency::Quarterly:
-        return 3;
-    case Frequency::SemiAnnual:
-        return 6;
-    case Frequency::Annual:
-        return 12;
-    default:
-        return 0;
-    }
+    return BillingFrequencies::months(frequency);
 }
 
 bool ScheduleRules::isDue(Frequency frequency, const QVariant& anniversary, const QDate& start,
@@ -115,8 +85,8 @@ ScheduleRules::NeverDue ScheduleRules::neverDue(Frequency frequency, const QVari
     return NeverDue::No;
 }
 
-ScheduleRules::BillingLine ScheduleRules::lineFor(Frequency frequency, const QVariant& yearlyAmount,
-                                                  const QVariant& anniversary, const QDate& start) {
+BillingLine ScheduleRules::lineFor(Frequency frequency, const QVariant& yearlyAmount,
+                                   const QVariant& anniversary, const QDate& start) {
     // The statement admits only amounts above 0; anything else that comes back is a value the
     // database could not compare as a number (text in a number column reads as 0 through some
     // drivers), and billing it would bill nothing or a wrong sum.
@@ -124,31 +94,39 @@ ScheduleRules::BillingLine ScheduleRules::lineFor(Frequency frequency, const QVa
     if (!amount || !(*amount > 0))
         throw Failure::typeMismatch();
     const auto hundredths = Money::toHundredths(*amount / termsOf(frequency).divisor);
-    if (!hundredths)
+    const auto yearly = Money::toHundredths(*amount);
+    if (!hundredths || !yearly)
         throw Failure::overflow();
 
     BillingLine line;
-    line.amountToBill = Money::hundredthsText(*hundredths);
-    line.yearlyAmount = FixedForms::numberText(*amount);
-    // The invoice date and a monthly row's due date are the window's, written once a fill.
+    line.frequency = frequency;
+    line.amountToBill = *hundredths;
+    line.yearlyAmount = *yearly;
+    // The invoice date and a monthly row's due date are the window's, worked out once a fill.
     const WindowMonth& window = windowMonthOf(start);
-    line.invoiceDate = window.invoiceDate;
+    line.invoiceDate = window.firstOfMonth;
+    const auto date = FixedForms::dateOf(anniversary);
     if (frequency == Frequency::Monthly) {
-        line.anniversary = monthlyAnniversaryText(anniversary);
+        // A monthly member's anniversary is shown whatever it holds: a date, or the field's
+        // own text.
+        if (date)
+            line.anniversary = *date;
+        else if (!anniversary.isNull() && !anniversary.toString().isEmpty())
+            line.asWritten.insert(GridColumns::BillAnniv, anniversary.toString());
         line.dueDate = window.monthlyDueDate;
     } else {
-        const QDate date = FixedForms::dateOf(anniversary).value_or(window.firstOfMonth);
-        line.anniversary = FixedForms::paddedDateText(date);
+        line.anniversary = date.value_or(window.firstOfMonth);
         // A due date never names a day its month lacks (29 February in a common year).
-        const int day = qMin(date.day(), window.days);
-        line.dueDate = FixedForms::dateText(QDate(window.year, window.month, day));
+        const int day = qMin(line.anniversary.day(), window.days);
+        line.dueDate = QDate(window.year, window.month, day);
     }
     return line;
 }
 
-std::optional<ScheduleRules::BillingLine>
-ScheduleRules::judge(Frequency frequency, const std::function<QVariant()>& yearlyAmount,
-                     const QVariant& anniversary, const QDate& start, const QDate& end) {
+std::optional<BillingLine> ScheduleRules::judge(Frequency frequency,
+                                                const std::function<QVariant()>& yearlyAmount,
+                                                const QVariant& anniversary, const QDate& start,
+                                                const QDate& end) {
     if (!isDue(frequency, anniversary, start, end))
         return std::nullopt;
     return lineFor(frequency, yearlyAmount(), anniversary, start);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BillingLine.h"
+
 #include <QDate>
 #include <QString>
 #include <QVariant>
@@ -11,7 +13,7 @@
 // and only the day numbers of start and end bound it.
 namespace ScheduleRules {
 
-enum class Frequency { None, Monthly, Quarterly, SemiAnnual, Annual };
+using Frequency = BillingFrequency;
 
 // Exact comparison: letter case and blanks count; null matches nothing.
 Frequency frequencyOf(const QVariant& frequencyField);
@@ -28,16 +30,9 @@ bool isDue(Frequency frequency, const QVariant& anniversary, const QDate& start,
 enum class NeverDue { No, UnknownFrequency, NoAnniversary };
 NeverDue neverDue(Frequency frequency, const QVariant& anniversary);
 
-struct BillingLine {
-    QString amountToBill;
-    QString yearlyAmount;
-    QString anniversary;
-    QString invoiceDate;
-    QString dueDate;
-};
-
-// The texts of a due record's row. Throws Failure (Type mismatch) when the yearly amount is
-// no number above 0, and (Overflow) when it is too large to bill.
+// The values of a due record's line: its frequency, amounts, anniversary and dates (the
+// company and contact are the fill's). Throws Failure (Type mismatch) when the yearly amount
+// is no number above 0, and (Overflow) when it is too large to bill.
 BillingLine lineFor(Frequency frequency, const QVariant& yearlyAmount, const QVariant& anniversary,
                     const QDate& start);
 

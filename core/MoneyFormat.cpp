@@ -8,9 +8,11 @@ QString MoneyFormat::display(const QString& text) {
     if (!number)
         return text;
     const auto hundredths = Money::toHundredths(*number);
-    if (!hundredths)
-        return text;
-    QString plain = Money::hundredthsFixedText(*hundredths);
+    return hundredths ? display(*hundredths) : text;
+}
+
+QString MoneyFormat::display(qint64 hundredths) {
+    QString plain = Money::hundredthsFixedText(hundredths);
     const bool negative = plain.startsWith(u'-');
     if (negative)
         plain.remove(0, 1);

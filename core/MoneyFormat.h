@@ -8,5 +8,7 @@
 namespace MoneyFormat {
 
 QString display(const QString& text);
+// The same for an amount in hundredths.
+QString display(qint64 hundredths);
 
 } // namespace MoneyFormat

@@ -1,9 +1,11 @@
-// The readers of dates, amounts and check cells, the drivers' plain forms, and the rules that
-// use them, on any text.
+// The readers of dates, amounts and check cells, the drivers' plain forms, the list's cells
+// read from a row's text, and the rules that use them, on any text.
 #include "billing/ScheduleRules.h"
+#include "core/BillingLine.h"
 #include "core/CheckCell.h"
 #include "core/Failure.h"
 #include "core/FixedForms.h"
+#include "core/GridColumns.h"
 #include "core/Money.h"
 #include "core/MoneyFormat.h"
 #include "posting/PeriodText.h"
@@ -44,9 +46,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ScheduleRules::judge(a, b, c, QDate(2027, 3, 1), QDate(2027, 3, 31));
     } catch (const Failure&) {
     }
-    try {
-        PeriodText::of(a, b, c);
-    } catch (const Failure&) {
+    // A row given as text: every cell read once into its value, and each value written back
+    // reads as the same value.
+    const BillingLine line = BillingCells::fromRowText(text);
+    for (int column = 0; column < GridColumns::Count; ++column) {
+        BillingLine again;
+        again.frequency = line.frequency; // the anniversary's form follows it
+        BillingCells::setText(again, column, BillingCells::text(line, column));
+        if (BillingCells::text(again, column) != BillingCells::text(line, column) ||
+            BillingCells::textLength(line, column) != BillingCells::text(line, column).size())
+            __builtin_trap();
     }
+    if (line.dueDate.isValid() && line.anniversary.isValid())
+        PeriodText::of(line.dueDate, line.anniversary, BillingFrequencies::months(line.frequency));
     return 0;
 }

@@ -6,8 +6,6 @@
 #include "grid/GridModel.h"
 #include "grid/GridPrinter.h"
 
-#include "core/CheckCell.h"
-#include "core/FixedForms.h"
 #include "core/GridColumns.h"
 #include "core/Money.h"
 
@@ -64,45 +62,74 @@ BillingGrid::BillingGrid(QWidget* parent)
                     QAbstractItemView::AnyKeyPressed);
 }
 
-bool BillingGrid::editAllowed(int row, int column) {
+bool BillingGrid::editAllowed(int line, int column) {
     bool cancel = false;
-    emit CellEditRequested(row, column, cancel);
+    // The kept event counts rows as the earlier grid did, below its header row.
+    emit CellEditRequested(line + 1, column, cancel);
     return !cancel;
 }
 
 bool BillingGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
     if (index.isValid() && (m_model->flags(index) & Qt::ItemIsEditable) &&
-        (editTriggers() & trigger) && !editAllowed(m_model->gridRow(index.row()), index.column()))
+        (editTriggers() & trigger) && !editAllowed(m_model->lineAt(index.row()), index.column()))
         return false;
     return QTableView::edit(index, trigger, event);
 }
 
-void BillingGrid::SetRowCount(int rows) {
-    m_model->setStoredRowCount(rows);
+int BillingGrid::lineCount() const {
+    return m_model->list().lineCount();
 }
 
-int BillingGrid::RowCount() const {
-    return m_model->storedRowCount();
+const BillingLine& BillingGrid::line(int index) const {
+    return m_model->list().line(index);
+}
+
+void BillingGrid::appendLine(BillingLine line) {
+    m_model->appendLine(std::move(line));
+}
+
+void BillingGrid::setLine(int index, BillingLine line) {
+    m_model->setLine(index, std::move(line));
+}
+
+const ListFacts& BillingGrid::facts() const {
+    return m_model->list().facts();
+}
+
+void BillingGrid::setFacts(const ListFacts& facts) {
+    m_model->setFacts(facts);
+}
+
+bool BillingGrid::hasHeaderRow() const {
+    return m_model->list().hasHeaderRow();
+}
+
+QStringList BillingGrid::headerRow() const {
+    return m_model->list().headerRow();
+}
+
+void BillingGrid::setHeaderRow(const QStringList& texts) {
+    m_model->setHeaderRow(texts);
+}
+
+void BillingGrid::empty() {
+    m_model->empty();
+}
+
+void BillingGrid::resizeLines(int count) {
+    m_model->resizeLines(count);
+}
+
+void BillingGrid::takeList(BillingList list) {
+    m_model->takeList(std::move(list));
 }
 
 void BillingGrid::SetColumnCount(int columns) {
-    m_model->setStoredColumnCount(columns);
+    m_model->setColumnCount(columns);
 }
 
 int BillingGrid::ColumnCount() const {
     return m_model->storedColumnCount();
-}
-
-void BillingGrid::AppendRow(const QString& tabSeparatedCells) {
-    m_model->appendRow(tabSeparatedCells);
-}
-
-QString BillingGrid::CellText(int row, int column) const {
-    return m_model->cellText(row, column);
-}
-
-void BillingGrid::SetCellText(int row, int column, const QString& text) {
-    m_model->setCellText(row, column, text);
 }
 
 void BillingGrid::SetFixedRows(int rows) {
@@ -136,16 +163,16 @@ void BillingGrid::FitColumns(int firstColumn, int lastColumn) {
     firstColumn = qMax(0, firstColumn);
     lastColumn = qMin(lastColumn, ColumnCount() - 1);
     const QVector<QVector<int>> longest = m_model->longestCells(firstColumn, lastColumn, 32);
+    const QStringList header = headerRow();
     for (int column = firstColumn; column <= lastColumn; ++column) {
-        int width = m_model->fixedRows() > 0
-                        ? headerMetrics.horizontalAdvance(m_model->cellText(0, column))
-                        : 0;
+        int width =
+            m_model->headerShown() ? headerMetrics.horizontalAdvance(header.value(column)) : 0;
         if (m_model->isCheckColumn(column)) {
             width = qMax(width, checkWidth);
         } else {
-            for (int row : longest[column - firstColumn])
+            for (int line : longest[column - firstColumn])
                 width =
-                    qMax(width, cellMetrics.horizontalAdvance(m_model->displayText(row, column)));
+                    qMax(width, cellMetrics.horizontalAdvance(m_model->displayText(line, column)));
         }
         // No column takes more than a third of the grid: a long name or error text is
         // elided on screen and whole in its tooltip.
@@ -154,58 +181,72 @@ void BillingGrid::FitColumns(int firstColumn, int lastColumn) {
     }
 }
 
-void BillingGrid::showCell(int row, int column) {
+void BillingGrid::showLine(int line, int column) {
     m_model->publish();
     // Column widths may have changed since the scroll bars were last laid out.
     updateGeometries();
-    const int viewRow = row - (m_model->fixedRows() > 0 ? 1 : 0);
-    if (viewRow >= 0 && viewRow < m_model->rowCount())
-        scrollTo(m_model->index(viewRow, column));
+    const QModelIndex at = m_model->indexOf(line, column);
+    if (at.isValid())
+        scrollTo(at);
 }
 
-void BillingGrid::showRowFromTheLeft(int row) {
-    showCell(row, 0);
+void BillingGrid::showLineFromTheLeft(int line) {
+    showLine(line, 0);
     horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
 }
 
-QList<int> BillingGrid::selectedGridRows() const {
-    QList<int> rows;
-    for (const QModelIndex& index : selectionModel()->selectedRows())
-        rows << m_model->gridRow(index.row());
-    return rows;
+int BillingGrid::currentLine() const {
+    return currentIndex().isValid() ? m_model->lineAt(currentIndex().row()) : -1;
 }
 
-void BillingGrid::selectGridRows(const QList<int>& rows) {
-    const int fixed = m_model->fixedRows() > 0 ? 1 : 0;
+QList<int> BillingGrid::selectedLines() const {
+    QList<int> lines;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        if (const int line = m_model->lineAt(index.row()); line >= 0)
+            lines << line;
+    return lines;
+}
+
+void BillingGrid::selectLines(const QList<int>& lines) {
     QItemSelection selection;
-    for (const int row : rows)
-        if (row - fixed >= 0 && row - fixed < m_model->rowCount())
-            selection.select(m_model->index(row - fixed, 0),
-                             m_model->index(row - fixed, m_model->columnCount() - 1));
+    for (const int line : lines) {
+        const QModelIndex first = m_model->indexOf(line, 0);
+        if (first.isValid())
+            selection.select(first, m_model->index(first.row(), m_model->columnCount() - 1));
+    }
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
+namespace {
+// A cell as a spreadsheet reads it from the clipboard: one holding a tab, a line end or a
+// double quote goes in double quotes, its own quotes doubled.
+QString spreadsheetCell(QString text) {
+    if (!text.contains(u'\t') && !text.contains(u'\n') && !text.contains(u'\r') &&
+        !text.contains(u'"'))
+        return text;
+    text.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + text + u'"';
+}
+} // namespace
+
 QString BillingGrid::selectedRowsText() const {
-    QList<int> rows;
-    for (const QModelIndex& index : selectionModel()->selectedRows())
-        rows << m_model->gridRow(index.row());
-    std::sort(rows.begin(), rows.end());
-    if (m_model->fixedRows() > 0)
-        rows.prepend(0);
-    QStringList lines;
-    for (const int row : rows) {
+    QList<int> lines = selectedLines();
+    std::sort(lines.begin(), lines.end());
+    QStringList rows;
+    if (m_model->headerShown())
+        rows << headerRow().join(u'\t');
+    for (const int line : std::as_const(lines)) {
         QStringList cells;
+        const BillingLine& at = this->line(line);
         for (int column = 0; column < ColumnCount(); ++column) {
-            const QString text = m_model->cellText(row, column);
-            const auto number = FixedForms::readNumber(text);
-            const auto hundredths = number ? Money::toHundredths(*number) : std::nullopt;
-            const bool money =
-                row > 0 && m_model->columnFormat(column) == GridColumns::moneyFormat();
-            cells << (money && hundredths ? Money::hundredthsFixedText(*hundredths) : text);
+            const auto money =
+                m_model->isMoneyColumn(column) ? BillingCells::money(at, column) : std::nullopt;
+            cells << (money ? Money::hundredthsFixedText(*money)
+                            : spreadsheetCell(BillingCells::text(at, column)));
         }
-        lines << cells.join(u'\t');
+        rows << cells.join(u'\t');
     }
-    return lines.join(u'\n') + u'\n';
+    return rows.join(u'\n') + u'\n';
 }
 
 void BillingGrid::keyPressEvent(QKeyEvent* event) {
@@ -217,16 +258,15 @@ void BillingGrid::keyPressEvent(QKeyEvent* event) {
     // Space checks or unchecks "Send" on every selected row, from any column: all of them
     // checked when any was not, else all unchecked.
     if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
-        QList<int> rows = selectedGridRows();
-        if (rows.isEmpty() && currentIndex().isValid())
-            rows << m_model->gridRow(currentIndex().row());
-        rows.removeIf([this](int row) { return row < 1 || !editAllowed(row, GridColumns::Send); });
-        if (!rows.isEmpty()) {
-            const bool check = std::any_of(rows.cbegin(), rows.cend(), [this](int row) {
-                return CheckCell::read(CellText(row, GridColumns::Send)) != std::optional(true);
-            });
-            for (const int row : std::as_const(rows))
-                SetCellText(row, GridColumns::Send, CheckCell::text(check));
+        QList<int> lines = selectedLines();
+        if (lines.isEmpty() && currentLine() >= 0)
+            lines << currentLine();
+        lines.removeIf([this](int line) { return !editAllowed(line, GridColumns::Send); });
+        if (!lines.isEmpty()) {
+            const bool check = std::any_of(lines.cbegin(), lines.cend(),
+                                           [this](int line) { return !this->line(line).send; });
+            for (const int line : std::as_const(lines))
+                setSend(line, check);
             event->accept();
             return;
         }

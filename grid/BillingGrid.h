@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/GridOperations.h"
+#include "core/BillingList.h"
 
 #include <QTableView>
 
@@ -12,13 +12,23 @@ class BillingGrid : public QTableView, public GridOperations {
 public:
     explicit BillingGrid(QWidget* parent = nullptr);
 
-    void SetRowCount(int rows) override;
-    int RowCount() const override;
+    // GridOperations: the list, kept by the grid's model.
+    int lineCount() const override;
+    const BillingLine& line(int index) const override;
+    void appendLine(BillingLine line) override;
+    void setLine(int index, BillingLine line) override;
+    const ListFacts& facts() const override;
+    void setFacts(const ListFacts& facts) override;
+    bool hasHeaderRow() const override;
+    QStringList headerRow() const override;
+    void setHeaderRow(const QStringList& texts) override;
+    void empty() override;
+    void resizeLines(int count) override;
+    // A whole list, as a fill hands it over; its showing (formats, widths) is the caller's.
+    void takeList(BillingList list);
+
     void SetColumnCount(int columns) override;
     int ColumnCount() const override;
-    void AppendRow(const QString& tabSeparatedCells) override;
-    QString CellText(int row, int column) const override;
-    void SetCellText(int row, int column, const QString& text) override;
     void SetFixedRows(int rows) override;
     void SetFixedColumns(int columns) override;
     void SetColumnType(int column, int typeCode) override;
@@ -47,22 +57,26 @@ public:
 
     GridModel* gridModel() const { return m_model; }
 
-    // Scrolls so that the cell is in view.
-    void showCell(int row, int column);
-    // The row in view with the list scrolled back to its first column.
-    void showRowFromTheLeft(int row);
-    // The grid rows the clerk has selected, and selecting them again after the model was
-    // reset (fixed rows set anew).
-    QList<int> selectedGridRows() const;
-    void selectGridRows(const QList<int>& rows);
-    // The selected data rows, with the header row, as a spreadsheet takes them: tab-separated
-    // cells, one row a line, money as plain numbers with two decimals, dates as shown.
+    // Scrolls so that the line's cell is in view.
+    void showLine(int line, int column);
+    // The line in view with the list scrolled back to its first column.
+    void showLineFromTheLeft(int line);
+    // The line at the keyboard's current cell; -1 where there is none.
+    int currentLine() const;
+    // The lines the clerk has selected, and selecting them again after the model was reset
+    // (fixed rows set anew).
+    QList<int> selectedLines() const;
+    void selectLines(const QList<int>& lines);
+    // The selected lines, with the header row, as a spreadsheet takes them: tab-separated
+    // cells, one row a line, money as plain numbers with two decimals, dates as shown, and a
+    // cell holding a tab, a line end or a double quote quoted.
     QString selectedRowsText() const;
 
     using QTableView::edit;
 
 signals:
-    // Raised before the user edits a cell; a handler sets cancel to stop the edit.
+    // Raised before the user edits a cell (its grid row, the header being row 0); a handler
+    // sets cancel to stop the edit.
     void CellEditRequested(int row, int column, bool& cancel);
 
 protected:
@@ -70,7 +84,7 @@ protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 
 private:
-    bool editAllowed(int row, int column);
+    bool editAllowed(int line, int column);
 
     GridModel* m_model;
     QString m_printSubtitle;

@@ -1,30 +1,22 @@
 #include "grid/GridModel.h"
 
-#include "core/CheckCell.h"
 #include "core/GridColumns.h"
 #include "core/MoneyFormat.h"
 
-#include <QByteArrayView>
 #include <algorithm>
-#include <cstring>
 #include <queue>
 
 namespace {
-constexpr char Separator = '\t';
-
-// The byte range of one cell inside a stored row; empty when the row has fewer cells.
-QByteArrayView cellView(const QByteArray& row, int column) {
-    qsizetype start = 0;
-    for (int i = 0; i < column; ++i) {
-        const qsizetype tab = row.indexOf(Separator, start);
-        if (tab < 0)
-            return QByteArrayView();
-        start = tab + 1;
-    }
-    qsizetype end = row.indexOf(Separator, start);
-    if (end < 0)
-        end = row.size();
-    return QByteArrayView(row).sliced(start, end - start);
+// A name's tab and line ends, shown in a one-line cell: the cell says they are there, its
+// tooltip and the copied text hold the name as it is.
+QString oneLine(QString text) {
+    if (!text.contains(u'\t') && !text.contains(u'\n') && !text.contains(u'\r'))
+        return text;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\u21B5"));
+    text.replace(u'\n', QChar(0x21B5));
+    text.replace(u'\r', QChar(0x21B5));
+    text.replace(u'\t', QChar(0x2192));
+    return text;
 }
 } // namespace
 
@@ -33,70 +25,69 @@ GridModel::GridModel(QObject* parent)
 
 void GridModel::resetView() {
     beginResetModel();
-    m_publishedRows = int(m_rows.size());
+    m_publishedRows = listRows();
     endResetModel();
 }
 
-void GridModel::setStoredRowCount(int rows) {
-    rows = qMax(0, rows);
-    if (rows == 0) {
-        // An empty grid keeps nothing of the rows it had, nor their memory.
-        std::vector<QByteArray>().swap(m_rows);
-    } else {
-        m_rows.resize(size_t(rows));
+void GridModel::appendLine(BillingLine line) {
+    m_list.appendLine(std::move(line));
+}
+
+void GridModel::lineChanged(int line) {
+    publish();
+    const QModelIndex first = indexOf(line, 0);
+    if (first.isValid() && m_columnCount > 0)
+        emit dataChanged(first, index(first.row(), m_columnCount - 1));
+}
+
+void GridModel::setLine(int index, BillingLine line) {
+    if (index < 0 || index >= m_list.lineCount())
+        return;
+    m_list.setLine(index, std::move(line));
+    lineChanged(index);
+}
+
+void GridModel::setHeaderRow(const QStringList& texts) {
+    const bool had = m_list.hasHeaderRow();
+    m_list.setHeaderRow(texts);
+    if (!had) {
+        resetView();
+    } else if (headerShown() && m_columnCount > 0) {
+        emit headerDataChanged(Qt::Horizontal, 0, m_columnCount - 1);
+    } else if (m_columnCount > 0 && rowCount() > 0) {
+        emit dataChanged(index(0, 0), index(0, m_columnCount - 1));
     }
+}
+
+void GridModel::empty() {
+    m_list.empty();
     resetView();
 }
 
-void GridModel::setStoredColumnCount(int columns) {
+void GridModel::resizeLines(int count) {
+    m_list.resizeLines(count);
+    resetView();
+}
+
+void GridModel::takeList(BillingList list) {
+    const int columns = list.ColumnCount();
+    m_list = std::move(list);
+    m_list.squeeze();
+    setColumnCount(columns);
+}
+
+void GridModel::setColumnCount(int columns) {
     m_columnCount = qMax(0, columns);
+    m_list.SetColumnCount(m_columnCount);
     m_columnTypes.resize(m_columnCount);
     m_columnFormats.resize(m_columnCount);
     resetView();
 }
 
-void GridModel::appendRow(const QString& tabSeparatedCells) {
-    // A row of plain ASCII is its own UTF-8, taken at its size at once; otherwise the
-    // conversion reserves three bytes a character, and a list of many rows keeps only what
-    // each row holds.
-    const bool ascii = std::all_of(tabSeparatedCells.cbegin(), tabSeparatedCells.cend(),
-                                   [](QChar c) { return c.unicode() < 0x80; });
-    m_rows.push_back(ascii ? tabSeparatedCells.toLatin1() : tabSeparatedCells.toUtf8());
-    if (!ascii)
-        m_rows.back().squeeze();
-}
-
-QString GridModel::cellText(int row, int column) const {
-    if (row < 0 || row >= storedRowCount() || column < 0)
-        return QString();
-    const QByteArrayView cell = cellView(m_rows[size_t(row)], column);
-    return QString::fromUtf8(cell.data(), cell.size());
-}
-
-void GridModel::setCellText(int row, int column, const QString& text) {
-    if (row < 0 || row >= storedRowCount() || column < 0)
-        return;
-    QList<QByteArray> cells = m_rows[size_t(row)].split(Separator);
-    while (cells.size() <= column)
-        cells.append(QByteArray());
-    // The tab separates cells, so a cell never holds one.
-    cells[column] = QString(text).replace(u'\t', u' ').toUtf8();
-    while (cells.size() > 1 && cells.constLast().isEmpty())
-        cells.removeLast();
-    m_rows[size_t(row)] = cells.join(Separator);
-
-    publish();
-    const int viewRow = row - headerRows();
-    if (viewRow >= 0 && viewRow < m_publishedRows - headerRows() && column < m_columnCount) {
-        const QModelIndex at = index(viewRow, column);
-        emit dataChanged(at, at);
-    } else if (viewRow < 0 && column < m_columnCount) {
-        emit headerDataChanged(Qt::Horizontal, column, column);
-    }
-}
-
 void GridModel::setFixedRows(int rows) {
     m_fixedRows = qMax(0, rows);
+    // The list grows no more once it is fixed: what it reserved while growing goes back.
+    m_list.squeeze();
     resetView();
 }
 
@@ -126,56 +117,56 @@ QString GridModel::columnFormat(int column) const {
     return column >= 0 && column < m_columnCount ? m_columnFormats[column] : QString();
 }
 
+bool GridModel::isMoneyColumn(int column) const {
+    return columnFormat(column) == GridColumns::moneyFormat();
+}
+
 bool GridModel::isCheckColumn(int column) const {
     return columnType(column) == GridColumns::TypeBoolean;
 }
 
-QString GridModel::displayText(int row, int column) const {
-    const QString text = cellText(row, column);
-    if (columnFormat(column) == GridColumns::moneyFormat())
-        return MoneyFormat::display(text);
-    return text;
+QString GridModel::printText(int line, int column) const {
+    if (line < 0 || line >= m_list.lineCount())
+        return QString();
+    const BillingLine& at = m_list.line(line);
+    if (isMoneyColumn(column))
+        if (const auto amount = BillingCells::money(at, column))
+            return MoneyFormat::display(*amount);
+    return BillingCells::text(at, column);
+}
+
+QString GridModel::displayText(int line, int column) const {
+    return oneLine(printText(line, column));
 }
 
 QVector<QVector<int>> GridModel::longestCells(int first, int last, int count) const {
-    // Per column a min-heap of (length, row) keeps the count longest cells seen so far.
+    // Per column a min-heap of (length, line) keeps the count longest cells seen so far.
     using Entry = std::pair<qsizetype, int>;
     using Heap = std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>>;
     first = qMax(0, first);
     std::vector<Heap> longest(size_t(qMax(0, last - first + 1)));
-    for (int row = headerRows(); row < storedRowCount() && !longest.empty(); ++row) {
-        const QByteArray& cells = m_rows[size_t(row)];
-        qsizetype start = 0;
-        for (int column = 0; column <= last; ++column) {
-            const char* found =
-                start >= cells.size()
-                    ? nullptr
-                    : static_cast<const char*>(std::memchr(cells.constData() + start, Separator,
-                                                           size_t(cells.size() - start)));
-            const qsizetype tab = found ? found - cells.constData() : -1;
-            const qsizetype end = tab < 0 ? cells.size() : tab;
-            const qsizetype length = qMax<qsizetype>(0, end - start);
-            if (column >= first) {
-                Heap& heap = longest[size_t(column - first)];
-                if (int(heap.size()) < count) {
-                    heap.emplace(length, row);
-                } else if (length > heap.top().first) {
-                    heap.pop();
-                    heap.emplace(length, row);
-                }
+    for (int line = 0; line < m_list.lineCount() && !longest.empty(); ++line) {
+        const BillingLine& cells = m_list.line(line);
+        for (int column = first; column <= last; ++column) {
+            const qsizetype length = BillingCells::textLength(cells, column);
+            Heap& heap = longest[size_t(column - first)];
+            if (int(heap.size()) < count) {
+                heap.emplace(length, line);
+            } else if (length > heap.top().first) {
+                heap.pop();
+                heap.emplace(length, line);
             }
-            start = tab < 0 ? cells.size() + 1 : tab + 1;
         }
     }
-    QVector<QVector<int>> rows(qsizetype(longest.size()));
+    QVector<QVector<int>> lines(qsizetype(longest.size()));
     for (size_t i = 0; i < longest.size(); ++i)
         for (; !longest[i].empty(); longest[i].pop())
-            rows[qsizetype(i)] << longest[i].top().second;
-    return rows;
+            lines[qsizetype(i)] << longest[i].top().second;
+    return lines;
 }
 
 void GridModel::publish() {
-    const int stored = int(m_rows.size());
+    const int stored = listRows();
     if (stored == m_publishedRows)
         return;
     // The first row published may change what the header shows; a reset covers that too.
@@ -183,14 +174,20 @@ void GridModel::publish() {
         resetView();
         return;
     }
-    const int first = m_publishedRows - headerRows();
-    beginInsertRows(QModelIndex(), first, stored - headerRows() - 1);
+    beginInsertRows(QModelIndex(), viewRows(m_publishedRows), viewRows(stored) - 1);
     m_publishedRows = stored;
     endInsertRows();
 }
 
+QModelIndex GridModel::indexOf(int line, int column) const {
+    const int viewRow = headerShown() ? line : line + 1;
+    if (line < 0 || viewRow >= rowCount())
+        return QModelIndex();
+    return index(viewRow, column);
+}
+
 int GridModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : qMax(0, m_publishedRows - headerRows());
+    return parent.isValid() ? 0 : qMax(0, viewRows(m_publishedRows));
 }
 
 int GridModel::columnCount(const QModelIndex& parent) const {
@@ -200,28 +197,31 @@ int GridModel::columnCount(const QModelIndex& parent) const {
 QVariant GridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return QVariant();
-    const int row = gridRow(index.row());
+    const int line = lineAt(index.row());
     const int column = index.column();
-    const bool money = columnFormat(column) == GridColumns::moneyFormat();
+    if (line < 0) { // the header row, shown as a row while no row is fixed
+        if (role == Qt::DisplayRole || role == Qt::EditRole)
+            return m_list.headerRow().value(column);
+        return QVariant();
+    }
     switch (role) {
     case Qt::DisplayRole:
-        if (isCheckColumn(column) && row >= m_fixedRows)
+        if (isCheckColumn(column))
             return QVariant();
-        return displayText(row, column);
+        return displayText(line, column);
     case Qt::EditRole:
-        return cellText(row, column);
+        return BillingCells::text(m_list.line(line), column);
     case Qt::ToolTipRole: {
         // The whole text, where the column is too narrow for it.
-        const QString text = isCheckColumn(column) ? QString() : displayText(row, column);
+        const QString text = isCheckColumn(column) ? QString() : printText(line, column);
         return text.isEmpty() ? QVariant() : QVariant(text);
     }
     case Qt::CheckStateRole:
-        if (isCheckColumn(column) && row >= m_fixedRows)
-            return CheckCell::read(cellText(row, column)).value_or(false) ? Qt::Checked
-                                                                          : Qt::Unchecked;
+        if (isCheckColumn(column))
+            return m_list.line(line).send ? Qt::Checked : Qt::Unchecked;
         return QVariant();
     case Qt::TextAlignmentRole:
-        if (money)
+        if (isMoneyColumn(column))
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         if (isCheckColumn(column))
             return QVariant(Qt::AlignCenter);
@@ -232,10 +232,10 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && headerRows() > 0)
-        return cellText(0, section);
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && headerShown())
+        return m_list.headerRow().value(section);
     if (orientation == Qt::Vertical && role == Qt::DisplayRole)
-        return gridRow(section);
+        return section + 1;
     return QVariant();
 }
 
@@ -243,7 +243,7 @@ Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (gridRow(index.row()) < m_fixedRows)
+    if (lineAt(index.row()) < 0)
         return f;
     if (isCheckColumn(index.column()))
         return f | Qt::ItemIsUserCheckable;
@@ -253,20 +253,26 @@ Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
 bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid())
         return false;
-    const int row = gridRow(index.row());
+    const int line = lineAt(index.row());
     const int column = index.column();
-    if (row < m_fixedRows)
+    if (line < 0)
         return false;
     if (role == Qt::CheckStateRole && isCheckColumn(column)) {
         // A click on a check box edits the cell at once; text cells ask when their editor
         // opens (BillingGrid::edit).
-        if (m_editRequest && !m_editRequest(row, column))
+        if (m_editRequest && !m_editRequest(line, column))
             return false;
-        setCellText(row, column, CheckCell::text(value.toInt() == Qt::Checked));
+        BillingLine changed = m_list.line(line);
+        changed.send = value.toInt() == Qt::Checked;
+        changed.asWritten.remove(column);
+        setLine(line, std::move(changed));
         return true;
     }
     if (role == Qt::EditRole && !isCheckColumn(column)) {
-        setCellText(row, column, value.toString());
+        // An edited text is read into its value here, once.
+        BillingLine changed = m_list.line(line);
+        BillingCells::setText(changed, column, value.toString());
+        setLine(line, std::move(changed));
         return true;
     }
     return false;

@@ -1,6 +1,5 @@
 #include "grid/GridPrinter.h"
 
-#include "core/CheckCell.h"
 #include "core/GridColumns.h"
 #include "grid/GridModel.h"
 
@@ -28,10 +27,11 @@ bool GridPrinter::wraps(int column) {
            column == GridColumns::Result;
 }
 
+// Row 0 is the header row; a line end in a name starts a new line in its cell.
 QString GridPrinter::cellText(int row, int column) const {
-    if (row < m_model.fixedRows())
-        return m_model.cellText(row, column);
-    return m_model.isCheckColumn(column) ? QString() : m_model.displayText(row, column);
+    if (row == 0)
+        return m_model.list().headerRow().value(column);
+    return m_model.isCheckColumn(column) ? QString() : m_model.printText(row - 1, column);
 }
 
 // Short columns take their widest text; the wrapping ones share what is left, in proportion
@@ -40,13 +40,13 @@ QVector<int> GridPrinter::columnWidths(const QFontMetrics& metrics,
                                        const QFontMetrics& headerMetrics, int pageWidth,
                                        int pad) const {
     const int columns = m_model.storedColumnCount();
-    const int rows = m_model.storedRowCount();
+    const int rows = m_model.list().RowCount();
     QVector<int> natural(columns, 0);
     for (int column = 0; column < columns; ++column) {
         for (int row = 0; row < rows; ++row)
             natural[column] =
-                qMax(natural[column], (row < m_model.fixedRows() ? headerMetrics : metrics)
-                                          .horizontalAdvance(cellText(row, column)));
+                qMax(natural[column],
+                     (row == 0 ? headerMetrics : metrics).horizontalAdvance(cellText(row, column)));
         if (m_model.isCheckColumn(column))
             natural[column] = qMax(natural[column], metrics.height());
         // The padding, and room for the layout's fractional advances over the metrics' whole
@@ -104,7 +104,7 @@ void GridPrinter::print(QPrinter& printer, const QString& title, const QString& 
         columnWidths(metrics, QFontMetrics(bold, &printer), page.width(), pad);
 
     // Each row as high as its tallest wrapped cell.
-    const int rows = m_model.storedRowCount();
+    const int rows = m_model.list().RowCount();
     const bool hasHeader = m_model.fixedRows() > 0 && rows > 0;
     QVector<int> heights(rows, line + 2 * pad);
     for (int row = 0; row < rows; ++row)
@@ -154,11 +154,11 @@ void GridPrinter::print(QPrinter& printer, const QString& title, const QString& 
                 painter.setPen(QPen(Qt::black, penWidth / 2));
                 painter.drawRect(cell);
                 const QRect inner = cell.adjusted(pad, pad, -pad, -pad);
-                if (!header && m_model.isCheckColumn(column)) {
+                if (!header && row > 0 && m_model.isCheckColumn(column)) {
                     const int side = line * 3 / 4;
                     const QRect box(cell.center().x() - side / 2, cell.top() + pad, side, side);
                     painter.drawRect(box);
-                    if (CheckCell::read(m_model.cellText(row, column)).value_or(false)) {
+                    if (m_model.list().line(row - 1).send) {
                         QPainterPath tick;
                         tick.moveTo(box.left() + side * 0.2, box.top() + side * 0.55);
                         tick.lineTo(box.left() + side * 0.42, box.top() + side * 0.8);

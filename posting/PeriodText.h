@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 
 // The billing period in an invoice line's description: "(3/7/2027 - 6/7/2027)". It starts in
@@ -7,7 +8,7 @@
 // is shorter) and runs for the frequency's number of months.
 namespace PeriodText {
 
-// Throws Failure (Type mismatch) when the due date or the anniversary is no date.
-QString of(const QString& dueDate, const QString& anniversary, const QString& frequency);
+// Both dates valid (the run says which one a line lacks before it gets here).
+QString of(const QDate& dueDate, const QDate& anniversary, int months);
 
 } // namespace PeriodText

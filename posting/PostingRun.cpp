@@ -1,7 +1,6 @@
 #include "posting/PostingRun.h"
 
 #include "billing/BillingQuery.h"
-#include "core/CheckCell.h"
 #include "core/Failure.h"
 #include "core/FixedForms.h"
 #include "core/GridColumns.h"
@@ -42,19 +41,26 @@ QString errorText(const Failure& failure) {
            (QbError::answerLost(failure.number()) ? AskedNextRun : QString());
 }
 
-// The line amount: the cell's number in hundredths, an exact half going to the even one.
-qint32 hundredthsOf(const QString& amountText) {
-    const auto amount = FixedForms::readNumber(amountText);
-    if (!amount)
-        throw Failure::typeMismatch(
-            QStringLiteral("the amount to bill \"%1\" is no number").arg(amountText));
-    const auto hundredths = Money::toHundredths(*amount);
-    if (!hundredths || *hundredths > std::numeric_limits<qint32>::max() ||
-        *hundredths < std::numeric_limits<qint32>::min())
+// A value the line lacks: its cell is empty, or holds a text that is no value of its kind.
+Failure missing(const BillingLine& line, int column, const QString& what, const QString& kind) {
+    const QString text = BillingCells::text(line, column);
+    return Failure::typeMismatch(
+        text.trimmed().isEmpty() ? QStringLiteral("the %1 is empty").arg(what)
+                                 : QStringLiteral("the %1 \"%2\" is no %3").arg(what, text, kind));
+}
+
+// The line amount in hundredths, as the line holds it; an invoice line carries 32 bits.
+qint32 hundredthsOf(const BillingLine& line) {
+    if (!line.amountToBill)
+        throw missing(line, GridColumns::AmountToBill, QStringLiteral("amount to bill"),
+                      QStringLiteral("number"));
+    const qint64 hundredths = *line.amountToBill;
+    if (hundredths > std::numeric_limits<qint32>::max() ||
+        hundredths < std::numeric_limits<qint32>::min())
         throw Failure::overflow(QStringLiteral("the amount %1 is larger than an invoice line can "
                                                "carry (21,474,836.47 at most)")
-                                    .arg(amountText));
-    return qint32(*hundredths);
+                                    .arg(Money::hundredthsText(hundredths)));
+    return qint32(hundredths);
 }
 
 // The e-mail mark comes after the invoice exists. When it fails the invoice stays, marked to
@@ -81,8 +87,8 @@ struct Handled {};
 // What a row's invoice is, as the run makes it.
 struct RowInvoice {
     QString customer;
-    QString txnDate;
-    QString dueDate;
+    QDate txnDate;
+    QDate dueDate;
     QString item;
     QString description;
     qint32 hundredths = 0;
@@ -178,7 +184,7 @@ private:
     void finish();
     void forgetNext();
 
-    bool walked(int row, const std::optional<bool>& send) const;
+    bool walked(int row) const;
     RowInvoice describe(int row) const;
     bool settle(int row, bool selected);
     std::optional<InvoiceComponent::Existing> alreadyInQuickBooks(const RowInvoice& wanted) const;
@@ -189,6 +195,9 @@ private:
                       int attempt, Step then);
     bool emailed(const QString& customer);
     QString customerOf(int row) const;
+    QString organisation() const;
+    // Writes a row's outcome into its "Result" and says so.
+    void writeResult(int row, const QString& result);
 
     PostingRun& m_run;
     PostingHost& m_host;
@@ -202,7 +211,7 @@ private:
 
     bool m_running = false;
     bool m_finishing = false;
-    int m_row = 0;
+    int m_row = -1;
     int m_done = 0;
     QList<int> m_walked;
     QSet<QString> m_owned;
@@ -219,10 +228,10 @@ private:
     QStringList m_toForget;
     // The batch in hand: its rows, the row after it, a failure that ends the run after it
     // (and its row), the invoices of its customers and dates, and its adds' outcomes.
-    int m_next = 1;
+    int m_next = 0;
     int m_batch = 0;
     QList<Entry> m_entries;
-    int m_batchNext = 1;
+    int m_batchNext = 0;
     std::exception_ptr m_failed;
     int m_failedRow = 0;
     QHash<QPair<QString, QDate>, QList<InvoiceComponent::Existing>> m_found;
@@ -232,10 +241,9 @@ private:
 };
 
 bool PostingRun::Flow::start() {
-    const QString organisation = m_host.listOrganisation();
     if (!m_host.confirm(QStringLiteral("Please make sure you have the Quickbooks file open for %1 "
                                        "and logged in as Admin. Continue?")
-                            .arg(organisation),
+                            .arg(organisation()),
                         QStringLiteral("QB File Open")))
         return false;
     m_host.setBusy(true);
@@ -245,8 +253,8 @@ bool PostingRun::Flow::start() {
     m_owned = m_journal.invoices();
     // The rows this run will post, for its progress; a "Send" cell that is no check mark
     // stops the walk when it gets there.
-    for (int row = 1; row < m_grid.RowCount(); ++row)
-        if (walked(row, CheckCell::read(m_grid.CellText(row, GridColumns::Send))))
+    for (int row = 0; row < m_grid.lineCount(); ++row)
+        if (walked(row))
             m_walked << row;
     // The run shows from its first request on (no customers yet: it is asking QuickBooks).
     if (!m_walked.isEmpty())
@@ -307,29 +315,43 @@ void PostingRun::Flow::report(std::exception_ptr failure) {
     } catch (const Handled&) {
         return; // its handler has taken the run on
     } catch (const LookUpFailed& lookUp) {
-        m_grid.SetCellText(m_row, GridColumns::Result,
-                           QStringLiteral("Error %1: %2: %3; nothing was added.")
+        writeResult(m_row, QStringLiteral("Error %1: %2: %3; nothing was added.")
                                .arg(lookUp.failure.number())
                                .arg(lookUp.failure.description(), lookUp.what));
     } catch (const FollowUpFailed& followUp) {
-        m_grid.SetCellText(m_row, GridColumns::Result,
-                           Successful + QStringLiteral(", not marked to e-mail: ") +
+        writeResult(m_row, Successful + QStringLiteral(", not marked to e-mail: ") +
                                errorText(followUp.failure));
     } catch (const Failure& other) {
-        m_grid.SetCellText(m_row, GridColumns::Result, errorText(other));
+        writeResult(m_row, errorText(other));
     }
     finish();
 }
 
-bool PostingRun::Flow::walked(int row, const std::optional<bool>& send) const {
-    return (send && *send &&
-            !InvoicePosting::isPosted(m_grid.CellText(row, GridColumns::Result))) ||
+// A row the run posts: checked and without its invoice, or one whose last write's answer was
+// lost. A "Send" that is no check mark is walked too, and stops the run when it is reached.
+bool PostingRun::Flow::walked(int row) const {
+    const BillingLine& line = m_grid.line(row);
+    const bool noCheckMark = line.asWritten.contains(GridColumns::Send);
+    return ((line.send || noCheckMark) && !InvoicePosting::isPosted(line.result)) ||
            m_journal.unanswered(row);
 }
 
 QString PostingRun::Flow::customerOf(int row) const {
-    return GridColumns::customerOf(m_grid.CellText(row, GridColumns::Company),
-                                   m_grid.CellText(row, GridColumns::Contact));
+    return m_grid.line(row).customer();
+}
+
+// The organisation of the list: the one it was filled for (the window's choice before the
+// first fill, when the list has no row to bill).
+QString PostingRun::Flow::organisation() const {
+    const QString filled = m_grid.facts().organisation;
+    return filled.isEmpty() ? m_host.listOrganisation() : filled;
+}
+
+void PostingRun::Flow::writeResult(int row, const QString& result) {
+    if (row < 0 || row >= m_grid.lineCount())
+        return;
+    m_grid.setResult(row, result);
+    emit m_run.rowFinished(row);
 }
 
 // Which company QuickBooks has open; a row whose answer is awaited from another company stops
@@ -453,19 +475,30 @@ bool PostingRun::Flow::emailed(const QString& customer) {
     }
 }
 
+// The invoice a line bills, from its values: nothing is read back from a cell's text.
 RowInvoice PostingRun::Flow::describe(int row) const {
     using namespace GridColumns;
+    const BillingLine& line = m_grid.line(row);
+    const QString date = QStringLiteral("date");
     RowInvoice wanted;
-    wanted.customer = customerOf(row);
-    wanted.txnDate = m_grid.CellText(row, InvoiceDate);
-    wanted.dueDate = m_grid.CellText(row, DueDate);
-    const QString organisation = m_host.listOrganisation();
-    wanted.item =
-        BillingQuery::isChamber(organisation) ? m_items.chamberItem : m_items.foundationItem;
-    wanted.description = organisation + QStringLiteral(" Membership Dues ") +
-                         PeriodText::of(wanted.dueDate, m_grid.CellText(row, BillAnniv),
-                                        m_grid.CellText(row, BillFrequency));
-    wanted.hundredths = hundredthsOf(m_grid.CellText(row, AmountToBill));
+    wanted.customer = line.customer();
+    if (!line.invoiceDate.isValid())
+        throw missing(line, InvoiceDate, QStringLiteral("invoice date"), date);
+    if (!line.dueDate.isValid())
+        throw missing(line, DueDate, QStringLiteral("due date"), date);
+    if (!line.anniversary.isValid())
+        throw missing(line, BillAnniv, QStringLiteral("billing anniversary"), date);
+    if (line.frequency == BillingFrequency::None)
+        throw missing(line, BillFrequency, QStringLiteral("billing frequency"),
+                      QStringLiteral("frequency"));
+    wanted.txnDate = line.invoiceDate;
+    wanted.dueDate = line.dueDate;
+    const QString billed = organisation();
+    wanted.item = BillingQuery::isChamber(billed) ? m_items.chamberItem : m_items.foundationItem;
+    wanted.description =
+        billed + QStringLiteral(" Membership Dues ") +
+        PeriodText::of(line.dueDate, line.anniversary, BillingFrequencies::months(line.frequency));
+    wanted.hundredths = hundredthsOf(line);
     return wanted;
 }
 
@@ -505,7 +538,7 @@ void PostingRun::Flow::nextBatch() {
         return;
     }
     for (;;) {
-        if (m_next >= m_grid.RowCount()) {
+        if (m_next >= m_grid.lineCount()) {
             finish();
             return;
         }
@@ -536,18 +569,17 @@ bool PostingRun::Flow::gather() {
     m_outcomes.clear();
     m_writeAt = 0;
     int next = m_next;
-    for (; next < m_grid.RowCount() && m_entries.size() < batchSize(m_batch); ++next) {
+    for (; next < m_grid.lineCount() && m_entries.size() < batchSize(m_batch); ++next) {
         m_row = next;
         try {
-            const auto send = CheckCell::read(m_grid.CellText(next, GridColumns::Send));
-            if (!send)
+            if (!walked(next))
+                continue;
+            const BillingLine& line = m_grid.line(next);
+            if (line.asWritten.contains(GridColumns::Send))
                 throw Failure::typeMismatch(
                     QStringLiteral("the Send cell \"%1\" is neither checked nor unchecked")
-                        .arg(m_grid.CellText(next, GridColumns::Send)));
-            if (!walked(next, send))
-                continue;
-            const bool selected =
-                *send && !InvoicePosting::isPosted(m_grid.CellText(next, GridColumns::Result));
+                        .arg(line.asWritten.value(GridColumns::Send)));
+            const bool selected = line.send && !InvoicePosting::isPosted(line.result);
             if (settle(next, selected)) {
                 if (!m_entries.isEmpty() && m_entries.last().row == next &&
                     m_entries.last().kind == Entry::Mark) {
@@ -617,15 +649,15 @@ void PostingRun::Flow::checkBatch() {
     for (const Entry& entry : std::as_const(m_entries)) {
         if (entry.kind != Entry::Add)
             continue;
-        const auto date = FixedForms::readDate(entry.wanted.txnDate);
-        if (!m_customer.found(entry.wanted.customer) || !date)
+        const QDate date = entry.wanted.txnDate;
+        if (!m_customer.found(entry.wanted.customer))
             continue;
         if (!known.contains(entry.wanted.customer, Qt::CaseInsensitive))
             known << entry.wanted.customer;
-        if (!from.isValid() || *date < from)
-            from = *date;
-        if (!to.isValid() || *date > to)
-            to = *date;
+        if (!from.isValid() || date < from)
+            from = date;
+        if (!to.isValid() || date > to)
+            to = date;
     }
     m_found.clear();
     if (known.isEmpty()) {
@@ -653,9 +685,7 @@ void PostingRun::Flow::checkBatch() {
 // someone else in QuickBooks since the run began.
 std::optional<InvoiceComponent::Existing>
 PostingRun::Flow::alreadyInQuickBooks(const RowInvoice& wanted) const {
-    const auto date = FixedForms::readDate(wanted.txnDate);
-    for (const auto& existing :
-         m_found.value({wanted.customer.toCaseFolded(), date.value_or(QDate())})) {
+    for (const auto& existing : m_found.value({wanted.customer.toCaseFolded(), wanted.txnDate})) {
         if (m_owned.contains(existing.txnId) || existing.lineCount != 1)
             continue;
         const auto amount = FixedForms::readNumber(existing.amount);
@@ -671,8 +701,8 @@ PostingRun::Flow::alreadyInQuickBooks(const RowInvoice& wanted) const {
 bool PostingRun::Flow::keep(const RowInvoice& wanted) {
     m_invoice.ClearInvoice();
     m_invoice.SetInvoiceCustomer(wanted.customer);
-    m_invoice.SetTransactionDate(wanted.txnDate);
-    m_invoice.SetDueDate(wanted.dueDate);
+    m_invoice.SetTransactionDate(FixedForms::dateText(wanted.txnDate));
+    m_invoice.SetDueDate(FixedForms::dateText(wanted.dueDate));
     m_invoice.SetToBePrinted(true);
 
     const int emailBox = m_host.emailBoxValue();
@@ -797,9 +827,7 @@ void PostingRun::Flow::writeEntries() {
         markForEmail(entry.row, found ? entry.existing.txnId : entry.lost.txnId,
                      found ? PostingJournal::newMessageSetId() : entry.lost.messageSetId, found, 0,
                      [this, found, row = entry.row] {
-                         m_grid.SetCellText(row, GridColumns::Result,
-                                            found ? NowMarked : Successful);
-                         emit m_run.rowFinished(row);
+                         writeResult(row, found ? NowMarked : Successful);
                          ++m_done;
                          ++m_writeAt;
                          writeEntries();
@@ -821,16 +849,16 @@ void PostingRun::Flow::write(const Entry& entry) {
                           QStringLiteral("QuickBooks sent an answer that could not be read (no "
                                          "answer to this row's add)."));
         owns(entry.row, outcome.txnId);
-        m_grid.SetCellText(entry.row, GridColumns::Result, Successful);
+        m_grid.setResult(entry.row, Successful);
         break;
     }
     case Entry::Found:
         owns(entry.row, entry.existing.txnId);
-        m_grid.SetCellText(entry.row, GridColumns::Result, AlreadyThere);
+        m_grid.setResult(entry.row, AlreadyThere);
         break;
     case Entry::Settled:
         owns(entry.row, entry.txnId);
-        m_grid.SetCellText(entry.row, GridColumns::Result, Successful);
+        m_grid.setResult(entry.row, Successful);
         break;
     case Entry::SettledMark:
         m_journal.answered(entry.row);
@@ -839,7 +867,7 @@ void PostingRun::Flow::write(const Entry& entry) {
         } catch (const Failure& failure) {
             throw FollowUpFailed{failure};
         }
-        m_grid.SetCellText(entry.row, GridColumns::Result, Successful);
+        m_grid.setResult(entry.row, Successful);
         break;
     case Entry::Mark:
         break; // written by writeEntries once QuickBooks has answered

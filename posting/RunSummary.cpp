@@ -1,7 +1,5 @@
 #include "posting/RunSummary.h"
 
-#include "core/CheckCell.h"
-#include "core/GridColumns.h"
 #include "core/GridOperations.h"
 #include "posting/InvoicePosting.h"
 
@@ -12,11 +10,10 @@ QString counted(int count, const char* one, const char* many) {
 } // namespace
 
 RunSummary RunSummary::of(const GridOperations& grid, const QList<int>& written) {
-    using namespace GridColumns;
     const QString successful = QStringLiteral("Successful");
-    int made = 0, found = 0, last = 0, failedRow = 0;
+    int made = 0, found = 0, last = -1, failedRow = -1;
     for (const int row : written) {
-        const QString result = grid.CellText(row, Result);
+        const QString& result = grid.line(row).result;
         last = qMax(last, row);
         if (result == successful)
             ++made;
@@ -24,28 +21,26 @@ RunSummary RunSummary::of(const GridOperations& grid, const QList<int>& written)
             ++found;
         else if (result.startsWith(QStringLiteral("Successful, not marked to e-mail")))
             ++made;
-        if (!failedRow && (result.startsWith(QStringLiteral("Error ")) ||
-                           result.startsWith(QStringLiteral("Successful, not marked to e-mail"))))
+        if (failedRow < 0 &&
+            (result.startsWith(QStringLiteral("Error ")) ||
+             result.startsWith(QStringLiteral("Successful, not marked to e-mail"))))
             failedRow = row;
     }
     // The checked rows below where the run ended that still wait for their invoice.
-    const int from = failedRow ? failedRow : last;
+    const int from = failedRow >= 0 ? failedRow : last;
     int notReached = 0;
-    for (int row = from + 1; row < grid.RowCount(); ++row)
-        notReached += CheckCell::read(grid.CellText(row, Send)) == std::optional(true) &&
-                      !InvoicePosting::isPosted(grid.CellText(row, Result));
+    for (int row = from + 1; row < grid.lineCount(); ++row)
+        notReached += grid.line(row).send && !InvoicePosting::isPosted(grid.line(row).result);
     const QString waiting =
         counted(notReached, "checked row", "checked rows") + QStringLiteral(" not reached.");
     RunSummary summary;
-    if (failedRow) {
+    if (failedRow >= 0) {
+        const BillingLine& failed = grid.line(failedRow);
         summary.failed = true;
         summary.text =
             QStringLiteral("Stopped at %1: %2 %3 made before it; %4")
-                .arg(customerOf(grid.CellText(failedRow, Company),
-                                grid.CellText(failedRow, Contact)),
-                     grid.CellText(failedRow, Result),
-                     QString::number(
-                         made - (grid.CellText(failedRow, Result).startsWith(successful) ? 1 : 0)),
+                .arg(failed.customer(), failed.result,
+                     QString::number(made - (failed.result.startsWith(successful) ? 1 : 0)),
                      waiting);
         return summary;
     }

@@ -12,6 +12,6 @@ struct RunSummary {
     QString text;
     bool failed = false;
 
-    // The summary of a run that wrote the "Result" of rows (in the order written).
+    // The summary of a run that wrote the "Result" of lines (in the order written).
     static RunSummary of(const GridOperations& grid, const QList<int>& written);
 };

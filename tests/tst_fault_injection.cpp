@@ -335,8 +335,8 @@ void TestFaultInjection::sharedCompanyFile() {
         otherRun.take();
         Clock::reset();
     }
-    const auto afterRow = [&](int row) {
-        if (row != 1)
+    const auto afterRow = [&](int line) {
+        if (line != 0)
             return;
         if (other == u"outside add") {
             InvoiceComponent invoice(elsewhere);
@@ -346,9 +346,9 @@ void TestFaultInjection::sharedCompanyFile() {
             invoice.SetToBePrinted(true);
             invoice.SetLineCount(1);
             invoice.SetLineItem(0, "Membership Dues");
-            invoice.SetLineDescription(0,
-                                       "Kestlemere Chamber of Commerce Membership Dues " +
-                                           PeriodText::of("3/15/2027", "06/15/2018", "Quarterly"));
+            invoice.SetLineDescription(
+                0, "Kestlemere Chamber of Commerce Membership Dues " +
+                       PeriodText::of(QDate(2027, 3, 15), QDate(2018, 6, 15), 3));
             invoice.SetLineQuantity(0, 1);
             invoice.SetLineAmount(0, 25000);
             invoice.AddInvoice();

@@ -91,7 +91,7 @@ void TestGrid::setCellTextKeepsOtherCells() {
     grid.AppendRow(QStringLiteral("False\tA\tB\t1\t12\t\tMonthly Invoice\t3/1/2027\t3/15/2027"));
     grid.SetCellText(1, GridColumns::Result, QStringLiteral("Error 3140: bad\treference"));
     grid.SetCellText(1, GridColumns::Send, QStringLiteral("True"));
-    QCOMPARE(grid.CellText(1, 9), QStringLiteral("Error 3140: bad reference"));
+    QCOMPARE(grid.CellText(1, 9), QStringLiteral("Error 3140: bad\treference"));
     QCOMPARE(grid.CellText(1, 0), QStringLiteral("True"));
     QCOMPARE(grid.CellText(1, 5), QString());
     QCOMPARE(grid.CellText(1, 8), QStringLiteral("3/15/2027"));
@@ -225,13 +225,13 @@ void TestGrid::spaceChecksEverySelectedRow_data() {
     QTest::addColumn<QList<int>>("selected");
     QTest::addColumn<QStringList>("after");
     QTest::newRow("all unchecked: checked")
-        << QStringList{"False", "False", "False", "False"} << QList<int>{1, 2, 3}
+        << QStringList{"False", "False", "False", "False"} << QList<int>{0, 1, 2}
         << QStringList{"True", "True", "True", "False"};
     QTest::newRow("some checked: all checked")
-        << QStringList{"True", "False", "True", "False"} << QList<int>{1, 2, 3}
+        << QStringList{"True", "False", "True", "False"} << QList<int>{0, 1, 2}
         << QStringList{"True", "True", "True", "False"};
     QTest::newRow("all checked: unchecked")
-        << QStringList{"True", "True", "True", "True"} << QList<int>{2, 4}
+        << QStringList{"True", "True", "True", "True"} << QList<int>{1, 3}
         << QStringList{"True", "False", "True", "False"};
     QTest::newRow("none selected: the current row")
         << QStringList{"False", "False", "False", "False"} << QList<int>{}
@@ -254,7 +254,7 @@ void TestGrid::spaceChecksEverySelectedRow() {
     connect(&grid, &BillingGrid::CellEditRequested, this,
             [](int, int column, bool& cancel) { cancel = column != 0; });
     grid.setCurrentIndex(grid.model()->index(1, 2)); // the second row's Contact
-    grid.selectGridRows(selected);
+    grid.selectLines(selected);
     QTest::keyClick(&grid, Qt::Key_Space);
     QStringList sends;
     for (int row = 1; row < grid.RowCount(); ++row)

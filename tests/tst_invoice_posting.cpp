@@ -224,8 +224,8 @@ void TestInvoicePosting::postsCheckedRowsNotYetSuccessful() {
     QCOMPARE(resultOf(*m_grid, 2), QStringLiteral("Successful"));
     QCOMPARE(resultOf(*m_grid, 3), QStringLiteral("Successful"));
     QCOMPARE(resultOf(*m_grid, 4), QString());
-    // The "Send" cells stay as they were.
-    QCOMPARE(m_grid->CellText(3, GridColumns::Send), QStringLiteral("-1"));
+    // The "Send" cells stay checked (-1 read as a check mark where the row came in).
+    QCOMPARE(m_grid->CellText(3, GridColumns::Send), QStringLiteral("True"));
 
     const QList<QJsonObject> invoices = m_host->invoices();
     QCOMPARE(invoices.size(), 2);
@@ -737,7 +737,7 @@ void TestInvoicePosting::windowLivesWhileQuickBooksIsSilent() {
     w.vsfgList->SetCellText(1, GridColumns::Result, QStringLiteral("Error 3140: an older one"));
     w.show();
     w.vsfgList->FitColumns(0, GridColumns::Count - 1);
-    w.vsfgList->selectGridRows({1});
+    w.vsfgList->selectLines({0});
     TestSupport::MessageRecorder boxes(MessageBoxes::Yes);
     int paints = 0;
     struct PaintCounter : QObject {
@@ -779,7 +779,7 @@ void TestInvoicePosting::windowLivesWhileQuickBooksIsSilent() {
     QVERIFY(w.vsfgList->viewport()->rect().contains(w.vsfgList->visualRect(company).topLeft()));
     QCOMPARE(w.vsfgList->model()->index(1, GridColumns::Result).data(Qt::ToolTipRole).toString(),
              resultOf(*w.vsfgList, 2));
-    QCOMPARE(w.vsfgList->selectedGridRows(), QList<int>{1});
+    QCOMPARE(w.vsfgList->selectedLines(), QList<int>{0});
     QCOMPARE(w.focusWidget(), w.btnCreateInvoices);
 }
 

@@ -728,7 +728,7 @@ void TestMainWindow::printTitleAndRows() {
     QTRY_COMPARE(counts->text(), QStringLiteral("%1 listed, 0 checked, $0.00").arg(listed));
     w.vsfgList->SetCellText(1, GridColumns::Send, QStringLiteral("True"));
     w.vsfgList->setFocus();
-    w.vsfgList->selectGridRows({2});
+    w.vsfgList->selectLines({1});
     QTest::keyClick(w.vsfgList, Qt::Key_Space);
     const QString total = MoneyFormat::display(
         QString::number(FixedForms::readNumber(w.vsfgList->CellText(1, 3)).value() +

@@ -3,20 +3,34 @@
 #include "billing/ScheduleRules.h"
 #include "core/Failure.h"
 #include "core/FixedForms.h"
+#include "core/GridColumns.h"
 #include "core/Money.h"
 
 #include <QLocale>
 #include <QTest>
 
-using ScheduleRules::BillingLine;
-
 namespace {
 const QDate March1(2027, 3, 1);
 const QDate March31(2027, 3, 31);
 
-std::optional<BillingLine> judge(const char* frequency, double amount, const QVariant& anniversary,
-                                 QDate start = March1, QDate end = March31) {
-    return ScheduleRules::judge(QString::fromUtf8(frequency), amount, anniversary, start, end);
+// The cells a due record's line shows, as the list writes them.
+struct LineTexts {
+    QString amountToBill, yearlyAmount, anniversary, invoiceDate, dueDate;
+};
+
+std::optional<LineTexts> textsOf(const std::optional<BillingLine>& line) {
+    if (!line)
+        return std::nullopt;
+    using namespace GridColumns;
+    const auto cell = [&](int column) { return BillingCells::text(*line, column); };
+    return LineTexts{cell(AmountToBill), cell(AnnualDues), cell(BillAnniv), cell(InvoiceDate),
+                     cell(DueDate)};
+}
+
+std::optional<LineTexts> judge(const char* frequency, double amount, const QVariant& anniversary,
+                               QDate start = March1, QDate end = March31) {
+    return textsOf(
+        ScheduleRules::judge(QString::fromUtf8(frequency), amount, anniversary, start, end));
 }
 
 QVariant date(int y, int m, int d) {
@@ -210,7 +224,8 @@ void TestScheduleRules::amountRounding() {
     QFETCH(double, yearly);
     QFETCH(QString, amount);
     const QDate start(2027, 3, 1), end(2027, 3, 31);
-    const auto line = ScheduleRules::judge(frequency, yearly, date(2010, 3, 12), start, end);
+    const auto line =
+        textsOf(ScheduleRules::judge(frequency, yearly, date(2010, 3, 12), start, end));
     QVERIFY(line);
     QCOMPARE(line->amountToBill, amount);
 }
@@ -220,8 +235,8 @@ void TestScheduleRules::yearlyAmountText() {
     QCOMPARE(judge("Annual", 4.5, date(2010, 3, 1))->yearlyAmount, QStringLiteral("4.5"));
     QCOMPARE(judge("Annual", 1000000, date(2010, 3, 1))->yearlyAmount, QStringLiteral("1000000"));
     // A text holding a number counts as the number.
-    const auto line = ScheduleRules::judge(QStringLiteral("Annual"), QStringLiteral(" 1200.50 "),
-                                           date(2010, 3, 1), March1, March31);
+    const auto line = textsOf(ScheduleRules::judge(
+        QStringLiteral("Annual"), QStringLiteral(" 1200.50 "), date(2010, 3, 1), March1, March31));
     QCOMPARE(line->yearlyAmount, QStringLiteral("1200.5"));
     QCOMPARE(line->amountToBill, QStringLiteral("1200.5"));
 }

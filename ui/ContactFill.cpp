@@ -3,8 +3,8 @@
 #include "app/FailureReport.h"
 #include "app/Module1.h"
 #include "billing/BillingInputs.h"
-#include "billing/CollectedRows.h"
 #include "billing/LoadBillingList.h"
+#include "core/BillingList.h"
 #include "core/ConnectionString.h"
 #include "core/DatabaseThread.h"
 #include "core/GridColumns.h"
@@ -36,7 +36,7 @@ private:
 };
 
 struct Outcome {
-    CollectedRows rows;
+    BillingList rows;
     PassedOver passedOver;
     QString organisation;
 };
@@ -93,7 +93,8 @@ void ContactFill::start(const BillingInputs& inputs) {
         [this, outcome](const std::optional<Failure>& failure) {
             finish();
             // What was read, also before a failure: the grid holds the rows written so far.
-            outcome->rows.writeInto(*m_parts.grid);
+            m_parts.grid->takeList(std::move(outcome->rows));
+            formatBillingList(*m_parts.grid);
             if (failure) {
                 FailureReport::report(*failure);
                 return;
@@ -108,10 +109,11 @@ void ContactFill::cancel() {
         return;
     m_parts.database->abandon();
     finish();
-    CollectedRows empty;
+    BillingList empty;
     empty.SetColumnCount(GridColumns::Count);
     empty.AppendRow(GridColumns::headerTexts().join(u'\t'));
-    empty.writeInto(*m_parts.grid);
+    m_parts.grid->takeList(std::move(empty));
+    formatBillingList(*m_parts.grid);
     m_parts.ended(QString(), PassedOver());
 }
 

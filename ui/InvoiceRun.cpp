@@ -61,8 +61,9 @@ bool InvoiceRun::stopRequested() {
     return m_closeAfterRun || (m_progress && m_progress->stopping());
 }
 
-void InvoiceRun::rowFinished(int row) {
-    m_parts.grid->showCell(row, GridColumns::Company);
+void InvoiceRun::rowFinished(int line) {
+    m_written << line;
+    m_parts.grid->showLine(line, GridColumns::Company);
 }
 
 void InvoiceRun::closeAfterThisInvoice() {
@@ -78,14 +79,7 @@ void InvoiceRun::run() {
         return;
     BillingGrid& grid = *m_parts.grid;
     m_written.clear();
-    m_watch = QObject::connect(grid.model(), &QAbstractItemModel::dataChanged, m_parts.window,
-                               [this](const QModelIndex& from, const QModelIndex& to) {
-                                   if (from.column() <= GridColumns::Result &&
-                                       to.column() >= GridColumns::Result)
-                                       for (int row = from.row(); row <= to.row(); ++row)
-                                           m_written << row + 1; // below the header row
-                               });
-    m_selected = grid.selectedGridRows();
+    m_selected = grid.selectedLines();
     m_posting = std::make_unique<PostingRun>(
         PostingRun::Parts{*this, grid, *m_parts.processor, *m_parts.invoice, *m_parts.customer,
                           *m_parts.lease, m_parts.items, *m_parts.journal});
@@ -117,22 +111,21 @@ QList<int> writtenInOrder(const QList<int>& rows) {
 } // namespace
 
 void InvoiceRun::finished() {
-    QObject::disconnect(m_watch);
     // Not deleted from inside its own signal.
     m_posting.release()->deleteLater();
     m_parts.enableControls(true);
     // This run's first error in view, or else the last row it wrote, from the left so that
     // its company and contact show; the "Result" cell's tooltip holds the whole text.
     BillingGrid& grid = *m_parts.grid;
-    int shown = 0;
-    for (const int row : std::as_const(m_written)) {
-        shown = row;
-        if (grid.CellText(row, GridColumns::Result).startsWith(QStringLiteral("Error ")))
+    int shown = -1;
+    for (const int line : std::as_const(m_written)) {
+        shown = line;
+        if (grid.line(line).result.startsWith(QStringLiteral("Error ")))
             break;
     }
-    grid.selectGridRows(m_selected);
-    if (shown > 0)
-        grid.showRowFromTheLeft(shown);
+    grid.selectLines(m_selected);
+    if (shown >= 0)
+        grid.showLineFromTheLeft(shown);
     // A clerk answering No has run nothing, and the last run's line stays.
     const RunSummary summary =
         m_answered ? RunSummary::of(grid, writtenInOrder(m_written)) : RunSummary{};

@@ -4,7 +4,6 @@
 #include "posting/RunSummary.h"
 
 #include <QList>
-#include <QMetaObject>
 #include <QPointer>
 #include <functional>
 #include <memory>
@@ -65,18 +64,17 @@ public:
 
 private:
     void progress(int done, int total, const QStringList& customers);
-    void rowFinished(int row);
+    void rowFinished(int line);
     void finished();
 
     Parts m_parts;
     std::unique_ptr<PostingRun> m_posting;
     bool m_closeAfterRun = false;
     bool m_answered = false; // the clerk answered Yes
-    // The rows whose "Result" this run writes, to be told from older ones; and the clerk's
+    // The lines whose "Result" this run writes, to be told from older ones; and the clerk's
     // selection, which the end of the run's grid steps would lose.
     QList<int> m_written;
     QList<int> m_selected;
-    QMetaObject::Connection m_watch;
     // The run's dialog, which knows whether Stop was asked.
     QPointer<RunProgress> m_progress;
 };

@@ -5,7 +5,6 @@
 #include "billing/BillingQuery.h"
 #include "billing/ListCounts.h"
 #include "billing/LoadBillingList.h"
-#include "core/CheckCell.h"
 #include "core/Clock.h"
 #include "core/FixedForms.h"
 #include "core/GridColumns.h"
@@ -62,16 +61,14 @@ frmCreateInvoices::frmCreateInvoices(Setup setup, QWidget* parent)
                               if (closeNow)
                                   close();
                           }});
-    m_fill = std::make_unique<ContactFill>(
-        ContactFill::Parts{this, vsfgList, &m_setup.database,
-                           [this](const QString& organisation, const PassedOver& passedOver) {
-                               m_filledOrganisation = organisation;
-                               m_passedOver = passedOver;
-                               lblPassedOver->setLine(m_passedOver.line());
-                               // A new list: the last run's line spoke of the one before.
-                               lblRunEnded->clear();
-                               layOutControls();
-                           }});
+    m_fill = std::make_unique<ContactFill>(ContactFill::Parts{
+        this, vsfgList, &m_setup.database, [this](const QString&, const PassedOver& passedOver) {
+            m_passedOver = passedOver;
+            lblPassedOver->setLine(m_passedOver.line());
+            // A new list: the last run's line spoke of the one before.
+            lblRunEnded->clear();
+            layOutControls();
+        }});
     resize(Twips::toPixels(14010, this), Twips::toPixels(8325, this));
     setInitialChoices();
 }
@@ -266,25 +263,21 @@ void frmCreateInvoices::layOutControls() {
 bool frmCreateInvoices::eventFilter(QObject* watched, QEvent* event) {
     if (watched == vsfgList && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        const QModelIndex current = vsfgList->currentIndex();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F2) &&
-            current.isValid()) {
-            showResult(current.row() + 1); // below the header row
+            vsfgList->currentLine() >= 0) {
+            showResult(vsfgList->currentLine());
             return true;
         }
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void frmCreateInvoices::showResult(int row) {
+void frmCreateInvoices::showResult(int line) {
     auto* box = new QDialog(this);
     box->setObjectName(QStringLiteral("resultBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowTitle(
-        QStringLiteral("Result: %1")
-            .arg(GridColumns::customerOf(vsfgList->CellText(row, GridColumns::Company),
-                                         vsfgList->CellText(row, GridColumns::Contact))));
-    auto* text = new QPlainTextEdit(vsfgList->CellText(row, GridColumns::Result), box);
+    box->setWindowTitle(QStringLiteral("Result: %1").arg(vsfgList->line(line).customer()));
+    auto* text = new QPlainTextEdit(vsfgList->line(line).result, box);
     text->setReadOnly(true);
     text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, box);
@@ -348,7 +341,8 @@ QDate frmCreateInvoices::endDate() const {
 }
 
 QString frmCreateInvoices::listOrganisation() const {
-    return m_filledOrganisation.value_or(cmbCompany->currentText());
+    const QString filled = vsfgList->facts().organisation;
+    return filled.isEmpty() ? cmbCompany->currentText() : filled;
 }
 
 void frmCreateInvoices::setControlsEnabled(bool enabled) {
@@ -403,10 +397,8 @@ void frmCreateInvoices::btnRefresh_Click() {
 }
 
 void frmCreateInvoices::setSendCells(bool checked) {
-    const QString text = CheckCell::text(checked);
-    const int rows = vsfgList->RowCount();
-    for (int row = 1; row < rows; ++row)
-        vsfgList->SetCellText(row, GridColumns::Send, text);
+    for (int line = 0; line < vsfgList->lineCount(); ++line)
+        vsfgList->setSend(line, checked);
 }
 
 void frmCreateInvoices::btnSelectAll_Click() {
@@ -421,11 +413,16 @@ void frmCreateInvoices::btnPrint_Click() {
     // The list's organisation: the one its invoices go to.
     const QString title =
         listOrganisation() + QStringLiteral(" - ") + GeneralDate::text(Clock::now());
-    // Under the title: what the list is, and what it bills.
-    vsfgList->setPrintSubtitle(
-        QStringLiteral("%1, %2 - %3: %4")
-            .arg(cmbPayment->currentText(), FixedForms::dateText(dtStartDate->date()),
-                 FixedForms::dateText(dtEndDate->date()), ListCounts::of(*vsfgList).text()));
+    // Under the title: what the list was filled with, and what it bills; the controls may
+    // have changed since.
+    const ListFacts& facts = vsfgList->facts();
+    const QString counts = ListCounts::of(*vsfgList).text();
+    vsfgList->setPrintSubtitle(facts.billingMethod.isEmpty()
+                                   ? counts
+                                   : QStringLiteral("%1, %2 - %3: %4")
+                                         .arg(facts.billingMethod,
+                                              FixedForms::dateText(facts.start),
+                                              FixedForms::dateText(facts.end), counts));
     vsfgList->PrintWithTitle(title, true, BillingGrid::Landscape, BillingGrid::HalfInch,
                              BillingGrid::HalfInch);
 }

@@ -115,15 +115,13 @@ private:
     // Places the list, the buttons and the lines under the list for the window's size.
     void layOutControls();
     void showRunEnded(const RunSummary& summary);
-    void showResult(int row);
+    void showResult(int line);
     void countsChanged();
     void place(QWidget* control, int left, int top, int width, int height);
     void setSendCells(bool checked);
     // Every control but Exit, which during a run closes the window after the invoice in flight.
     void setControlsEnabled(bool enabled);
 
-    // The organisation the last fill was made for; none before the first fill.
-    std::optional<QString> m_filledOrganisation;
     PassedOver m_passedOver;
     // What the invoice runs of the list on screen know beyond the grid; a fill starts anew.
     PostingJournal m_journal;
