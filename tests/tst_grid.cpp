@@ -47,6 +47,8 @@ class TestGrid : public QObject {
 private slots:
     void modelKeepsItsContract();
     void copyTooltipsAndWidths();
+    void cellTextsOfEveryKindOfLine_data();
+    void cellTextsOfEveryKindOfLine();
     void appendAndReadCells();
     void setCellTextKeepsOtherCells();
     void setRowCountZeroEmptiesEverything();
@@ -66,6 +68,101 @@ private slots:
     void printsTitleAndEveryRowToPdf_data();
     void printsTitleAndEveryRowToPdf();
 };
+
+Q_DECLARE_METATYPE(BillingLine)
+
+namespace {
+BillingLine lineOf(BillingFrequency frequency, std::optional<qint64> amount,
+                   std::optional<qint64> yearly, QDate anniversary) {
+    BillingLine line;
+    line.frequency = frequency;
+    line.company = QStringLiteral("Abbott & Sons");
+    line.contact = QStringLiteral("Lucy");
+    line.amountToBill = amount;
+    line.yearlyAmount = yearly;
+    line.anniversary = anniversary;
+    line.invoiceDate = QDate(2027, 3, 1);
+    line.dueDate = QDate(2027, 3, 15);
+    return line;
+}
+} // namespace
+
+void TestGrid::cellTextsOfEveryKindOfLine_data() {
+    QTest::addColumn<BillingLine>("line");
+    QTest::addColumn<QString>("cells"); // the ten cell texts, "|" between them
+    QTest::addColumn<QString>("shown"); // the two amounts as the list shows them
+    using F = BillingFrequency;
+    const QDate june5(2005, 6, 5);
+    QTest::newRow("monthly") << lineOf(F::Monthly, 8333, 100000, june5)
+                             << "False|Abbott & Sons|Lucy|83.33|1000|6/5/2005|Monthly Invoice|"
+                                "3/1/2027|3/15/2027|"
+                             << "$83.33|$1,000.00";
+    QTest::newRow("monthly, no anniversary")
+        << lineOf(F::Monthly, 8300, 99600, QDate())
+        << "False|Abbott & Sons|Lucy|83|996||Monthly Invoice|3/1/2027|3/15/2027|"
+        << "$83.00|$996.00";
+    BillingLine odd = lineOf(F::Monthly, 3000, 36000, QDate());
+    odd.asWritten.insert(GridColumns::BillAnniv, QStringLiteral("20220131"));
+    odd.send = true;
+    odd.result = QStringLiteral("Successful");
+    QTest::newRow("monthly, anniversary no date, billed")
+        << odd
+        << "True|Abbott & Sons|Lucy|30|360|20220131|Monthly Invoice|3/1/2027|3/15/2027|"
+           "Successful"
+        << "$30.00|$360.00";
+    QTest::newRow("quarterly") << lineOf(F::Quarterly, 112, 450, june5)
+                               << "False|Abbott & Sons|Lucy|1.12|4.5|06/05/2005|Quarterly|"
+                                  "3/1/2027|3/15/2027|"
+                               << "$1.12|$4.50";
+    QTest::newRow("semi-annual") << lineOf(F::SemiAnnual, 50000, 100000, QDate(2004, 9, 2))
+                                 << "False|Abbott & Sons|Lucy|500|1000|09/02/2004|Semi-Annual|"
+                                    "3/1/2027|3/15/2027|"
+                                 << "$500.00|$1,000.00";
+    QTest::newRow("annual, beyond an invoice line")
+        << lineOf(F::Annual, 2147483648, 2147483648, QDate(2010, 12, 31))
+        << "False|Abbott & Sons|Lucy|21474836.48|21474836.48|12/31/2010|Annual|3/1/2027|"
+           "3/15/2027|"
+        << "$21,474,836.48|$21,474,836.48";
+    QTest::newRow("negative and cents") << lineOf(F::Monthly, -50, -600, june5)
+                                        << "False|Abbott & Sons|Lucy|-0.5|-6|6/5/2005|Monthly "
+                                           "Invoice|3/1/2027|3/15/2027|"
+                                        << "-$0.50|-$6.00";
+    QTest::newRow("given as text, no values")
+        << BillingCells::fromRowText(QStringLiteral("yes\t\tAva\tn/a\t\tsoon\tquarterly\t3/1/27"))
+        << "yes||Ava|n/a||soon|quarterly|3/1/27||"
+        << "n/a|";
+}
+
+// Every kind of line the list holds reads in its cells as the fill has always written them,
+// and shows its amounts in the money format; a text that held no value reads as written.
+void TestGrid::cellTextsOfEveryKindOfLine() {
+    QFETCH(BillingLine, line);
+    QFETCH(QString, cells);
+    QFETCH(QString, shown);
+    BillingGrid grid;
+    fillHeader(grid);
+    grid.appendLine(line);
+    grid.SetColumnType(0, GridColumns::TypeBoolean);
+    for (const int money : {3, 4})
+        grid.SetColumnFormat(money, GridColumns::moneyFormat());
+    grid.SetFixedRows(1);
+    QStringList texts;
+    for (int column = 0; column < GridColumns::Count; ++column) {
+        texts << grid.CellText(1, column);
+        QCOMPARE(BillingCells::textLength(line, column), texts.last().size());
+    }
+    QCOMPARE(texts.join(u'|'), cells);
+    QCOMPARE(grid.model()->index(0, 3).data().toString() + u'|' +
+                 grid.model()->index(0, 4).data().toString(),
+             shown);
+    // Read back from its texts, the line is the same line.
+    BillingLine again;
+    again.frequency = line.frequency;
+    for (int column = 0; column < GridColumns::Count; ++column)
+        BillingCells::setText(again, column, texts[column]);
+    for (int column = 0; column < GridColumns::Count; ++column)
+        QCOMPARE(BillingCells::text(again, column), texts[column]);
+}
 
 void TestGrid::appendAndReadCells() {
     BillingGrid grid;

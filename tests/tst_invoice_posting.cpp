@@ -9,8 +9,12 @@
 #include "TestWindow.h"
 #include "app/MessageBoxes.h"
 #include "app/Module1.h"
+#include "billing/BillingInputs.h"
+#include "billing/LoadBillingList.h"
+#include "core/DbConnection.h"
 #include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
+#include "grid/GridModel.h"
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
 #include "posting/InvoicePosting.h"
@@ -120,6 +124,7 @@ class TestInvoicePosting : public QObject {
 private slots:
     void init();
     void cleanup();
+    void namesWithTabsAndLineEnds();
 
     void answeredNoDoesNothing();
     void nothingCheckedStillFinishes();
@@ -176,6 +181,67 @@ void TestInvoicePosting::run(Host& host) {
     RunLease lease(*m_processor);
     PostingFixture::runToEnd(host, *m_grid, *m_processor, *m_invoice, *m_customer, lease, Items,
                              m_journal);
+}
+
+// A tab in a company's name and a line end in a contact's, from the contact database to
+// QuickBooks: every cell stays in its column, the cell shows the name on one line (its tooltip
+// and the printout whole), Ctrl+C quotes it for a spreadsheet, and the invoice bills the name
+// as it is.
+void TestInvoicePosting::namesWithTabsAndLineEnds() {
+    QTemporaryDir dir;
+    const QString db = TestSupport::makeContacts(dir.path(), {}, QStringLiteral("names.db"));
+    const QString company = QStringLiteral("Birchwood\tBakery");
+    const QString contact = QStringLiteral("Kevin\nWalsh"); // no company: billed by name
+    TestSupport::execSql(db, {QStringLiteral("UPDATE contact SET company = 'Birchwood' || "
+                                             "char(9) || 'Bakery' WHERE company = 'Birchwood "
+                                             "Bakery'"),
+                              QStringLiteral("UPDATE contact SET contact = 'Kevin' || char(10) || "
+                                             "'Walsh' WHERE contact = 'Kevin Walsh'")});
+    struct March : BillingInputs {
+        QString organisation() const override { return Chamber; }
+        QString billingMethod() const override { return QStringLiteral("Invoice"); }
+        QDate startDate() const override { return {2027, 3, 1}; }
+        QDate endDate() const override { return {2027, 3, 31}; }
+    } march;
+    DbConnection connection;
+    TestSupport::open(connection, db);
+    LoadBillingList(march, *m_grid, connection);
+
+    int bakery = -1, kevin = -1;
+    for (int line = 0; line < m_grid->lineCount(); ++line) {
+        if (m_grid->line(line).company == company)
+            bakery = line;
+        if (m_grid->line(line).contact == contact)
+            kevin = line;
+    }
+    QVERIFY(bakery >= 0 && kevin >= 0);
+    // The cells after the names are where they belong.
+    QCOMPARE(m_grid->CellText(bakery + 1, GridColumns::Contact), QStringLiteral("Tom Birch"));
+    QCOMPARE(m_grid->CellText(bakery + 1, GridColumns::AmountToBill), QStringLiteral("250"));
+    QCOMPARE(m_grid->CellText(kevin + 1, GridColumns::AmountToBill), QStringLiteral("30"));
+    const QModelIndex shown = m_grid->gridModel()->indexOf(bakery, GridColumns::Company);
+    QCOMPARE(shown.data().toString(), QStringLiteral("Birchwood\u2192Bakery"));
+    QCOMPARE(shown.data(Qt::ToolTipRole).toString(), company);
+    QCOMPARE(m_grid->gridModel()->printText(kevin, GridColumns::Contact), contact);
+    m_grid->selectLines({bakery, kevin});
+    const QString copied = m_grid->selectedRowsText();
+    QVERIFY2(copied.contains(QStringLiteral("\nFalse\t\"Birchwood\tBakery\"\tTom Birch\t250.00\t")),
+             qPrintable(copied));
+    QVERIFY2(copied.contains(QStringLiteral("\nFalse\t\t\"Kevin\nWalsh\"\t30.00\t")),
+             qPrintable(copied));
+
+    for (int line = 0; line < m_grid->lineCount(); ++line)
+        m_grid->setSend(line, line == bakery || line == kevin);
+    QbHostProcess named({company, contact}, ItemNames);
+    QVERIFY(named.start());
+    PostingFixture::postOnce(named.socketPath(), *m_grid, m_journal);
+    QCOMPARE(m_grid->line(bakery).result, QStringLiteral("Successful"));
+    QCOMPARE(m_grid->line(kevin).result, QStringLiteral("Successful"));
+    QStringList billed;
+    for (const QJsonObject& invoice : named.invoices())
+        billed << invoice.value("customer").toString();
+    billed.sort();
+    QCOMPARE(billed, (QStringList{company, contact}));
 }
 
 void TestInvoicePosting::answeredNoDoesNothing() {

@@ -735,6 +735,10 @@ void TestMainWindow::printTitleAndRows() {
                             FixedForms::readNumber(w.vsfgList->CellText(2, 3)).value(),
                         'f', 2));
     QTRY_COMPARE(counts->text(), QStringLiteral("%1 listed, 2 checked, %2").arg(listed).arg(total));
+    // The choices changed without Refresh: the printout describes the list, not the controls.
+    w.cmbPayment->setCurrentText(QStringLiteral("Electronic Withdrawal"));
+    w.dtStartDate->setDate(QDate(2027, 4, 1));
+    w.dtEndDate->setDate(QDate(2027, 4, 30));
     const QString pdf = m_dir.filePath(QStringLiteral("print.pdf"));
     BillingGrid::setPrintToPdfForTesting(pdf);
     w.btnPrint->click();
