@@ -184,29 +184,26 @@ void BillingCells::setText(BillingLine& line, int column, const QString& text) {
         line.contact = text;
         break;
     case AmountToBill:
-        line.amountToBill = hundredthsOf(text);
-        keep(line.amountToBill.has_value());
+    case AnnualDues: {
+        auto& amount = column == AmountToBill ? line.amountToBill : line.yearlyAmount;
+        amount = hundredthsOf(text);
+        keep(amount.has_value());
         break;
-    case AnnualDues:
-        line.yearlyAmount = hundredthsOf(text);
-        keep(line.yearlyAmount.has_value());
-        break;
-    case BillAnniv:
-        line.anniversary = FixedForms::readDate(text).value_or(QDate());
-        keep(line.anniversary.isValid());
-        break;
+    }
     case BillFrequency:
         line.frequency = BillingFrequencies::of(text);
         keep(line.frequency != BillingFrequency::None);
         break;
+    case BillAnniv:
     case InvoiceDate:
-        line.invoiceDate = FixedForms::readDate(text).value_or(QDate());
-        keep(line.invoiceDate.isValid());
+    case DueDate: {
+        QDate& date = column == BillAnniv     ? line.anniversary
+                      : column == InvoiceDate ? line.invoiceDate
+                                              : line.dueDate;
+        date = FixedForms::readDate(text).value_or(QDate());
+        keep(date.isValid());
         break;
-    case DueDate:
-        line.dueDate = FixedForms::readDate(text).value_or(QDate());
-        keep(line.dueDate.isValid());
-        break;
+    }
     case Result:
         line.result = text;
         break;
