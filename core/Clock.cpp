@@ -1,9 +1,16 @@
 #include "core/Clock.h"
 
+#include <QElapsedTimer>
+
 namespace {
 QDateTime& fixedMoment() {
     static QDateTime moment;
     return moment;
+}
+
+qint64& elapsedOffset() {
+    static qint64 offset = 0;
+    return offset;
 }
 } // namespace
 
@@ -21,4 +28,17 @@ void Clock::setFixed(const QDateTime& moment) {
 
 void Clock::reset() {
     fixedMoment() = QDateTime();
+}
+
+qint64 Clock::elapsedMs() {
+    static QElapsedTimer timer = [] {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    return timer.elapsed() + elapsedOffset();
+}
+
+void Clock::advanceElapsed(qint64 ms) {
+    elapsedOffset() += ms;
 }

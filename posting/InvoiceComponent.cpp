@@ -15,6 +15,8 @@ const QString InvoiceComponent::DefaultVersion = QStringLiteral("3.0");
 
 namespace {
 constexpr qint32 SubscriptOutOfRange = 9;
+// A query naming an object the company file does not hold.
+constexpr qint32 NameNotFound = 500;
 
 QString boolText(bool value) {
     return value ? QStringLiteral("true") : QStringLiteral("false");
@@ -471,8 +473,12 @@ QByteArray InvoiceComponent::invoicesRequest(const QStringList& customers, const
     return request.finish();
 }
 
-QList<InvoiceComponent::Existing> InvoiceComponent::readInvoices(const QByteArray& document) {
-    return existingOf(QbxmlAnswer::read(document, QStringLiteral("InvoiceQueryRs"), true));
+QList<InvoiceComponent::Existing> InvoiceComponent::readInvoices(const QByteArray& document,
+                                                                 bool* nameUnknown) {
+    const QbxmlAnswer answer = QbxmlAnswer::read(document, QStringLiteral("InvoiceQueryRs"), true);
+    if (nameUnknown)
+        *nameUnknown = answer.statusCode == NameNotFound;
+    return existingOf(answer);
 }
 
 QList<InvoiceComponent::Existing> InvoiceComponent::queryInvoices(const QStringList& customers,

@@ -130,7 +130,9 @@ public:
     // One look-up of findInvoicesOf, for at most BatchSize customers.
     QByteArray invoicesQuery(const QStringList& customers, const QDate& from,
                              const QDate& to) const;
-    QList<Existing> readInvoices(const QByteArray& answer);
+    // Its answer; *nameUnknown, where given, tells that QuickBooks found none because one of
+    // the customers asked for is not in the company file (it then answers for none of them).
+    QList<Existing> readInvoices(const QByteArray& answer, bool* nameUnknown = nullptr);
     QByteArray statusCheck(const QString& id) const;
     QByteArray forgetRequest(const QString& id) const;
     // sendBatch's request: ends the batch.

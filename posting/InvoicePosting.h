@@ -20,7 +20,8 @@ public:
     // The hourglass while the run works, and the default pointer after.
     virtual void setBusy(bool busy) = 0;
 
-    // Asked after each batch: true ends the run there, the rows after it untouched.
+    // Asked before each batch and again before its adds go: true ends the run there, the
+    // adds not yet sent never sent and their rows untouched.
     virtual bool stopRequested() { return false; }
 };
 

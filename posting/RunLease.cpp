@@ -6,9 +6,13 @@
 #include "qbxml/QbxmlRequest.h"
 #include "qbxml/RequestProcessor.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QSysInfo>
 #include <QUuid>
+#include <cerrno>
+#include <signal.h>
+#include <unistd.h>
 
 const QString RunLease::RecordName = QStringLiteral("Velloran billing run");
 
@@ -39,11 +43,21 @@ QDateTime utcOf(const QString& text) {
     QDateTime time = QDateTime::fromString(text, Qt::ISODate);
     return time.isValid() ? time.toUTC() : QDateTime();
 }
+
+// A process of this computer that still runs (one of another user's counts as running).
+bool running(const QString& pidText) {
+    bool ok = false;
+    const qint64 pid = pidText.toLongLong(&ok);
+    if (!ok || pid <= 0 || pid != qint64(pid_t(pid)))
+        return true; // nothing to tell: taken for alive
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
 } // namespace
 
-RunLease::RunLease(RequestProcessor& processor, QString mark)
+RunLease::RunLease(RequestProcessor& processor, QString mark, qint64 pid)
     : m_processor(processor)
-    , m_mark(mark.isEmpty() ? programMark() : std::move(mark)) {}
+    , m_mark(mark.isEmpty() ? programMark() : std::move(mark))
+    , m_pid(pid > 0 ? pid : QCoreApplication::applicationPid()) {}
 
 QString RunLease::holderText() {
     QString user = qEnvironmentVariable("USER");
@@ -56,9 +70,11 @@ QString RunLease::notes(bool held) const {
     if (!held)
         return QStringLiteral("free");
     const QDateTime now = Clock::now().toUTC();
-    return QStringLiteral("holder: %1\nsince: %2\nuntil: %3\nprogram: %4")
+    // "until" is the holder's own clock, for a person reading the record; no program trusts it.
+    return QStringLiteral("holder: %1\nsince: %2\nuntil: %3\nprogram: %4\npid: %5")
         .arg(holderText(), m_since.toUTC().toString(Qt::ISODate),
-             now.addSecs(ExpirySeconds).toString(Qt::ISODate), m_mark);
+             now.addSecs(ExpirySeconds).toString(Qt::ISODate), m_mark)
+        .arg(m_pid);
 }
 
 void RunLease::keep(const QbxmlAnswer& answer) {
@@ -100,6 +116,38 @@ QByteArray RunLease::takeRequest(bool* query) {
     return write.finish();
 }
 
+bool RunLease::heldElsewhere(const QString& current) {
+    m_lastNotes = current;
+    if (!m_exists || noteValue(current, QStringLiteral("holder")).isEmpty() ||
+        noteValue(current, QStringLiteral("program")) == m_mark)
+        return false;
+    // This clerk's program on this computer runs once at a time: a lease it holds from a
+    // program that has ended is left from a crash.
+    if (noteValue(current, QStringLiteral("holder")) == holderText() &&
+        !running(noteValue(current, QStringLiteral("pid"))))
+        return false;
+    const QString seen = m_foundId + u'|' + m_foundSequence;
+    if (seen != m_watched) {
+        m_watched = seen;
+        m_watchedSince = Clock::elapsedMs();
+    }
+    return Clock::elapsedMs() - m_watchedSince < qint64(ExpirySeconds) * 1000;
+}
+
+Failure RunLease::refusal(const QString& current) const {
+    const QDateTime since = utcOf(noteValue(current, QStringLiteral("since")));
+    const qint64 left =
+        qMax<qint64>(0, qint64(ExpirySeconds) * 1000 - (Clock::elapsedMs() - m_watchedSince));
+    const QString form = QStringLiteral("H:mm");
+    return Failure(QbError::RunInProgress,
+                   QStringLiteral("Another billing run is posting to this company file (%1 since "
+                                  "%2; free at %3 if that run has ended); nothing was added. "
+                                  "Create Invoices again when it has finished.")
+                       .arg(noteValue(current, QStringLiteral("holder")),
+                            since.toLocalTime().toString(form),
+                            Clock::now().addMSecs(left).toString(form)));
+}
+
 bool RunLease::takeAnswer(const QByteArray& document) {
     if (m_step == Step::Read) {
         const QbxmlAnswer found =
@@ -108,17 +156,8 @@ bool RunLease::takeAnswer(const QByteArray& document) {
         m_foundId = found.field(QStringLiteral("OtherNameRet/ListID"));
         m_foundSequence = found.field(QStringLiteral("OtherNameRet/EditSequence"));
         const QString current = found.field(QStringLiteral("OtherNameRet/Notes"));
-        const QDateTime until = utcOf(noteValue(current, QStringLiteral("until")));
-        if (m_exists && until.isValid() && until > Clock::now().toUTC() &&
-            noteValue(current, QStringLiteral("program")) != m_mark) {
-            const QDateTime since = utcOf(noteValue(current, QStringLiteral("since")));
-            throw Failure(QbError::RunInProgress,
-                          QStringLiteral("Another billing run is posting to this company file "
-                                         "(%1 since %2); nothing was added. Create Invoices "
-                                         "again when it has finished.")
-                              .arg(noteValue(current, QStringLiteral("holder")),
-                                   since.toLocalTime().toString(QStringLiteral("H:mm"))));
-        }
+        if (heldElsewhere(current))
+            throw refusal(current);
         m_step = Step::Write;
         return false;
     }
@@ -127,11 +166,14 @@ bool RunLease::takeAnswer(const QByteArray& document) {
                                                   : QStringLiteral("OtherNameAddRs")));
         return true;
     } catch (const Failure& failure) {
-        // Two programs may race for the record: the loser of an add or a change reads again.
+        // Two programs may race for the record: the loser reads it again, and finds the
+        // winner's lease there.
         const bool lostRace =
             failure.number() == NameInUse || failure.number() == EditSequenceOutOfDate;
-        if (!lostRace || m_racesLost++ > 0)
+        if (!lostRace)
             throw;
+        if (m_racesLost++ > 0)
+            throw refusal(m_lastNotes);
         m_step = Step::Read;
         return false;
     }
@@ -163,10 +205,10 @@ void RunLease::readRenewal(const QbxmlAnswer& answer) {
     if (answer.statusCode == EditSequenceOutOfDate || answer.statusCode == ObjectNotFound) {
         m_editSequence.clear();
         throw Failure(QbError::RunTakenOver,
-                      QStringLiteral("This run was paused and another run took over; nothing "
-                                     "more was added. Create Invoices again when it has "
-                                     "finished: what either run billed is found in QuickBooks "
-                                     "and not added again."));
+                      QStringLiteral("Another billing run took over this run's lease, which it "
+                                     "found unchanged for 2 minutes; nothing more was added. "
+                                     "Create Invoices again when it has finished: what either "
+                                     "run billed is found in QuickBooks and not added again."));
     }
     answer.check();
     keep(answer);

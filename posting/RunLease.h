@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Failure.h"
+
 #include <QDateTime>
 #include <QString>
 #include <optional>
@@ -13,12 +15,15 @@ struct QbxmlAnswer;
 // however the programs reach QuickBooks (one host, a bridge, two bridges). QuickBooks takes a
 // change to the record only with its latest edit sequence, so of two runs that read it at once
 // one alone gets it. Each batch of adds renews it as its first request: a run that lost it
-// while it was paused adds nothing more. A lease not renewed for ExpirySeconds may be taken
-// over, so a run that crashed blocks nobody for longer.
+// adds nothing more. Whether a lease is still alive is told without any computer's time of
+// day: a lease whose record this program has seen unchanged for ExpirySeconds of its own
+// waiting is taken over, and one that names this clerk on this computer, taken by a program
+// that is no longer running (a crash), is taken over at once.
 class RunLease {
 public:
     // programMark tells this program's leases from others'; empty for this process's own.
-    explicit RunLease(RequestProcessor& processor, QString programMark = QString());
+    // pid, the process the lease names as its holder's: this one unless given.
+    explicit RunLease(RequestProcessor& processor, QString programMark = QString(), qint64 pid = 0);
 
     static const QString RecordName;
     static constexpr int ExpirySeconds = 120;
@@ -48,12 +53,17 @@ public:
 private:
     QString notes(bool held) const;
     void keep(const QbxmlAnswer& answer);
+    // Whether the lease in notes, read as record m_foundId at m_foundSequence, is still
+    // another run's; a refusal that says whose and until when.
+    bool heldElsewhere(const QString& notes);
+    Failure refusal(const QString& notes) const;
 
     RequestProcessor& m_processor;
     QString m_listId;
     QString m_editSequence;
     QDateTime m_since;
     QString m_mark;
+    qint64 m_pid;
     // Where take stands: the record to read, or to write (added, or changed from what was
     // read), and how often a race for it was lost.
     enum class Step { Read, Write } m_step = Step::Read;
@@ -61,4 +71,9 @@ private:
     QString m_foundId;
     QString m_foundSequence;
     int m_racesLost = 0;
+    QString m_lastNotes;
+    // The other run's lease as last seen (record and edit sequence), and since when on this
+    // program's own clock: unchanged for ExpirySeconds, it is taken to be dead.
+    QString m_watched;
+    qint64 m_watchedSince = 0;
 };

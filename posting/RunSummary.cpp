@@ -2,6 +2,7 @@
 
 #include "core/GridOperations.h"
 #include "posting/InvoicePosting.h"
+#include "posting/PostingJournal.h"
 
 namespace {
 QString counted(int count, const char* one, const char* many) {
@@ -9,29 +10,37 @@ QString counted(int count, const char* one, const char* many) {
 }
 } // namespace
 
-RunSummary RunSummary::of(const GridOperations& grid, const QList<int>& written) {
+RunSummary RunSummary::of(const GridOperations& grid, const QList<int>& written,
+                          const PostingJournal& journal) {
     const QString successful = QStringLiteral("Successful");
-    int made = 0, found = 0, last = -1, failedRow = -1;
+    const QString notMarked = QStringLiteral("Successful, not marked to e-mail: ");
+    int made = 0, found = 0, lost = 0, last = -1, failedRow = -1;
     for (const int row : written) {
         const QString& result = grid.line(row).result;
         last = qMax(last, row);
+        const PostingJournal::Unanswered* awaited = journal.unanswered(row);
+        lost += awaited && awaited->stage == PostingJournal::Unanswered::Add;
         if (result == successful)
             ++made;
         else if (result.startsWith(QStringLiteral("Successful, already in QuickBooks")))
             ++found;
-        else if (result.startsWith(QStringLiteral("Successful, not marked to e-mail")))
+        else if (result.startsWith(notMarked))
             ++made;
-        if (failedRow < 0 &&
-            (result.startsWith(QStringLiteral("Error ")) ||
-             result.startsWith(QStringLiteral("Successful, not marked to e-mail"))))
+        if (failedRow < 0 && (result.startsWith(QStringLiteral("Error ")) ||
+                              result.startsWith(notMarked + QStringLiteral("Error "))))
             failedRow = row;
     }
-    // The checked rows below where the run ended that still wait for their invoice.
+    // The checked rows below where the run ended that still wait for their invoice and that
+    // this run did not write.
     const int from = failedRow >= 0 ? failedRow : last;
     int notReached = 0;
     for (int row = from + 1; row < grid.lineCount(); ++row)
-        notReached += grid.line(row).send && !InvoicePosting::isPosted(grid.line(row).result);
+        notReached += grid.line(row).send && !InvoicePosting::isPosted(grid.line(row).result) &&
+                      !written.contains(row);
     const QString waiting =
+        (lost ? QStringLiteral("%1 whose answer was lost: Create Invoices again to settle them; ")
+                    .arg(lost)
+              : QString()) +
         counted(notReached, "checked row", "checked rows") + QStringLiteral(" not reached.");
     RunSummary summary;
     if (failedRow >= 0) {

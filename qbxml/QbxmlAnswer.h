@@ -12,8 +12,10 @@ constexpr qint32 CouldNotStart = -2147220472; // 0x80040408
 // The channel's own: a connection lost before the answer, no answer in time, an answer that
 // cannot be read.
 constexpr qint32 ConnectionLost = -2147220447; // 0x80040421
-constexpr qint32 NoAnswer = -2147220446;       // 0x80040422
-constexpr qint32 BadAnswer = -2147220445;      // 0x80040423
+// No answer in time: a number of its own, as QuickBooks uses 0x80040422 for a company file
+// open single-user elsewhere.
+constexpr qint32 NoAnswer = -2147217630;  // 0x80040F22
+constexpr qint32 BadAnswer = -2147220445; // 0x80040423
 // QuickBooks has another company open than the one a lost answer is awaited from.
 constexpr qint32 OtherCompanyOpen = -2147220443; // 0x80040425
 // Another billing run holds the company file's lease, or took it over from a run that was

@@ -26,6 +26,7 @@
 #include <QDateEdit>
 #include <QFile>
 #include <QJsonObject>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -87,7 +88,7 @@ void TestFaultInjection::everyFaultAtEveryStage_data() {
     const QString unread =
         QStringLiteral("Error -2147220445: QuickBooks sent an answer that could not be read");
     const QString late =
-        QStringLiteral("Error -2147220446: QuickBooks did not answer within 1.5 seconds.");
+        QStringLiteral("Error -2147217630: QuickBooks did not answer within 1.5 seconds.");
     const QString never = QStringLiteral("and it is never made twice.");
     const QString lease = QStringLiteral("whether another billing run is posting could not be "
                                          "looked up; nothing was added.");
@@ -121,9 +122,13 @@ void TestFaultInjection::everyFaultAtEveryStage() {
     postOnce(qb.socketPath(), grid, journal, 1500);
     QStringList results = resultsOf(grid);
     QCOMPARE(results.mid(0, at), QStringList(at, QStringLiteral("Successful")));
-    QVERIFY2(results[at].startsWith(result), qPrintable(results[at]));
-    QVERIFY2(results[at].endsWith(ending), qPrintable(results[at]));
-    QCOMPARE(results.mid(at + 1), QStringList(Members.size() - at - 1, QString()));
+    // Every row of a batch whose answer was lost says so; a failed lease sent nothing.
+    const int told = at == 0 ? 1 : 4;
+    for (int row = at; row < at + told; ++row) {
+        QVERIFY2(results[row].startsWith(result), qPrintable(results[row]));
+        QVERIFY2(results[row].endsWith(ending), qPrintable(results[row]));
+    }
+    QCOMPARE(results.mid(at + told), QStringList(Members.size() - at - told, QString()));
 
     // QuickBooks is started again and the clerk runs again: every row is settled once.
     qb.stop();
@@ -206,7 +211,7 @@ void TestFaultInjection::answerAwaitedFromAnotherCompany() {
     PostingJournal journal;
     fillMembers(grid, Members.mid(1, 1));
     postOnce(chamber.socketPath(), grid, journal, 1500);
-    QVERIFY2(resultsOf(grid)[0].startsWith("Error -2147220446: "), qPrintable(resultsOf(grid)[0]));
+    QVERIFY2(resultsOf(grid)[0].startsWith("Error -2147217630: "), qPrintable(resultsOf(grid)[0]));
     chamber.stop();
 
     QVERIFY(other.start());
@@ -232,7 +237,7 @@ void TestFaultInjection::lookUpFaults_data() {
                                              "not be looked up; nothing was added.");
     const QString invoices = QStringLiteral(": the invoices QuickBooks already holds could not be "
                                             "looked up; nothing was added.");
-    const QString late = QStringLiteral("Error -2147220446: QuickBooks did not answer within 1.5 "
+    const QString late = QStringLiteral("Error -2147217630: QuickBooks did not answer within 1.5 "
                                         "seconds.");
     // A host that died: no connection at all, or one that broke, as the race goes.
     const QString gone = QStringLiteral("Error ");
@@ -300,17 +305,20 @@ void TestFaultInjection::sharedCompanyFile_data() {
         << QStringList{ok, ok, "Successful, already in QuickBooks: now marked to e-mail", ok, ok}
         << 5;
     const QString held = QStringLiteral(
-        "Error -2147220442: Another billing run is posting to this company file (%1 since %2); "
-        "nothing was added. Create Invoices again when it has finished.");
+        "Error -2147220442: Another billing run is posting to this company file (%1 since %2; "
+        "free at %3 if that run has ended); nothing was added. Create Invoices again when it "
+        "has finished.");
     QTest::newRow("another run holds the lease")
         << "holds" << QStringList{held, "", "", "", ""} << 0;
-    QTest::newRow("another run's lease ran out") << "expired" << QStringList(5, ok) << 5;
-    QTest::newRow("paused past the lease, another run took over")
+    QTest::newRow("the lease of this clerk's program that crashed")
+        << "crashed" << QStringList(5, ok) << 5;
+    QTest::newRow("another run took the lease, found unchanged for 2 minutes")
         << "takes over"
         << QStringList{ok,
-                       "Error -2147220441: This run was paused and another run took over; nothing "
-                       "more was added. Create Invoices again when it has finished: what either "
-                       "run billed is found in QuickBooks and not added again.",
+                       "Error -2147220441: Another billing run took over this run's lease, which "
+                       "it found unchanged for 2 minutes; nothing more was added. Create Invoices "
+                       "again when it has finished: what either run billed is found in "
+                       "QuickBooks and not added again.",
                        "", "", ""}
         << 1;
 }
@@ -324,17 +332,24 @@ void TestFaultInjection::sharedCompanyFile() {
     QbHostProcess qb(customers(), {"Membership Dues"});
     QVERIFY(qb.start());
     RequestProcessor elsewhere(qb.socketPath());
-    RunLease otherRun(elsewhere, QStringLiteral("another program"));
+    // A program of this clerk that has ended left its lease: its process is gone.
+    QProcess ended;
+    ended.start(QStringLiteral("true"), {});
+    QVERIFY(ended.waitForStarted());
+    const qint64 endedPid = ended.processId();
+    QVERIFY(ended.waitForFinished());
+    RunLease otherRun(elsewhere, QStringLiteral("another program"),
+                      other == u"crashed" ? endedPid : 0);
     const auto restoreClock = qScopeGuard([] { Clock::reset(); });
-    const QDateTime now = QDateTime::currentDateTime();
-    if (other == u"holds") {
+    // Half past a minute: the lease's "free at", two minutes on, falls in a known minute.
+    const QDateTime now =
+        QDateTime(QDate::currentDate(), QTime(QTime::currentTime().hour(), 10, 30));
+    Clock::setFixed(now);
+    if (other == u"holds" || other == u"crashed")
         otherRun.take();
-        results[0] = results[0].arg(RunLease::holderText(), now.toString(QStringLiteral("H:mm")));
-    } else if (other == u"expired") {
-        Clock::setFixed(now.addSecs(-RunLease::ExpirySeconds - 60));
-        otherRun.take();
-        Clock::reset();
-    }
+    if (other == u"holds")
+        results[0] = results[0].arg(RunLease::holderText(), now.toString(QStringLiteral("H:mm")),
+                                    now.addSecs(RunLease::ExpirySeconds).toString("H:mm"));
     const auto afterRow = [&](int line) {
         if (line != 0)
             return;
@@ -353,9 +368,11 @@ void TestFaultInjection::sharedCompanyFile() {
             invoice.SetLineAmount(0, 25000);
             invoice.AddInvoice();
         } else if (other == u"takes over") {
-            Clock::setFixed(now.addSecs(RunLease::ExpirySeconds + 60));
+            // The other run sees the lease held, and once it has seen it unchanged for 2
+            // minutes of its own waiting, takes it.
+            QVERIFY_THROWS_EXCEPTION(Failure, otherRun.take());
+            Clock::advanceElapsed(qint64(RunLease::ExpirySeconds) * 1000);
             otherRun.take();
-            Clock::reset();
         }
     };
     BillingGrid grid;

@@ -162,7 +162,7 @@ void TestWebConnector::failuresNeverBillTwice_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("result");
     // A Web Connector that stops is not heard of again: the answer time tells.
-    const QString silent = QStringLiteral("Error -2147220446: QuickBooks did not answer within 3");
+    const QString silent = QStringLiteral("Error -2147217630: QuickBooks did not answer within 3");
     QTest::newRow("Web Connector stops before running the add") << "die-before-store@8" << silent;
     QTest::newRow("Web Connector stops before handing the answer back")
         << "die-after-store@8" << silent;

@@ -80,12 +80,19 @@ void InvoiceRun::run() {
     BillingGrid& grid = *m_parts.grid;
     m_written.clear();
     m_selected = grid.selectedLines();
+    // A child of the window while it runs, so that it can be found there.
     m_posting = std::make_unique<PostingRun>(
         PostingRun::Parts{*this, grid, *m_parts.processor, *m_parts.invoice, *m_parts.customer,
-                          *m_parts.lease, m_parts.items, *m_parts.journal});
+                          *m_parts.lease, m_parts.items, *m_parts.journal},
+        m_parts.window);
     QObject::connect(m_posting.get(), &PostingRun::progress, m_parts.window,
                      [this](int done, int total, const QStringList& customers) {
                          progress(done, total, customers);
+                     });
+    QObject::connect(m_posting.get(), &PostingRun::underWay, m_parts.window,
+                     [this](const QStringList& customers) {
+                         if (m_progress)
+                             m_progress->setUnderWay(customers);
                      });
     QObject::connect(m_posting.get(), &PostingRun::rowFinished, m_parts.window,
                      [this](int row) { rowFinished(row); });
@@ -128,6 +135,7 @@ void InvoiceRun::finished() {
         grid.showLineFromTheLeft(shown);
     // A clerk answering No has run nothing, and the last run's line stays.
     const RunSummary summary =
-        m_answered ? RunSummary::of(grid, writtenInOrder(m_written)) : RunSummary{};
+        m_answered ? RunSummary::of(grid, writtenInOrder(m_written), *m_parts.journal)
+                   : RunSummary{};
     m_parts.ended(summary, std::exchange(m_closeAfterRun, false));
 }

@@ -27,18 +27,33 @@ RunProgress::RunProgress(QWidget* window)
     connect(m_stop, &QPushButton::clicked, this, [this] { stopAfterThisInvoice(); });
 }
 
-QString RunProgress::stoppingText(const QStringList& customers) {
+namespace {
+// What Stop or a close still waits for: the invoices sent and not yet answered.
+QString underWayText(const QString& doing, const QStringList& customers) {
     if (customers.isEmpty())
-        return QStringLiteral("Stopping before the first invoice...");
+        return QStringLiteral("%1: no invoice is under way.").arg(doing);
     if (customers.size() == 1)
-        return QStringLiteral("Stopping after this invoice: %1...").arg(customers.first());
-    return QStringLiteral("Stopping after these %1 invoices: %2...")
+        return QStringLiteral("%1 after the invoice under way: %2...")
+            .arg(doing, customers.first());
+    return QStringLiteral("%1 after the %2 invoices under way: %3...")
+        .arg(doing)
         .arg(customers.size())
         .arg(customers.join(QStringLiteral(", ")));
 }
+} // namespace
 
-QString RunProgress::closingText() {
-    return QStringLiteral("Closing after this invoice...");
+QString RunProgress::stoppingText(const QStringList& customers) {
+    return underWayText(QStringLiteral("Stopping"), customers);
+}
+
+QString RunProgress::closingText(const QStringList& customers) {
+    return underWayText(QStringLiteral("Closing"), customers);
+}
+
+void RunProgress::setUnderWay(const QStringList& customers) {
+    m_customers = customers;
+    if (m_stopping)
+        showText(m_closing ? closingText(customers) : stoppingText(customers));
 }
 
 // The label never makes the dialog wider than its window: a long name loses its middle.
@@ -56,7 +71,6 @@ void RunProgress::showText(const QString& text) {
 }
 
 void RunProgress::setProgress(int done, int total, const QStringList& customers) {
-    m_customers = customers;
     m_bar->setMaximum(total);
     m_bar->setValue(done);
     if (m_stopping)
@@ -84,7 +98,7 @@ void RunProgress::stopAfterThisInvoice(bool closing) {
     m_stopping = true;
     m_closing = closing;
     m_stop->setEnabled(false);
-    showText(closing ? closingText() : stoppingText(m_customers));
+    showText(closing ? closingText(m_customers) : stoppingText(m_customers));
 }
 
 void RunProgress::reject() {

@@ -9,7 +9,7 @@ class QPushButton;
 // The dialog of an invoice run: "Creating invoice K of N: NAME" ("Creating invoices K-L of N:
 // NAME, ..." for a batch), a bar, and "Stop after this invoice". Stop (its button, Space, Escape,
 // its close box) only asks: the dialog stays, its button disabled, saying so until the run ends
-// with the invoice in flight. It blocks no window, so that the main window can be closed during a
+// with the invoices under way. It blocks no window, so that the main window can be closed during a
 // run, which asks the same. A long name is shortened in the middle, so that the dialog is never
 // wider than its window.
 class RunProgress : public QDialog {
@@ -19,15 +19,19 @@ public:
 
     // Before each batch: how many are done, of how many, and the customers of its rows.
     void setProgress(int done, int total, const QStringList& customers);
-    // The run is to end after the invoice in flight; with closing, the window closes then.
+    // The customers whose invoices were sent and await their answer; none once it came.
+    void setUnderWay(const QStringList& customers);
+    // The run is to end after the invoices under way; with closing, the window closes then.
     void stopAfterThisInvoice(bool closing = false);
     bool stopping() const { return m_stopping; }
     // The whole text, however the label shortens it.
     QString labelText() const { return m_text; }
     bool closing() const { return m_closing; }
 
+    // "Stopping after the 4 invoices under way: NAME, ...", "Stopping: no invoice is under
+    // way."; the same with "Closing".
     static QString stoppingText(const QStringList& customers);
-    static QString closingText();
+    static QString closingText(const QStringList& customers);
 
 protected:
     void reject() override;
