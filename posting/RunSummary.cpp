@@ -18,8 +18,6 @@ RunSummary RunSummary::of(const GridOperations& grid, const QList<int>& written,
     for (const int row : written) {
         const QString& result = grid.line(row).result;
         last = qMax(last, row);
-        const PostingJournal::Unanswered* awaited = journal.unanswered(row);
-        lost += awaited && awaited->stage == PostingJournal::Unanswered::Add;
         if (result == successful)
             ++made;
         else if (result.startsWith(QStringLiteral("Successful, already in QuickBooks")))
@@ -30,13 +28,17 @@ RunSummary RunSummary::of(const GridOperations& grid, const QList<int>& written,
                               result.startsWith(notMarked + QStringLiteral("Error "))))
             failedRow = row;
     }
+    // The rows whose add's answer was lost, this run's or an earlier one's: QuickBooks may
+    // hold their invoices, and the next run settles them.
+    for (const int row : journal.unansweredRows())
+        lost += journal.unanswered(row)->stage == PostingJournal::Unanswered::Add;
     // The checked rows below where the run ended that still wait for their invoice and that
     // this run did not write.
     const int from = failedRow >= 0 ? failedRow : last;
     int notReached = 0;
     for (int row = from + 1; row < grid.lineCount(); ++row)
         notReached += grid.line(row).send && !InvoicePosting::isPosted(grid.line(row).result) &&
-                      !written.contains(row);
+                      !written.contains(row) && !journal.unanswered(row);
     const QString waiting =
         (lost ? QStringLiteral("%1 whose answer was lost: Create Invoices again to settle them; ")
                     .arg(lost)

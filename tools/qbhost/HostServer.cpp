@@ -31,7 +31,8 @@ bool HostServer::setFault(const QString& fault) {
         return false;
     m_fault = kinds.value(match.captured(1));
     m_faultAt = at;
-    m_faultRequest = QByteArray("<") + request.toLatin1() + "Rq";
+    // "Any" counts every request, whatever it asks.
+    m_faultRequest = request == u"Any" ? QByteArray() : QByteArray("<") + request.toLatin1() + "Rq";
     return true;
 }
 

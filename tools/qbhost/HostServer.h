@@ -13,7 +13,8 @@ class QLocalSocket;
 class HostServer : public QObject {
     Q_OBJECT
 public:
-    // Failures to rehearse at the Nth request of a kind (InvoiceAdd unless named): the host
+    // Failures to rehearse at the Nth request of a kind (InvoiceAdd unless named; Any counts
+    // every request): the host
     // ends before carrying it out, or after storing it but before answering; or it answers
     // with a document that is no XML, with half a frame, or not at all; or every invoice was
     // changed by someone else just before it (stale: a modify then finds its edit sequence

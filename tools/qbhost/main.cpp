@@ -37,7 +37,7 @@ int usage() {
                "       qbhost add-item FILE NAME\n"
                "       qbhost serve FILE [--socket PATH] [--refuse REQUEST]... [--fault KIND@N]\n"
                "                        [--latency MS]\n"
-               "         KIND@N[:REQUEST]: at the Nth request of that kind (InvoiceAdd)\n"
+               "         KIND@N[:REQUEST]: at the Nth request of that kind (InvoiceAdd; Any: of all)\n"
                "         KIND: die-before-store, die-after-store, garble, truncate, mute, stale\n"
                "       qbhost invoices FILE\n"
                "       qbhost webconnector FILE --url URL --user NAME --password-file FILE\n"
