@@ -88,7 +88,7 @@ QString RunContext::made(const RowInvoice& wanted) const {
     if (!email || !lookUpRefused)
         return RunResults::Successful;
     return RunResults::NotMarked +
-           QStringLiteral("whether %1 is e-mailed could not be looked up (Error %2: %3).")
+           QStringLiteral("whether %1 is e-mailed could not be looked up. Error %2: %3")
                .arg(wanted.customer)
                .arg(lookUpRefused->number())
                .arg(lookUpRefused->description());

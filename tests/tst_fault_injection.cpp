@@ -20,6 +20,7 @@
 #include "posting/PeriodText.h"
 #include "posting/PostingJournal.h"
 #include "posting/RunLease.h"
+#include "posting/RunSummary.h"
 #include "qbxml/RequestProcessor.h"
 
 #include <QComboBox>
@@ -62,8 +63,12 @@ private slots:
     void answerAwaitedFromAnotherCompany();
     void lookUpFaults_data();
     void lookUpFaults();
+    void refusedLookUpStillBills();
     void sharedCompanyFile_data();
     void sharedCompanyFile();
+    void leaseWithoutSharedClock_data();
+    void leaseWithoutSharedClock();
+    void leaseRaceLost();
     void lookUpsPerRun_data();
     void lookUpsPerRun();
     void lockedDatabaseIsReported();
@@ -295,6 +300,30 @@ void TestFaultInjection::lookUpFaults() {
     countBilledTwice(billed(invoices));
 }
 
+// QuickBooks refusing the customers' look-up only costs the e-mail marks: every member is
+// billed, each row saying that its invoice is not marked and why, and the run is told as done.
+void TestFaultInjection::refusedLookUpStillBills() {
+    QbHostProcess qb(customers(), {"Membership Dues"});
+    QVERIFY(qb.start({"--refuse", "CustomerQuery"}));
+    BillingGrid grid;
+    PostingJournal journal;
+    fillMembers(grid);
+    QList<int> written;
+    postOnce(qb.socketPath(), grid, journal, 60000, nullptr,
+             [&written](int line) { written << line; });
+    const QStringList results = resultsOf(grid);
+    for (int i = 0; i < Members.size(); ++i)
+        QCOMPARE(results[i], "Successful, not marked to e-mail: whether " + Members[i] +
+                                 " is e-mailed could not be looked up. Error 3170: There was an "
+                                 "error when saving the CustomerQuery request. The company file "
+                                 "refused it.");
+    const QList<QJsonObject> invoices = qb.invoices();
+    QCOMPARE(invoices.size(), Members.size());
+    for (const QJsonObject& invoice : invoices)
+        QVERIFY(invoice.value("is_to_be_printed").toBool());
+    QCOMPARE(RunSummary::of(grid, written, journal).text, "5 invoices made.");
+}
+
 void TestFaultInjection::sharedCompanyFile_data() {
     QTest::addColumn<QString>("other"); // what another program does, and when
     QTest::addColumn<QStringList>("results");
@@ -308,6 +337,8 @@ void TestFaultInjection::sharedCompanyFile_data() {
         "Error -2147220442: Another billing run is posting to this company file (%1 since %2; "
         "free at %3 if that run has ended); nothing was added. Create Invoices again when it "
         "has finished.");
+    QTest::newRow("the month billed before, a colleague re-dating an invoice between batches")
+        << "re-dated" << QStringList(5, "Successful, already in QuickBooks: not added again") << 5;
     QTest::newRow("another run holds the lease")
         << "holds" << QStringList{held, "", "", "", ""} << 0;
     QTest::newRow("the lease of this clerk's program that crashed")
@@ -347,6 +378,13 @@ void TestFaultInjection::sharedCompanyFile() {
     Clock::setFixed(now);
     if (other == u"holds" || other == u"crashed")
         otherRun.take();
+    BillingGrid grid;
+    PostingJournal journal;
+    if (other == u"re-dated") {
+        fillMembers(grid);
+        postOnce(qb.socketPath(), grid, journal);
+        listAgain(grid, journal);
+    }
     if (other == u"holds")
         results[0] = results[0].arg(RunLease::holderText(), now.toString(QStringLiteral("H:mm")),
                                     now.addSecs(RunLease::ExpirySeconds).toString("H:mm"));
@@ -367,6 +405,13 @@ void TestFaultInjection::sharedCompanyFile() {
             invoice.SetLineQuantity(0, 1);
             invoice.SetLineAmount(0, 25000);
             invoice.AddInvoice();
+        } else if (other == u"re-dated") {
+            InvoiceComponent invoice(elsewhere);
+            const auto found = invoice.findInvoices(Members[2], "3/1/2027");
+            QCOMPARE(found.size(), 1);
+            invoice.LoadInvoice(found.first().txnId);
+            invoice.SetTransactionDate("3/5/2027");
+            invoice.UpdateInvoice();
         } else if (other == u"takes over") {
             // The other run sees the lease held, and once it has seen it unchanged for 2
             // minutes of its own waiting, takes it.
@@ -375,9 +420,8 @@ void TestFaultInjection::sharedCompanyFile() {
             otherRun.take();
         }
     };
-    BillingGrid grid;
-    PostingJournal journal;
-    fillMembers(grid);
+    if (other != u"re-dated")
+        fillMembers(grid);
     postOnce(qb.socketPath(), grid, journal, 60000, nullptr, afterRow);
     QCOMPARE(resultsOf(grid), results);
     QCOMPARE(qb.invoices().size(), invoices);
@@ -387,6 +431,79 @@ void TestFaultInjection::sharedCompanyFile() {
     QCOMPARE(resultsOf(grid).filter(QRegularExpression("^Successful")).size(), Members.size());
     QCOMPARE(qb.invoices().size(), Members.size());
     countBilledTwice(billed(qb.invoices()));
+}
+
+void TestFaultInjection::leaseWithoutSharedClock_data() {
+    QTest::addColumn<int>("apart"); // seconds the second clerk's clock is ahead of the first's
+    QTest::newRow("the second clerk 5 minutes ahead") << 300;
+    QTest::newRow("the second clerk 5 minutes behind") << -300;
+    QTest::newRow("the same time") << 0;
+}
+
+// Two clerks whose computers' clocks disagree: a lease renewed now and then is never taken,
+// and one left unrenewed is free 2 minutes after the other clerk first found it, whatever
+// either clock says.
+void TestFaultInjection::leaseWithoutSharedClock() {
+    QFETCH(int, apart);
+    QbHostProcess qb(customers(), {"Membership Dues"});
+    QVERIFY(qb.start());
+    RequestProcessor first(qb.socketPath()), second(qb.socketPath());
+    RunLease holding(first, QStringLiteral("first clerk")), asking(second, "second clerk");
+    const auto restoreClock = qScopeGuard([] { Clock::reset(); });
+    const QDateTime now = QDateTime::currentDateTime();
+    const qint64 expiryMs = qint64(RunLease::ExpirySeconds) * 1000;
+    const auto askAt = [&](qint64 waitedMs) {
+        Clock::advanceElapsed(waitedMs);
+        Clock::setFixed(now.addSecs(apart));
+        try {
+            asking.take();
+            return true;
+        } catch (const Failure& failure) {
+            if (failure.number() != QbError::RunInProgress)
+                throw;
+            return false;
+        }
+    };
+    Clock::setFixed(now);
+    holding.take();
+    QVERIFY(!askAt(0));
+    // Renewed every 100 s (each batch renews it): never taken.
+    for (int renewal = 0; renewal < 4; ++renewal) {
+        QVERIFY(!askAt(expiryMs - 20000));
+        Clock::setFixed(now);
+        holding.take();
+    }
+    // No longer renewed: free 2 minutes after it was last found changed, not before.
+    QVERIFY(!askAt(0));
+    QVERIFY(!askAt(expiryMs - 1000));
+    QVERIFY(askAt(1000));
+    // The first clerk's lease is gone; its next batch is refused and says so.
+    QVERIFY_THROWS_EXCEPTION(Failure, holding.take());
+}
+
+// Two runs reading the free lease at once: the one whose change comes second reads it again
+// and is told who holds it, never QuickBooks' own out-of-date refusal.
+void TestFaultInjection::leaseRaceLost() {
+    QbHostProcess qb(customers(), {"Membership Dues"});
+    QVERIFY(qb.start());
+    RequestProcessor first(qb.socketPath()), second(qb.socketPath());
+    RunLease winner(first, QStringLiteral("winner")), loser(second, QStringLiteral("loser"));
+    winner.take();
+    winner.release();
+    // The loser reads the free lease; the winner takes it before the loser's change arrives.
+    bool query = false;
+    loser.beginTake();
+    QVERIFY(!loser.takeAnswer(second.processRequest(loser.takeRequest(&query))));
+    winner.take();
+    QVERIFY(!loser.takeAnswer(second.processRequest(loser.takeRequest(&query))));
+    try {
+        loser.takeAnswer(second.processRequest(loser.takeRequest(&query)));
+        QFAIL("the loser took a lease the winner holds");
+    } catch (const Failure& failure) {
+        QCOMPARE(failure.number(), QbError::RunInProgress);
+        QVERIFY2(failure.description().contains(RunLease::holderText() + " since "),
+                 qPrintable(failure.description()));
+    }
 }
 
 void TestFaultInjection::lookUpsPerRun_data() {
