@@ -170,9 +170,9 @@ int main(int argc, char** argv) {
         grid.SetFixedRows(1);
 
         RequestProcessor processor(socket);
-        InvoiceComponent invoice(processor);
-        CustomerComponent customer(processor);
-        RunLease lease(processor);
+        InvoiceComponent invoice;
+        CustomerComponent customer;
+        RunLease lease;
         BenchHost bench;
         PostingJournal journal;
         bench.box = box;

@@ -3,7 +3,6 @@
 #include "core/Failure.h"
 #include "qbxml/QbxmlAnswer.h"
 #include "qbxml/QbxmlRequest.h"
-#include "qbxml/RequestProcessor.h"
 
 #include <QSet>
 
@@ -16,22 +15,13 @@ QString keyOf(const QString& fullName) {
 }
 } // namespace
 
-CustomerComponent::CustomerComponent(RequestProcessor& processor)
-    : m_processor(processor) {}
-
 void CustomerComponent::LookupCustomer(const QString& fullName) {
     m_email.clear();
     const auto known = m_known.constFind(keyOf(fullName));
-    if (known == m_known.constEnd()) {
-        QbxmlRequest request(QStringLiteral("6.0"), QStringLiteral("CustomerQueryRq"));
-        request.field(QStringLiteral("FullName"), fullName);
-        const QbxmlAnswer answer =
-            m_processor.processQuery(request.finish(), [](const QByteArray& document) {
-                return QbxmlAnswer::read(document, QStringLiteral("CustomerQueryRs"));
-            });
-        m_email = answer.field(QStringLiteral("CustomerRet/Email"));
-        return;
-    }
+    if (known == m_known.constEnd())
+        throw Failure(
+            QbError::BadAnswer,
+            QStringLiteral("QuickBooks was not asked about the customer \"%1\".").arg(fullName));
     if (!known->found)
         throw Failure(NotFound,
                       QStringLiteral("There is no customer \"%1\" in QuickBooks.").arg(fullName));
@@ -98,13 +88,4 @@ void CustomerComponent::takeLookUp(const QByteArray& document) {
         else // an answer that names nobody found: each is asked alone
             m_alone << name;
     }
-}
-
-void CustomerComponent::lookUpAll(const QStringList& fullNames) {
-    while (const auto request = nextLookUp(fullNames))
-        m_processor.processQuery(*request, [this](const QByteArray& document) {
-            takeLookUp(document);
-            return true;
-        });
-    m_email.clear();
 }

@@ -5,35 +5,31 @@
 #include <QStringList>
 #include <optional>
 
-class RequestProcessor;
-
-// The customer component: looks a customer up by full name in the open company file. The
-// result text is the customer's e-mail address, empty when the record has none.
+// The customer component: looks customers up by full name in the open company file, many in
+// one request, and keeps what QuickBooks answered until forgetLookUps: found with its e-mail
+// address, or not found. It sends nothing itself: the caller sends each request and hands its
+// answer back.
 class CustomerComponent {
 public:
-    explicit CustomerComponent(RequestProcessor& processor);
+    CustomerComponent() = default;
     virtual ~CustomerComponent() = default;
 
-    // Throws Failure when the lookup fails (the customer is not in the company file among
-    // other reasons); the record of the last good lookup is dropped first. A customer that
-    // lookUpAll asked for is answered from what it found, without a request.
+    // Loads the record of a customer looked up before; throws Failure when QuickBooks does not
+    // know it (500), or it was never asked for. The record of the last look-up is dropped
+    // first. The result text is the customer's e-mail address, empty when it has none.
     virtual void LookupCustomer(const QString& fullName);
     QString LookupResultText() const { return m_email; }
 
-    // Looks many customers up at once, in requests of at most BatchSize names, and keeps what
-    // QuickBooks answered until forgetLookUps: found with its e-mail address, or not found.
-    // Throws Failure when a request fails, or QuickBooks refuses one otherwise than by not
-    // finding a name.
-    void lookUpAll(const QStringList& fullNames);
-    // lookUpAll step by step, for a caller that does not wait: the next request it needs (none
-    // once every name is known), then that request's answer, which throws as lookUpAll does.
+    // The next request the names need, in requests of at most BatchSize names (none once every
+    // name is known), then that request's answer, which throws Failure when QuickBooks refuses
+    // otherwise than by not finding a name.
     std::optional<QByteArray> nextLookUp(const QStringList& fullNames);
     void takeLookUp(const QByteArray& answer);
     void forgetLookUps() {
         m_known.clear();
         m_alone.clear();
     }
-    // True for a customer lookUpAll found.
+    // True for a customer the look-ups found.
     bool found(const QString& fullName) const;
     static constexpr int BatchSize = 100;
 
@@ -48,8 +44,6 @@ private:
     bool m_askingAlone = false;
     QStringList m_alone;
 
-    // Not owned: the channel the caller shares between the components, which must outlive them.
-    RequestProcessor& m_processor;
     QString m_email;
     QHash<QString, Known> m_known; // by name, as QuickBooks compares names: any letter case
 };

@@ -6,7 +6,6 @@
 #include "qbxml/MessageSetRecovery.h"
 #include "qbxml/QbxmlAnswer.h"
 #include "qbxml/QbxmlRequest.h"
-#include "qbxml/RequestProcessor.h"
 
 #include <QSet>
 #include <QXmlStreamReader>
@@ -23,9 +22,8 @@ QString boolText(bool value) {
 }
 } // namespace
 
-InvoiceComponent::InvoiceComponent(RequestProcessor& processor)
-    : m_processor(processor)
-    , m_version(DefaultVersion) {}
+InvoiceComponent::InvoiceComponent()
+    : m_version(DefaultVersion) {}
 
 void InvoiceComponent::ClearInvoice() {
     m_customer.clear();
@@ -166,33 +164,15 @@ const QString KeptPrefix = QStringLiteral("kept:");
 } // namespace
 
 void InvoiceComponent::AddInvoice() {
-    if (m_batching) {
-        m_kept.append(currentAdd());
-        m_addedId = KeptPrefix + QString::number(m_kept.size() - 1);
-        return;
-    }
-    readAddAnswer(m_processor.processRequest(addRequest()));
+    m_kept.append(currentAdd());
+    m_addedId = KeptPrefix + QString::number(m_kept.size() - 1);
 }
 
 void InvoiceComponent::beginBatch() {
-    m_batching = true;
     m_kept.clear();
-}
-
-void InvoiceComponent::endBatch() {
-    m_batching = false;
-    m_kept.clear();
-}
-
-QList<InvoiceComponent::AddOutcome> InvoiceComponent::sendBatch(const QString& messageSetId,
-                                                                const Lead& lead) {
-    const int adds = keptAdds();
-    return readBatchAnswer(m_processor.processRequest(batchRequest(messageSetId, lead)), adds,
-                           lead.read);
 }
 
 QByteArray InvoiceComponent::batchRequest(const QString& messageSetId, const Lead& lead) {
-    m_batching = false;
     const QVector<Add> kept = std::exchange(m_kept, {});
     // One version for the set: the newest any add needs (the e-mail mark's 6.0).
     QString version = DefaultVersion;
@@ -299,7 +279,7 @@ bool InvoiceComponent::loadKnown(const QString& txnId) {
         return true;
     }
     // Known from an answer of this run: its edit sequence is QuickBooks' latest unless the
-    // invoice was changed meanwhile, which UpdateInvoice then hears as 3200.
+    // invoice was changed meanwhile, which the change's answer then tells as 3200.
     const auto known = m_known.constFind(txnId);
     if (known == m_known.constEnd())
         return false;
@@ -329,22 +309,13 @@ void InvoiceComponent::readLoaded(const QByteArray& document, const QString& txn
         throw Failure(QbError::BadAnswer,
                       QStringLiteral("QuickBooks did not return invoice %1.").arg(txnId));
     // The component now holds the invoice as QuickBooks has it; what is set from here on is
-    // what UpdateInvoice changes.
+    // what the change sends.
     m_customer = answer.field(QStringLiteral("InvoiceRet/CustomerRef/FullName"));
     m_txnDate = monthDayYearOf(answer.field(QStringLiteral("InvoiceRet/TxnDate")));
     m_dueDate = monthDayYearOf(answer.field(QStringLiteral("InvoiceRet/DueDate")));
     m_toBePrinted = answer.field(QStringLiteral("InvoiceRet/IsToBePrinted")) == u"true";
     m_changed = 0;
     m_linesChanged = false;
-}
-
-void InvoiceComponent::LoadInvoice(const QString& txnId) {
-    if (loadKnown(txnId))
-        return;
-    m_processor.processQuery(loadQuery(txnId), [&](const QByteArray& document) {
-        readLoaded(document, txnId);
-        return true;
-    });
 }
 
 QByteArray InvoiceComponent::modRequest() const {
@@ -370,7 +341,7 @@ std::optional<QByteArray> InvoiceComponent::updateRequest() {
     if (m_loadedId.isEmpty())
         throw Failure(
             ErrorNumber::Unspecified,
-            QStringLiteral("No invoice is loaded: LoadInvoice comes before UpdateInvoice."));
+            QStringLiteral("No invoice is loaded: an invoice is loaded before it is changed."));
     if (m_linesChanged)
         throw Failure(ErrorNumber::Unspecified,
                       QStringLiteral("The lines of a loaded invoice cannot be changed here."));
@@ -391,11 +362,6 @@ std::optional<QByteArray> InvoiceComponent::updateRequest() {
     return modRequest();
 }
 
-void InvoiceComponent::UpdateInvoice() {
-    if (const auto request = updateRequest())
-        readUpdateAnswer(m_processor.processRequest(*request));
-}
-
 void InvoiceComponent::readUpdateAnswer(const QByteArray& document) {
     const QbxmlAnswer answer = QbxmlAnswer::read(document, QStringLiteral("InvoiceModRs"));
     m_loadedEditSequence = answer.field(QStringLiteral("InvoiceRet/EditSequence"));
@@ -414,14 +380,6 @@ QByteArray InvoiceComponent::forgetRequest(const QString& id) const {
     return MessageSetRecovery::forgetRequest(m_version, id);
 }
 
-std::optional<QByteArray> InvoiceComponent::storedAnswer(const QString& id) {
-    return MessageSetRecovery::storedAnswer(m_processor, m_version, id);
-}
-
-void InvoiceComponent::forgetMessageSet(const QString& id) {
-    MessageSetRecovery::forget(m_processor, m_version, id);
-}
-
 QByteArray InvoiceComponent::companyQuery() const {
     QbxmlRequest request(DefaultVersion, QStringLiteral("CompanyQueryRq"));
     request.field(QStringLiteral("IncludeRetElement"), QStringLiteral("CompanyName"));
@@ -433,37 +391,14 @@ QString InvoiceComponent::readCompanyName(const QByteArray& document) {
         .field(QStringLiteral("CompanyRet/CompanyName"));
 }
 
-QString InvoiceComponent::openCompanyName() {
-    return m_processor.processQuery(companyQuery(), &InvoiceComponent::readCompanyName);
-}
-
-QList<InvoiceComponent::Existing> InvoiceComponent::findInvoices(const QString& customer,
-                                                                 const QString& monthDayYear) {
-    return queryInvoices({customer}, qbDate(monthDayYear), qbDate(monthDayYear));
-}
-
-QList<InvoiceComponent::Existing>
-InvoiceComponent::findInvoicesOf(const QStringList& customers, const QDate& from, const QDate& to) {
-    QList<Existing> found;
-    for (int first = 0; first < customers.size(); first += BatchSize)
-        found += queryInvoices(customers.mid(first, BatchSize), from.toString(Qt::ISODate),
-                               to.toString(Qt::ISODate));
-    return found;
-}
-
+// One InvoiceQueryRq: the customers' invoices dated from..to, with their lines.
 QByteArray InvoiceComponent::invoicesQuery(const QStringList& customers, const QDate& from,
                                            const QDate& to) const {
-    return invoicesRequest(customers, from.toString(Qt::ISODate), to.toString(Qt::ISODate));
-}
-
-// One InvoiceQueryRq: the customers' invoices dated from..to (YYYY-MM-DD), with their lines.
-QByteArray InvoiceComponent::invoicesRequest(const QStringList& customers, const QString& from,
-                                             const QString& to) const {
     QbxmlRequest request(m_version, QStringLiteral("InvoiceQueryRq"));
     QXmlStreamWriter& xml = request.xml();
     xml.writeStartElement(QStringLiteral("TxnDateRangeFilter"));
-    request.field(QStringLiteral("FromTxnDate"), from);
-    request.field(QStringLiteral("ToTxnDate"), to);
+    request.field(QStringLiteral("FromTxnDate"), from.toString(Qt::ISODate));
+    request.field(QStringLiteral("ToTxnDate"), to.toString(Qt::ISODate));
     xml.writeEndElement();
     xml.writeStartElement(QStringLiteral("EntityFilter"));
     for (const QString& customer : customers)
@@ -479,14 +414,6 @@ QList<InvoiceComponent::Existing> InvoiceComponent::readInvoices(const QByteArra
     if (nameUnknown)
         *nameUnknown = answer.statusCode == NameNotFound;
     return existingOf(answer);
-}
-
-QList<InvoiceComponent::Existing> InvoiceComponent::queryInvoices(const QStringList& customers,
-                                                                  const QString& from,
-                                                                  const QString& to) {
-    return m_processor.processQuery(
-        invoicesRequest(customers, from, to),
-        [this](const QByteArray& document) { return readInvoices(document); });
 }
 
 QList<InvoiceComponent::Existing> InvoiceComponent::existingOf(const QbxmlAnswer& answer) {

@@ -13,15 +13,16 @@
 #include <optional>
 
 class QbxmlRequest;
-class RequestProcessor;
 struct QbxmlAnswer;
 
-// The invoice component: holds one invoice's fields and creates it in the open company file,
-// or loads an existing invoice and sends changes to it. Every operation that fails throws
-// Failure with a number and a description.
+// The invoice component: holds one invoice's fields and keeps it for a batch of adds to the
+// open company file, or loads an existing invoice and changes it. It sends nothing itself:
+// each operation is a request and the reader of its answer, and the caller sends the request
+// and hands the answer back when it comes. Every reader that fails throws Failure with a
+// number and a description.
 class InvoiceComponent {
 public:
-    explicit InvoiceComponent(RequestProcessor& processor);
+    InvoiceComponent();
 
     // Forgets every field, the loaded invoice, the request version and the configuration.
     void ClearInvoice();
@@ -42,19 +43,14 @@ public:
     // Hundredths of the currency: 8333 is 83.33.
     void SetLineAmount(int line, qint32 hundredths);
     void SetLineExtra(int line, const QString& text);
+    // Keeps the invoice for the batch's request; AddedInvoiceId names it provisionally, and
+    // loadKnown and updateRequest of that name change the kept add, so that an e-mail mark
+    // goes out in the add itself.
     void AddInvoice();
     QString AddedInvoiceId() const { return m_addedId; }
-    // Asks QuickBooks for the invoice, unless the component knows its identifier and edit
-    // sequence already: from the answer of the add that made it, or from findInvoicesOf.
-    void LoadInvoice(const QString& txnId);
-    void UpdateInvoice();
 
-    // Adds in batches. After beginBatch, AddInvoice keeps the invoice instead of sending it and
-    // AddedInvoiceId names it provisionally; LoadInvoice and UpdateInvoice of that name change
-    // the kept add, so that an e-mail mark goes out in the add itself. sendBatch sends them.
+    // Starts a new batch: drops what was kept.
     void beginBatch();
-    // Drops what was kept, sending nothing.
-    void endBatch();
     int keptAdds() const { return int(m_kept.size()); }
     // What QuickBooks made of one kept add: the invoice it added, its refusal, or neither
     // when it stopped at an earlier refusal.
@@ -69,24 +65,15 @@ public:
         std::function<void(QbxmlRequest&)> write;
         std::function<void(const QbxmlAnswer&)> read;
     };
-    // Sends the kept adds as one message set under messageSetId, behind lead, to stop at the
-    // first refusal, and ends the batch. Throws Failure when the set fails as a whole: the
-    // channel's failures, QuickBooks refusing the set, or lead's reader throwing.
-    QList<AddOutcome> sendBatch(const QString& messageSetId, const Lead& lead);
     // A batch's answer, just received or as QuickBooks stored it: lead's answer first (read
     // only where readLead is given), then those of `adds` adds.
     QList<AddOutcome> readBatchAnswer(const QByteArray& document, int adds,
                                       const std::function<void(const QbxmlAnswer&)>& readLead);
 
-    // Error recovery. The next AddInvoice or UpdateInvoice goes as message set id (at most 24
-    // characters), whose answer QuickBooks keeps; ClearInvoice forgets the ID.
+    // Error recovery. The next change (updateRequest, or addRequest) goes as message set id
+    // (at most 24 characters), whose answer QuickBooks keeps; ClearInvoice forgets the ID.
     void setMessageSetId(const QString& id);
-    // Asks for the stored answer of message set id: none when QuickBooks holds none (600,
-    // 9002). Throws Failure when the question itself fails or QuickBooks answers otherwise.
-    std::optional<QByteArray> storedAnswer(const QString& id);
-    // Tells QuickBooks to forget the stored answer of message set id.
-    void forgetMessageSet(const QString& id);
-    // Takes a stored answer as if it had just arrived for AddInvoice or UpdateInvoice.
+    // The answer of an add or a change, as it arrived or as QuickBooks stored it.
     void readAddAnswer(const QByteArray& answer);
     void readUpdateAnswer(const QByteArray& answer);
 
@@ -102,32 +89,25 @@ public:
         QDate txnDate;
         bool toBePrinted = false;
     };
-    // The customer's invoices of one date (month/day/year), with their lines; none when
-    // QuickBooks finds none or does not know the customer.
-    QList<Existing> findInvoices(const QString& customer, const QString& monthDayYear);
-    // The invoices of all these customers (each known to QuickBooks) dated from..to, with
-    // their lines, in requests of at most BatchSize customers each; LoadInvoice of any of
-    // them then needs no request.
-    QList<Existing> findInvoicesOf(const QStringList& customers, const QDate& from,
-                                   const QDate& to);
     static constexpr int BatchSize = 100;
-    // Forgets the invoices LoadInvoice could take without asking (a new run starts afresh).
+    // Forgets the invoices loadKnown could take without asking (a new run starts afresh).
     void forgetFound() { m_known.clear(); }
 
-    // The name of the company whose file QuickBooks has open; empty when it gives none.
-    QString openCompanyName();
-
-    // The operations in two halves, for a caller that does not wait for QuickBooks: each
-    // request as it goes, and the reader of its answer (which throws Failure as the operation
-    // does). LoadInvoice is loadKnown, or else loadQuery and readLoaded; UpdateInvoice of a
-    // kept add needs no request (updateRequest answers none).
+    // Each request as it goes, and the reader of its answer. An invoice is loaded by
+    // loadKnown (a kept add, or one an add or a look-up of this run answered), or else by
+    // loadQuery and readLoaded; a change of a kept add needs no request (updateRequest
+    // answers none).
     bool loadKnown(const QString& txnId);
     QByteArray loadQuery(const QString& txnId) const;
     void readLoaded(const QByteArray& answer, const QString& txnId);
     std::optional<QByteArray> updateRequest();
+    // The add of the fields set, alone in its message set.
+    QByteArray addRequest() const;
+    // The name of the company whose file QuickBooks has open; empty when it gives none.
     QByteArray companyQuery() const;
     static QString readCompanyName(const QByteArray& answer);
-    // One look-up of findInvoicesOf, for at most BatchSize customers.
+    // The invoices of customers (at most BatchSize, each known to QuickBooks) dated from..to,
+    // with their lines; loadKnown of any of them then needs no request.
     QByteArray invoicesQuery(const QStringList& customers, const QDate& from,
                              const QDate& to) const;
     // Its answer; *nameUnknown, where given, tells that QuickBooks found none because one of
@@ -135,7 +115,8 @@ public:
     QList<Existing> readInvoices(const QByteArray& answer, bool* nameUnknown = nullptr);
     QByteArray statusCheck(const QString& id) const;
     QByteArray forgetRequest(const QString& id) const;
-    // sendBatch's request: ends the batch.
+    // The kept adds as one message set under messageSetId, behind lead, to stop at the first
+    // refusal; it ends the batch.
     QByteArray batchRequest(const QString& messageSetId, const Lead& lead);
 
     static const QString DefaultVersion;
@@ -161,17 +142,12 @@ private:
     Add currentAdd() const;
     void writeAdd(QbxmlRequest& request, const Add& add) const;
     Line& line(int index);
-    QByteArray addRequest() const;
     QByteArray modRequest() const;
     QString qbDate(const QString& monthDayYear) const;
-    QList<Existing> queryInvoices(const QStringList& customers, const QString& from,
-                                  const QString& to);
-    QByteArray invoicesRequest(const QStringList& customers, const QString& from,
-                               const QString& to) const;
-    // The invoices of a query's answer; each is remembered for LoadInvoice.
+    // The invoices of a query's answer; each is remembered for loadKnown.
     QList<Existing> existingOf(const QbxmlAnswer& answer);
 
-    // What LoadInvoice takes without asking: an invoice as an add or a query answered it.
+    // What loadKnown takes without asking: an invoice as an add or a query answered it.
     struct Loaded {
         QString editSequence;
         QString customer;
@@ -181,8 +157,6 @@ private:
     };
     void remember(const QHash<QString, QString>& record);
     QHash<QString, Loaded> m_known;
-    // Not owned: the channel the caller shares between the components, which must outlive them.
-    RequestProcessor& m_processor;
     QString m_customer;
     QString m_txnDate;
     QString m_dueDate;
@@ -192,9 +166,8 @@ private:
     QVector<Line> m_lines;
     QString m_addedId;
     QString m_messageSetId;
-    bool m_batching = false;
     QVector<Add> m_kept;
-    int m_loadedKept = -1; // the kept add LoadInvoice took, or -1
+    int m_loadedKept = -1; // the kept add loadKnown took, or -1
     // The loaded invoice and what changed since it was loaded.
     QString m_loadedId;
     QString m_loadedEditSequence;

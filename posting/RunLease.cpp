@@ -4,7 +4,6 @@
 #include "core/Failure.h"
 #include "qbxml/QbxmlAnswer.h"
 #include "qbxml/QbxmlRequest.h"
-#include "qbxml/RequestProcessor.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -54,9 +53,8 @@ bool running(const QString& pidText) {
 }
 } // namespace
 
-RunLease::RunLease(RequestProcessor& processor, QString mark, qint64 pid)
-    : m_processor(processor)
-    , m_mark(mark.isEmpty() ? programMark() : std::move(mark))
+RunLease::RunLease(QString mark, qint64 pid)
+    : m_mark(mark.isEmpty() ? programMark() : std::move(mark))
     , m_pid(pid > 0 ? pid : QCoreApplication::applicationPid()) {}
 
 QString RunLease::holderText() {
@@ -179,20 +177,6 @@ bool RunLease::takeAnswer(const QByteArray& document) {
     }
 }
 
-void RunLease::take() {
-    beginTake();
-    for (;;) {
-        bool query = false;
-        const QByteArray request = takeRequest(&query);
-        const bool taken =
-            query ? m_processor.processQuery(
-                        request, [this](const QByteArray& answer) { return takeAnswer(answer); })
-                  : takeAnswer(m_processor.processRequest(request));
-        if (taken)
-            return;
-    }
-}
-
 void RunLease::writeRenewal(QbxmlRequest& request) const {
     request.xml().writeStartElement(QStringLiteral("OtherNameMod"));
     request.field(QStringLiteral("ListID"), m_listId);
@@ -225,15 +209,4 @@ std::optional<QByteArray> RunLease::releaseRequest() {
     request.xml().writeEndElement();
     m_editSequence.clear();
     return request.finish();
-}
-
-void RunLease::release() {
-    const auto request = releaseRequest();
-    if (!request)
-        return;
-    try {
-        m_processor.processRequest(*request);
-    } catch (const Failure&) {
-        // Not given back, the lease runs out by itself after ExpirySeconds.
-    }
 }

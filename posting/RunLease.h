@@ -7,7 +7,6 @@
 #include <optional>
 
 class QbxmlRequest;
-class RequestProcessor;
 struct QbxmlAnswer;
 
 // One billing run at a time in a company file. The lease is kept in the company file itself,
@@ -23,18 +22,16 @@ class RunLease {
 public:
     // programMark tells this program's leases from others'; empty for this process's own.
     // pid, the process the lease names as its holder's: this one unless given.
-    explicit RunLease(RequestProcessor& processor, QString programMark = QString(), qint64 pid = 0);
+    explicit RunLease(QString programMark = QString(), qint64 pid = 0);
 
     static const QString RecordName;
     static constexpr int ExpirySeconds = 120;
 
-    // Takes the lease for this run. Throws Failure: QbError::RunInProgress while another run
-    // holds it, or the failure of the question.
-    void take();
     bool held() const { return !m_editSequence.isEmpty(); }
-    // take step by step, for a caller that does not wait: begin, then each request with
-    // whether it only asks (a query may be asked again), and its answer; takeAnswer is true
-    // once the lease is held, and throws as take does.
+    // Takes the lease for this run, step by step: begin, then each request with whether it
+    // only asks (a query may be asked again), and its answer. takeAnswer is true once the
+    // lease is held; it throws Failure: QbError::RunInProgress while another run holds it, or
+    // QuickBooks' refusal.
     void beginTake();
     QByteArray takeRequest(bool* query);
     bool takeAnswer(const QByteArray& answer);
@@ -42,9 +39,8 @@ public:
     void writeRenewal(QbxmlRequest& request) const;
     // Its answer. Throws Failure: QbError::RunTakenOver when another run has the lease now.
     void readRenewal(const QbxmlAnswer& answer);
-    // Gives the lease back; a failure is dropped, the lease then expiring by itself.
-    void release();
-    // release's request, none when no lease is held; its answer needs no reading.
+    // The request that gives the lease back, none when no lease is held; its answer needs no
+    // reading (a lease not given back runs out).
     std::optional<QByteArray> releaseRequest();
 
     // "USER on HOST": who a run's lease names.
@@ -58,7 +54,6 @@ private:
     bool heldElsewhere(const QString& notes);
     Failure refusal(const QString& notes) const;
 
-    RequestProcessor& m_processor;
     QString m_listId;
     QString m_editSequence;
     QDateTime m_since;

@@ -540,9 +540,9 @@ void AddsStep::begin() {
             // The add has not gone yet: marking it changes what goes, not a second request.
             const QString kept = invoice.AddedInvoiceId();
             invoice.ClearInvoice();
-            invoice.LoadInvoice(kept);
+            invoice.loadKnown(kept);
             invoice.SetToBePrinted(false);
-            invoice.UpdateInvoice();
+            invoice.updateRequest(); // a kept add's change: no request of its own
         }
     }
 }

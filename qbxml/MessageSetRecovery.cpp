@@ -3,7 +3,6 @@
 #include "core/Failure.h"
 #include "qbxml/QbxmlAnswer.h"
 #include "qbxml/QbxmlRequest.h"
-#include "qbxml/RequestProcessor.h"
 
 QByteArray MessageSetRecovery::statusCheck(const QString& version, const QString& id) {
     return QbxmlRequest::emptyMessageSet(version, id, id);
@@ -26,15 +25,4 @@ void MessageSetRecovery::readForget(const QByteArray& answer) {
     const qint32 status = QbxmlAnswer::messageSetStatus(answer);
     if (status != 0 && status != MessageSetStatus::Unknown)
         throw Failure(status, MessageSetStatus::describe(status));
-}
-
-std::optional<QByteArray> MessageSetRecovery::storedAnswer(RequestProcessor& processor,
-                                                           const QString& version,
-                                                           const QString& id) {
-    return processor.processQuery(statusCheck(version, id), &readStatusCheck);
-}
-
-void MessageSetRecovery::forget(RequestProcessor& processor, const QString& version,
-                                const QString& id) {
-    readForget(processor.processRequest(forgetRequest(version, id)));
 }

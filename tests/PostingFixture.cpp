@@ -1,5 +1,7 @@
 #include "PostingFixture.h"
 
+#include "QbSync.h"
+
 #include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
 #include "posting/CustomerComponent.h"
@@ -85,9 +87,9 @@ void PostingFixture::postOnce(const QString& socketPath, BillingGrid& grid, Post
                               const std::function<void(int row)>& afterRow) {
     RequestProcessor processor(socketPath);
     processor.setAnswerTimeoutMs(answerTimeoutMs);
-    InvoiceComponent invoice(processor);
-    CustomerComponent customer(processor);
-    RunLease lease(processor);
+    SyncInvoice invoice(processor);
+    SyncCustomer customer(processor);
+    SyncLease lease(processor);
     ChamberHost host;
     runToEnd(host, grid, processor, invoice, customer, lease,
              {QStringLiteral("Membership Dues"), QStringLiteral("Pledge")}, journal, afterRow);

@@ -5,6 +5,7 @@
 
 #include "PostingFixture.h"
 #include "QbHostProcess.h"
+#include "QbSync.h"
 #include "TestSupport.h"
 
 #include "TestWindow.h"
@@ -369,8 +370,8 @@ void TestFaultInjection::sharedCompanyFile() {
     QVERIFY(ended.waitForStarted());
     const qint64 endedPid = ended.processId();
     QVERIFY(ended.waitForFinished());
-    RunLease otherRun(elsewhere, QStringLiteral("another program"),
-                      other == u"crashed" ? endedPid : 0);
+    SyncLease otherRun(elsewhere, QStringLiteral("another program"),
+                       other == u"crashed" ? endedPid : 0);
     const auto restoreClock = qScopeGuard([] { Clock::reset(); });
     // Half past a minute: the lease's "free at", two minutes on, falls in a known minute.
     const QDateTime now =
@@ -392,7 +393,7 @@ void TestFaultInjection::sharedCompanyFile() {
         if (line != 0)
             return;
         if (other == u"outside add") {
-            InvoiceComponent invoice(elsewhere);
+            SyncInvoice invoice(elsewhere);
             invoice.SetInvoiceCustomer(Members[2]);
             invoice.SetTransactionDate("3/1/2027");
             invoice.SetDueDate("3/15/2027");
@@ -406,7 +407,7 @@ void TestFaultInjection::sharedCompanyFile() {
             invoice.SetLineAmount(0, 25000);
             invoice.AddInvoice();
         } else if (other == u"re-dated") {
-            InvoiceComponent invoice(elsewhere);
+            SyncInvoice invoice(elsewhere);
             const auto found = invoice.findInvoices(Members[2], "3/1/2027");
             QCOMPARE(found.size(), 1);
             invoice.LoadInvoice(found.first().txnId);
@@ -448,7 +449,7 @@ void TestFaultInjection::leaseWithoutSharedClock() {
     QbHostProcess qb(customers(), {"Membership Dues"});
     QVERIFY(qb.start());
     RequestProcessor first(qb.socketPath()), second(qb.socketPath());
-    RunLease holding(first, QStringLiteral("first clerk")), asking(second, "second clerk");
+    SyncLease holding(first, QStringLiteral("first clerk")), asking(second, "second clerk");
     const auto restoreClock = qScopeGuard([] { Clock::reset(); });
     const QDateTime now = QDateTime::currentDateTime();
     const qint64 expiryMs = qint64(RunLease::ExpirySeconds) * 1000;
@@ -487,7 +488,7 @@ void TestFaultInjection::leaseRaceLost() {
     QbHostProcess qb(customers(), {"Membership Dues"});
     QVERIFY(qb.start());
     RequestProcessor first(qb.socketPath()), second(qb.socketPath());
-    RunLease winner(first, QStringLiteral("winner")), loser(second, QStringLiteral("loser"));
+    SyncLease winner(first, QStringLiteral("winner")), loser(second, QStringLiteral("loser"));
     winner.take();
     winner.release();
     // The loser reads the free lease; the winner takes it before the loser's change arrives.

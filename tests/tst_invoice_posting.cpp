@@ -3,6 +3,7 @@
 
 #include "PostingFixture.h"
 #include "QbHostProcess.h"
+#include "QbSync.h"
 #include "RequestRecorder.h"
 #include "TestSupport.h"
 
@@ -65,11 +66,12 @@ struct Host : PostingHost {
 };
 
 // Counts the lookups that the run makes.
-struct CountingCustomer : CustomerComponent {
-    using CustomerComponent::CustomerComponent;
+struct CountingCustomer : SyncCustomer {
+    using SyncCustomer::SyncCustomer;
     QStringList looked;
     void LookupCustomer(const QString& name) override {
         looked << name;
+        // What the run's look-up found: no request of its own.
         CustomerComponent::LookupCustomer(name);
     }
 };
@@ -154,7 +156,7 @@ private:
 
     QbHostProcess* m_host = nullptr;
     RequestProcessor* m_processor = nullptr;
-    InvoiceComponent* m_invoice = nullptr;
+    SyncInvoice* m_invoice = nullptr;
     CountingCustomer* m_customer = nullptr;
     BillingGrid* m_grid = nullptr;
     PostingJournal m_journal;
@@ -164,7 +166,7 @@ void TestInvoicePosting::init() {
     m_host = new QbHostProcess(Customers, ItemNames);
     QVERIFY(m_host->start());
     m_processor = new RequestProcessor(m_host->socketPath());
-    m_invoice = new InvoiceComponent(*m_processor);
+    m_invoice = new SyncInvoice(*m_processor);
     m_customer = new CountingCustomer(*m_processor);
     m_grid = new BillingGrid;
     m_journal.clear();
@@ -179,7 +181,7 @@ void TestInvoicePosting::cleanup() {
 }
 
 void TestInvoicePosting::run(Host& host) {
-    RunLease lease(*m_processor);
+    SyncLease lease(*m_processor);
     PostingFixture::runToEnd(host, *m_grid, *m_processor, *m_invoice, *m_customer, lease, Items,
                              m_journal);
 }
@@ -457,9 +459,9 @@ void TestInvoicePosting::failedFollowUpNeverBillsTwice() {
     QbHostProcess refusing(Customers, ItemNames);
     QVERIFY(refusing.start({QStringLiteral("--refuse"), QStringLiteral("InvoiceMod")}));
     RequestProcessor processor(refusing.socketPath());
-    InvoiceComponent invoice(processor);
-    CustomerComponent customer(processor);
-    RunLease lease(processor);
+    SyncInvoice invoice(processor);
+    SyncCustomer customer(processor);
+    SyncLease lease(processor);
     const QList<Row> rows{{"True", "Abbott & Sons Hardware", "L", "50", "3/5/2019",
                            "Monthly Invoice", "3/1/2027", "3/15/2027", ""},
                           {"True", "Birchwood Bakery", "B", "250", "06/15/2018", "Quarterly",
@@ -522,9 +524,9 @@ void TestInvoicePosting::longAndNonLatinCustomerNames() {
         ItemNames);
     QVERIFY(host.start());
     RequestProcessor processor(host.socketPath());
-    InvoiceComponent invoice(processor);
-    CustomerComponent customer(processor);
-    RunLease lease(processor);
+    SyncInvoice invoice(processor);
+    SyncCustomer customer(processor);
+    SyncLease lease(processor);
     const QByteArray tooLong = QByteArray(210, 'L');
     fill(*m_grid, {{"True", "Ελληνική Εταιρεία", "Γ", "10", "06/15/2018", "Quarterly", "3/1/2027",
                     "3/15/2027", ""},
@@ -654,9 +656,9 @@ void TestInvoicePosting::oddAnswersNeverAddAnInvoice() {
     RequestRecorder recorder(answer);
     recorder.startListening();
     RequestProcessor processor(recorder.path());
-    InvoiceComponent invoice(processor);
-    CustomerComponent customer(processor);
-    RunLease lease(processor);
+    SyncInvoice invoice(processor);
+    SyncCustomer customer(processor);
+    SyncLease lease(processor);
     fill(*m_grid, {{"True", "Birchwood Bakery", "B", "250", "06/15/2018", "Quarterly", "3/1/2027",
                     "3/15/2027", ""}});
     if (lostBefore)

@@ -2,6 +2,7 @@
 // they write, element by element.
 
 #include "QbHostProcess.h"
+#include "QbSync.h"
 #include "RequestRecorder.h"
 #include "TestSupport.h"
 
@@ -116,7 +117,7 @@ void TestQbComponents::addRequestElementOrder() {
     RequestRecorder recorder(AddAnswer);
     recorder.startListening();
     RequestProcessor processor(recorder.path());
-    InvoiceComponent invoice(processor);
+    SyncInvoice invoice(processor);
 
     fillInvoice(invoice, QStringLiteral("Smith & Sons <Ltd>"));
     invoice.SetRequestVersion(QStringLiteral("6.0"));
@@ -157,7 +158,7 @@ void TestQbComponents::addRequestElementOrder() {
 
 void TestQbComponents::clearInvoiceForgetsVersionAndConfig() {
     RequestProcessor processor(m_host->socketPath());
-    InvoiceComponent invoice(processor);
+    SyncInvoice invoice(processor);
     invoice.SetRequestVersion(QStringLiteral("6.0"));
     invoice.ApplyConfig(
         QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>"));
@@ -172,7 +173,7 @@ void TestQbComponents::clearInvoiceForgetsVersionAndConfig() {
 
 void TestQbComponents::unknownConfigurationFails() {
     RequestProcessor processor(m_host->socketPath());
-    InvoiceComponent invoice(processor);
+    SyncInvoice invoice(processor);
     const Failure unknown =
         failureOf([&] { invoice.ApplyConfig(QStringLiteral("PrependBefore:X=<a/>")); });
     QVERIFY(unknown.number() != 0);
@@ -185,7 +186,7 @@ void TestQbComponents::unknownConfigurationFails() {
 
 void TestQbComponents::addedInvoiceIsStoredIntact() {
     RequestProcessor processor(m_host->socketPath());
-    InvoiceComponent invoice(processor);
+    SyncInvoice invoice(processor);
     fillInvoice(invoice, QStringLiteral("O'Brien \"Cafe\""));
     invoice.SetLineDescription(0, QStringLiteral("Dues for Smith & Sons <Ltd> \"quoted\""));
     invoice.SetLineAmount(0, 2147483647);
@@ -205,7 +206,7 @@ void TestQbComponents::addedInvoiceIsStoredIntact() {
 
 void TestQbComponents::emailElementNeedsVersionSix() {
     RequestProcessor processor(m_host->socketPath());
-    InvoiceComponent invoice(processor);
+    SyncInvoice invoice(processor);
     const int before = m_host->invoices().size();
     fillInvoice(invoice, QStringLiteral("Plain Customer"));
     invoice.ApplyConfig(
@@ -219,7 +220,7 @@ void TestQbComponents::emailElementNeedsVersionSix() {
 
 void TestQbComponents::loadAndUpdate() {
     RequestProcessor processor(m_host->socketPath());
-    InvoiceComponent invoice(processor);
+    SyncInvoice invoice(processor);
     fillInvoice(invoice, QStringLiteral("Smith & Sons <Ltd>"));
     invoice.SetRequestVersion(QStringLiteral("6.0"));
     invoice.ApplyConfig(
@@ -243,7 +244,7 @@ void TestQbComponents::loadAndUpdate() {
 
 void TestQbComponents::staleEditSequenceIsRefused() {
     RequestProcessor processor(m_host->socketPath());
-    InvoiceComponent first(processor), second(processor);
+    SyncInvoice first(processor), second(processor);
     fillInvoice(first, QStringLiteral("Plain Customer"));
     first.AddInvoice();
     const QString id = first.AddedInvoiceId();
@@ -260,7 +261,7 @@ void TestQbComponents::staleEditSequenceIsRefused() {
 
 void TestQbComponents::referencesAndDatesChecked() {
     RequestProcessor processor(m_host->socketPath());
-    InvoiceComponent invoice(processor);
+    SyncInvoice invoice(processor);
     const int before = m_host->invoices().size();
 
     fillInvoice(invoice, QStringLiteral("Nobody Ltd"));
@@ -286,7 +287,7 @@ void TestQbComponents::referencesAndDatesChecked() {
 
 void TestQbComponents::customerLookup() {
     RequestProcessor processor(m_host->socketPath());
-    CustomerComponent customer(processor);
+    SyncCustomer customer(processor);
     customer.LookupCustomer(QStringLiteral("Smith & Sons <Ltd>"));
     QCOMPARE(customer.LookupResultText(), QStringLiteral("billing@smith.example"));
     customer.LookupCustomer(QStringLiteral("Plain Customer"));
@@ -299,7 +300,7 @@ void TestQbComponents::customerLookup() {
 void TestQbComponents::noHostIsCouldNotStart() {
     QTemporaryDir dir;
     RequestProcessor processor(dir.filePath(QStringLiteral("nobody.sock")));
-    CustomerComponent customer(processor);
+    SyncCustomer customer(processor);
     const Failure f = failureOf([&] { customer.LookupCustomer(QStringLiteral("x")); });
     QCOMPARE(f.number(), -2147220472);
     QCOMPARE(f.description(), QStringLiteral("Could not start QuickBooks."));
@@ -309,7 +310,7 @@ void TestQbComponents::restartedHostIsFoundAgain() {
     QbHostProcess host({"Plain Customer|p@example.org"}, {"Pledge"});
     QVERIFY(host.start());
     RequestProcessor processor(host.socketPath());
-    CustomerComponent customer(processor);
+    SyncCustomer customer(processor);
     customer.LookupCustomer(QStringLiteral("Plain Customer"));
     host.stop();
     QCOMPARE(failureOf([&] { customer.LookupCustomer(QStringLiteral("Plain Customer")); }).number(),
@@ -328,7 +329,7 @@ void TestQbComponents::refusesSecondHostOnSameSocket() {
     QVERIFY(second.readAllStandardError().contains("already serves"));
     // The first host is undisturbed.
     RequestProcessor processor(m_host->socketPath());
-    CustomerComponent customer(processor);
+    SyncCustomer customer(processor);
     customer.LookupCustomer(QStringLiteral("Plain Customer"));
 
     // A socket file left by a killed host does not stop a new one.
@@ -385,7 +386,7 @@ void TestQbComponents::framesTakenWhole() {
 // it; an ID used for other requests, or too long, is refused for the whole set.
 void TestQbComponents::hostKeepsMessageSetAnswers() {
     RequestProcessor processor(m_host->socketPath());
-    InvoiceComponent invoice(processor);
+    SyncInvoice invoice(processor);
     const int before = m_host->invoices().size();
     const QString id = PostingJournal::newMessageSetId();
     QCOMPARE(id.size(), 24);
@@ -439,7 +440,7 @@ void TestQbComponents::hostFindsInvoicesByCustomerAndDate() {
     QbHostProcess host({"O'Brien \"Cafe\"", "Plain Customer"}, {"Membership Dues"});
     QVERIFY(host.start());
     RequestProcessor processor(host.socketPath());
-    InvoiceComponent invoice(processor);
+    SyncInvoice invoice(processor);
     for (int amount : {8333, 100}) {
         fillInvoice(invoice, QStringLiteral("O'Brien \"Cafe\""));
         invoice.SetTransactionDate(QStringLiteral("7/4/2031"));
@@ -472,10 +473,10 @@ void TestQbComponents::hostStopsCleanlyWithClientsConnected() {
     QVERIFY(host.start());
 
     RequestProcessor idleProcessor(host.socketPath());
-    CustomerComponent idle(idleProcessor);
+    SyncCustomer idle(idleProcessor);
     idle.LookupCustomer(QStringLiteral("Plain Customer"));
     RequestProcessor recorded(host.socketPath());
-    InvoiceComponent answered(recorded);
+    SyncInvoice answered(recorded);
     fillInvoice(answered, QStringLiteral("Plain Customer"));
     answered.AddInvoice();
 

@@ -4,6 +4,7 @@
 // every element they skip around the ones they read.
 
 #include "QbHostProcess.h"
+#include "QbSync.h"
 #include "RequestRecorder.h"
 #include "TestSupport.h"
 
@@ -127,8 +128,8 @@ void TestQbxmlSchema::everyRequestValidates() {
     recorder.startListening();
     {
         RequestProcessor processor(recorder.path());
-        InvoiceComponent invoice(processor);
-        CustomerComponent customer(processor);
+        SyncInvoice invoice(processor);
+        SyncCustomer customer(processor);
         const auto fillInvoice = [&](bool email) {
             invoice.ClearInvoice();
             invoice.SetInvoiceCustomer(QStringLiteral("Smith & Sons <Ltd>"));
@@ -170,7 +171,7 @@ void TestQbxmlSchema::everyRequestValidates() {
         }
         // The run's lease taken (its record read, then changed), a batch of two adds behind
         // its renewal, the second marked to e-mail in the add, and the lease given back.
-        RunLease lease(processor);
+        SyncLease lease(processor);
         lease.take();
         invoice.beginBatch();
         for (const bool email : {false, true}) {
@@ -330,8 +331,8 @@ void TestQbxmlSchema::readersTakeFullAnswers() {
     RequestRecorder recorder(answers);
     recorder.startListening();
     RequestProcessor processor(recorder.path());
-    InvoiceComponent invoice(processor);
-    CustomerComponent customer(processor);
+    SyncInvoice invoice(processor);
+    SyncCustomer customer(processor);
 
     invoice.AddInvoice();
     QCOMPARE(invoice.AddedInvoiceId(), QStringLiteral("1A2-1767225600"));
@@ -359,7 +360,7 @@ void TestQbxmlSchema::readersTakeFullAnswers() {
     invoice.readAddAnswer(*stored);
     QCOMPARE(invoice.AddedInvoiceId(), QStringLiteral("1A2-1767225600"));
     // The lease's record, found free among everything else an Other Name holds.
-    RunLease lease(processor);
+    SyncLease lease(processor);
     lease.take();
     QVERIFY(lease.held());
 }

@@ -6,6 +6,7 @@
 
 #include "PostingFixture.h"
 #include "QbHostProcess.h"
+#include "QbSync.h"
 
 #include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
@@ -140,13 +141,13 @@ void TestRunWalk::initTestCase() {
     QVERIFY(m_qb->start());
     {
         RequestProcessor processor(m_qb->socketPath());
-        InvoiceComponent invoice(processor);
+        SyncInvoice invoice(processor);
         // Billed by an earlier list of the month: one e-mailed, one still to be printed.
         keepInvoice(invoice, QString::fromLatin1(Month[2].name), true);
         keepInvoice(invoice, QString::fromLatin1(Month[3].name), false);
         // The last run's batch for the fifth row went, and its answer was lost: QuickBooks
         // kept it, behind the lease's renewal as every batch goes.
-        RunLease lease(processor);
+        SyncLease lease(processor);
         lease.take();
         invoice.beginBatch();
         keepInvoice(invoice, QString::fromLatin1(Month[4].name), true);
@@ -174,9 +175,9 @@ qint64 TestRunWalk::runOnce(BillingGrid& grid, PostingJournal& journal, qint64 s
     RequestProcessor processor(m_qb->socketPath());
     // A silent host is waited for briefly here; the program waits a minute.
     processor.setAnswerTimeoutMs(400);
-    InvoiceComponent invoice(processor);
-    CustomerComponent customer(processor);
-    RunLease lease(processor);
+    SyncInvoice invoice(processor);
+    SyncCustomer customer(processor);
+    SyncLease lease(processor);
     WalkHost host;
     host.processor = &processor;
     host.stopAfter = stopAfter;

@@ -43,9 +43,7 @@ const QString FoundationName = QStringLiteral("Viderizo Ruzerevurar Arovezeruv")
 
 frmCreateInvoices::frmCreateInvoices(Setup setup, QWidget* parent)
     : QWidget(parent)
-    , m_setup(std::move(setup))
-    , Invoice1(m_processor)
-    , Customer1(m_processor) {
+    , m_setup(std::move(setup)) {
     setObjectName(QStringLiteral("frmCreateInvoices"));
     setWindowTitle(QStringLiteral("Velloran " VELLORAN_VERSION));
     setWindowIcon(QIcon(QStringLiteral(":/velloran.xpm")));

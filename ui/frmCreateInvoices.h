@@ -107,7 +107,7 @@ private:
     InvoiceComponent Invoice1;
     CustomerComponent Customer1;
     // One billing run at a time in the company file, whoever else posts to it.
-    RunLease m_lease{m_processor};
+    RunLease m_lease;
 
     void createControls();
     // The lists' entries, nothing chosen, and next month's first and last days.
