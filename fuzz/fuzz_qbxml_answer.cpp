@@ -1,6 +1,11 @@
 // The components' reader of QuickBooks' answers (message-set status included, and a batch's
-// answers one by one, each checked), and the channel's framing.
+// answers one by one, each checked), the run's readers of them (the lease's record and the
+// notes another program wrote in it, a batch's check, a batch's adds, the customers' look-up),
+// and the channel's framing.
 #include "core/Failure.h"
+#include "posting/CustomerComponent.h"
+#include "posting/InvoiceComponent.h"
+#include "posting/RunLease.h"
 #include "qbxml/QbChannel.h"
 #include "qbxml/QbxmlAnswer.h"
 
@@ -26,6 +31,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             } catch (const Failure&) {
             }
         }
+    } catch (const Failure&) {
+    }
+    try {
+        RunLease lease;
+        lease.beginTake();
+        bool query = false;
+        lease.takeRequest(&query);
+        lease.takeAnswer(bytes); // the record read: held elsewhere, or free to take
+        lease.takeRequest(&query);
+        lease.takeAnswer(bytes); // the record written
+    } catch (const Failure&) {
+    }
+    InvoiceComponent invoice;
+    try {
+        bool nameUnknown = false;
+        invoice.readInvoices(bytes, &nameUnknown);
+    } catch (const Failure&) {
+    }
+    try {
+        invoice.readBatchAnswer(bytes, 3, [](const QbxmlAnswer& lead) { lead.check(); });
+    } catch (const Failure&) {
+    }
+    try {
+        CustomerComponent customer;
+        if (customer.nextLookUp({QStringLiteral("A"), QStringLiteral("B")}))
+            customer.takeLookUp(bytes);
     } catch (const Failure&) {
     }
     QByteArray buffer = bytes, frame;

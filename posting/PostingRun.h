@@ -1,6 +1,6 @@
 #pragma once
 
-#include "posting/RunSteps.h"
+#include "posting/BatchSteps.h"
 
 #include <QObject>
 #include <QStringList>

@@ -33,6 +33,10 @@ QString RunResults::unasked(const Failure& failure, const QString& what) {
         .arg(failure.description(), what);
 }
 
+bool RunResults::neverAnswered(const Failure& failure) {
+    return QbError::answerLost(failure.number()) || failure.number() == QbError::CouldNotStart;
+}
+
 int Batch::firstAdd() const {
     for (int i = 0; i < entries.size(); ++i)
         if (entries[i].kind == BatchEntry::Add)

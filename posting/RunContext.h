@@ -29,6 +29,9 @@ QString errorText(const Failure& failure);
 // A question that failed before anything was added: "Error N: description: what; nothing
 // was added."
 QString unasked(const Failure& failure, const QString& what);
+// True for a failure that says QuickBooks never answered at all, as opposed to one it
+// answered (a refusal).
+bool neverAnswered(const Failure& failure);
 } // namespace RunResults
 
 // The invoice a line bills, as the run makes it.
