@@ -69,7 +69,6 @@ QList<InvoiceComponent::Existing> SyncInvoice::findInvoicesOf(const QStringList&
 }
 
 void SyncCustomer::LookupCustomer(const QString& fullName) {
-    forgetLookUps();
     lookUpAll({fullName});
     CustomerComponent::LookupCustomer(fullName);
 }

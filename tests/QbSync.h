@@ -44,7 +44,8 @@ public:
     explicit SyncCustomer(RequestProcessor& processor)
         : m_processor(processor) {}
 
-    // Asks QuickBooks about the customer, then loads its record.
+    // Asks QuickBooks about a customer not asked about before (since forgetLookUps), then
+    // loads its record; a run's customers are all known, and it asks nothing then.
     void LookupCustomer(const QString& fullName) override;
     void lookUpAll(const QStringList& fullNames);
 

@@ -313,6 +313,7 @@ void TestQbComponents::restartedHostIsFoundAgain() {
     SyncCustomer customer(processor);
     customer.LookupCustomer(QStringLiteral("Plain Customer"));
     host.stop();
+    customer.forgetLookUps();
     QCOMPARE(failureOf([&] { customer.LookupCustomer(QStringLiteral("Plain Customer")); }).number(),
              -2147220472);
     QVERIFY(host.start());
