@@ -9,7 +9,9 @@ class RequestProcessor;
 // The components' operations made whole for tests that play QuickBooks' other users, set up
 // a company file or look at single requests: each sends its request and waits for the answer.
 // The program itself only ever sends a request and goes on when its answer comes. A query
-// whose connection was lost or whose answer could not be read is asked once more.
+// whose connection was lost or whose answer could not be read is asked once more. They hide
+// the components' own names: through a plain InvoiceComponent& AddInvoice only keeps the add,
+// so a helper that means to send takes a SyncInvoice&.
 
 class SyncInvoice : public InvoiceComponent {
 public:

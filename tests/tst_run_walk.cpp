@@ -68,7 +68,7 @@ struct WalkHost : PostingHost {
     }
 };
 
-void keepInvoice(InvoiceComponent& invoice, const QString& customer, bool emailed) {
+void keepInvoice(SyncInvoice& invoice, const QString& customer, bool emailed) {
     invoice.ClearInvoice();
     invoice.SetInvoiceCustomer(customer);
     invoice.SetTransactionDate(QStringLiteral("3/1/2027"));
@@ -164,6 +164,8 @@ void TestRunWalk::initTestCase() {
                     "Chamber",
                     2};
     }
+    // The two invoices of the earlier list and the one the lost batch made.
+    QCOMPARE(m_qb->invoices().size(), 3);
     QVERIFY(m_qb->stop());
     QFile file(m_qb->companyFile());
     QVERIFY(file.open(QIODevice::ReadOnly));
