@@ -58,10 +58,11 @@ RunSummary RunSummary::of(const GridOperations& grid, const QList<int>& written,
     const QString done =
         counted(made, "invoice made", "invoices made") +
         (found ? QStringLiteral(", %1 already in QuickBooks").arg(found) : QString());
-    if (written.isEmpty())
-        summary.text = QStringLiteral("No invoice made: no checked row was waiting for one.");
-    else if (notReached > 0)
+    // A run that ended with rows still waiting was stopped, whether or not it wrote any.
+    if (notReached > 0 || lost > 0)
         summary.text = QStringLiteral("Stopped as asked: %1; %2").arg(done, waiting);
+    else if (written.isEmpty())
+        summary.text = QStringLiteral("No invoice made: no checked row was waiting for one.");
     else
         summary.text = done + u'.';
     return summary;

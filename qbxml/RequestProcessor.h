@@ -14,7 +14,8 @@
 // connection is kept between requests and opened again when the host closed it; a request is
 // sent once and never again, whatever happens to its answer. A request goes either way: send
 // returns at once and reports from the event loop (a window's run), processRequest waits
-// (tools and tests without one). One request at a time.
+// without running the event loop (the tests' support, which plays another user of QuickBooks
+// while a run goes on in the same thread). One request at a time.
 class RequestProcessor {
 public:
     explicit RequestProcessor(QString socketPath = QString());

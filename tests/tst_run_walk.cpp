@@ -244,6 +244,9 @@ qint64 TestRunWalk::walk(const QString& fault, qint64 stopAfter, const QString& 
             ++notReached;
         }
     }
+    // Rows left waiting are never told as none waiting.
+    check(notReached == 0 || summary.text.contains(QStringLiteral("not reached")),
+          "the line under the list says " + summary.text, path);
     if (summary.text.contains(QStringLiteral("not reached"))) {
         const QString counted =
             summary.text.section(QStringLiteral(" checked row"), 0, 0).section(u' ', -1);
