@@ -24,11 +24,14 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
 
 using TestSupport::failureOf;
 
 namespace {
 const QString Schema = QStringLiteral(SHARED_DIR "/qbxsd/qbxmlops120.xsd");
+// CTest's SKIP_RETURN_CODE for this test.
+constexpr int SkippedExitCode = 77;
 
 QByteArray fullAnswers() {
     QFile file(QStringLiteral(TEST_DATA_DIR "/full-answers.xml"));
@@ -91,10 +94,7 @@ private:
 
 void TestQbxmlSchema::initTestCase() {
     m_xmllint = QStandardPaths::findExecutable(QStringLiteral("xmllint"));
-    if (!QFile::exists(Schema))
-        QSKIP(qPrintable(QStringLiteral("skipped: no qbXML schema at %1").arg(Schema)));
-    if (m_xmllint.isEmpty())
-        QSKIP("skipped: xmllint is not installed (Debian package libxml2-utils)");
+    QVERIFY2(!m_xmllint.isEmpty(), "xmllint is not installed (Debian package libxml2-utils)");
 }
 
 QString TestQbxmlSchema::invalid(const QList<QByteArray>& documents) {
@@ -365,5 +365,15 @@ void TestQbxmlSchema::readersTakeFullAnswers() {
     QVERIFY(lease.held());
 }
 
-QTEST_GUILESS_MAIN(TestQbxmlSchema)
+// Without the vendor's schema beside the project there is nothing to validate against: the
+// program says so and CTest reports the test skipped, not passed.
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (!QFile::exists(Schema)) {
+        std::fprintf(stderr, "skipped: no qbXML schema at %s\n", qPrintable(Schema));
+        return SkippedExitCode;
+    }
+    TestQbxmlSchema test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_qbxml_schema.moc"
