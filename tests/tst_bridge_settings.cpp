@@ -154,6 +154,9 @@ void TestBridgeSettings::checkSaysWhatTheWebConnectorSees() {
                  out.contains("not for billing.example.org, the host of the public URL") &&
                  out.contains("names the URL's host billing.example.org: no"),
              out.constData());
+    // Neither the certificate nor the key there: both named at once.
+    QCOMPARE(check({"--cert", files.path("gone.pem"), "--key", files.path("gone.key")}, &out), 1);
+    QVERIFY2(out.contains("gone.pem") && out.contains("gone.key"), out.constData());
 
     // Under systemd the reason reaches the journal as an error.
     QProcess serve;

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHostAddress>
 #include <QMessageBox>
@@ -73,6 +74,8 @@ private slots:
     void earlierCopyIsDetected();
     void staleLockOfDeadCopyIsTakenOver();
     void mainRefusesBesideEarlierCopy();
+    void helpAndWrongUsage_data();
+    void helpAndWrongUsage();
 
     void runtimeFolderMustBeTheUsersOwn_data();
     void runtimeFolderMustBeTheUsersOwn();
@@ -365,6 +368,42 @@ void TestStartup::staleLockOfDeadCopyIsTakenOver() {
     QVERIFY(QFile::exists(lock));
     SingleInstance next(lock);
     QVERIFY(!next.earlierCopyRunning());
+}
+
+void TestStartup::helpAndWrongUsage_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    const QString programs[] = {QStringLiteral(VELLORAN_PATH), QStringLiteral(QBHOST_PATH),
+                                QStringLiteral(QBBRIDGE_PATH), QStringLiteral(MAKE_CONTACTS_PATH)};
+    for (const QString& program : programs) {
+        const QString name = QFileInfo(program).fileName();
+        QTest::addRow("%s --help", qPrintable(name)) << program << QStringList{"--help"} << 0;
+        if (name != u"velloran") // the window takes whatever Qt's own options are
+            QTest::addRow("%s --bogus", qPrintable(name)) << program << QStringList{"--bogus"} << 2;
+    }
+}
+
+// Asked for help, every program prints its usage on standard output and exits 0, and needs no
+// display for it; a wrong command line gives the usage on standard error and exits 2.
+void TestStartup::helpAndWrongUsage() {
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), status);
+    const QByteArray out = process.readAllStandardOutput();
+    const QByteArray err = process.readAllStandardError();
+    QVERIFY2((status == 0 ? out : err).contains("usage: "), (out + err).constData());
+    QVERIFY2((status == 0 ? err : out).isEmpty(), (out + err).constData());
 }
 
 void TestStartup::mainRefusesBesideEarlierCopy() {

@@ -5,6 +5,7 @@
 #include "ui/frmCreateInvoices.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -19,6 +20,18 @@ bool displayAvailable() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Asked how to start it, it says so and starts nothing (no display needed).
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs("usage: velloran\n"
+                       "Lists the members of the chosen organisation due to be billed in a "
+                       "month, from the\ncontact database config.txt names, creates their "
+                       "QuickBooks invoices and prints the\nlist. config.txt is read beside "
+                       "the program, else from ~/.config/velloran/ or\n/etc/xdg/velloran/. "
+                       "See velloran(1).\n",
+                       stdout);
+            return 0;
+        }
     if (!displayAvailable()) {
         std::fputs("Velloran is a desktop program and needs a graphical display, but none was "
                    "found (neither DISPLAY nor WAYLAND_DISPLAY is set).\nStart it from a "

@@ -20,6 +20,14 @@ void fail(const QString& message) {
     std::exit(1);
 }
 
+const char* const Usage = "usage: make_contacts FILE [--contacts N [--seed S]]\n";
+
+// A wrong command line: the usage on standard error, exit 2.
+void wrongUsage(const QString& message) {
+    std::fprintf(stderr, "make_contacts: %s\n%s", qPrintable(message), Usage);
+    std::exit(2);
+}
+
 QString resourceText(const QString& name) {
     QFile file(QStringLiteral(":/") + name);
     if (!file.open(QIODevice::ReadOnly))
@@ -113,8 +121,12 @@ void generate(QSqlDatabase& db, int contacts, unsigned seed) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
+    if (!args.isEmpty() && (args.first() == u"--help" || args.first() == u"-h")) {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
     if (args.isEmpty() || args.first().startsWith(QLatin1String("-")))
-        fail(QStringLiteral("usage: make_contacts FILE [--contacts N [--seed S]]"));
+        wrongUsage(QStringLiteral("a file to write is needed"));
     const QString path = args.first();
     int contacts = -1;
     unsigned seed = 1;
@@ -124,7 +136,7 @@ int main(int argc, char** argv) {
         else if (args[i] == u"--seed" && i + 1 < args.size())
             seed = args[++i].toUInt();
         else
-            fail(QStringLiteral("unknown argument %1").arg(args[i]));
+            wrongUsage(QStringLiteral("unknown argument %1").arg(args[i]));
     }
 
     QFile::remove(path);

@@ -34,7 +34,9 @@ using CommandLine::takeOption;
 
 namespace {
 
-int usage() {
+// The usage: on standard output when asked for (--help, exit 0), else on standard error
+// (exit 2).
+int usage(bool asked = false) {
     std::fputs("usage: qbbridge serve [--config FILE] [--listen ADDRESS:PORT] [--user NAME]\n"
                "                      [--password-file FILE] [--cert FILE --key FILE]\n"
                "                      [--public-url URL] [--socket PATH] [--wait SECONDS]\n"
@@ -46,8 +48,8 @@ int usage() {
                "  $XDG_CONFIG_HOME/velloran/qbbridge.conf (one KEY = VALUE a line; the keys are\n"
                "  the options' names). qwc takes its URL, user and schedule from there too\n"
                "  (public-url, user, every) unless given.\n",
-               stderr);
-    return 2;
+               asked ? stdout : stderr);
+    return asked ? 0 : 2;
 }
 
 int fail(const QString& message) {
@@ -103,15 +105,18 @@ QStringList judge(BridgeSettings& settings, BridgeServer::Settings& out,
     }
     if (settings.cert.isEmpty() || settings.key.isEmpty())
         return problems;
+    // Both files are judged, so that one look tells every reason.
     SecretFile key(settings.key, QStringLiteral("the key file"));
-    if (!key.read())
-        return problems << key.errorString();
-    const QByteArray keyPem = key.contents();
+    const bool keyRead = key.read();
+    if (!keyRead)
+        problems << key.errorString();
     QFile certificate(settings.cert);
     if (!certificate.open(QIODevice::ReadOnly))
-        return problems << QStringLiteral("cannot read %1: %2")
-                               .arg(settings.cert, certificate.errorString());
-    if (!credentials.load(certificate.readAll(), settings.cert, keyPem, settings.key,
+        problems
+            << QStringLiteral("cannot read %1: %2").arg(settings.cert, certificate.errorString());
+    if (!keyRead || !certificate.isOpen())
+        return problems;
+    if (!credentials.load(certificate.readAll(), settings.cert, key.contents(), settings.key,
                           settings.publicUrl.isEmpty() ? QString()
                                                        : QUrl(settings.publicUrl).host(),
                           QDateTime::currentDateTimeUtc()))
@@ -306,6 +311,8 @@ int main(int argc, char** argv) {
     if (args.isEmpty())
         return usage();
     const QString command = args.takeFirst();
+    if (command == u"--help" || command == u"-h" || command == u"help")
+        return usage(true);
     try {
         if (command == u"serve")
             return serve(args);

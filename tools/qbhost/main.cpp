@@ -31,21 +31,24 @@
 
 namespace {
 
-int usage() {
-    std::fputs("usage: qbhost init FILE [--company NAME]\n"
-               "       qbhost add-customer FILE NAME [--email ADDRESS]\n"
-               "       qbhost add-item FILE NAME\n"
-               "       qbhost serve FILE [--socket PATH] [--refuse REQUEST]... [--fault KIND@N]\n"
-               "                        [--latency MS]\n"
-               "         KIND@N[:REQUEST]: at the Nth request of that kind (InvoiceAdd; Any: of all)\n"
-               "         KIND: die-before-store, die-after-store, garble, truncate, mute, stale\n"
-               "       qbhost invoices FILE\n"
-               "       qbhost webconnector FILE --url URL --user NAME --password-file FILE\n"
-               "                           [--every SECONDS] [--ca FILE] [--fault KIND@N]\n"
-               "                           [--new-connections] [--latency MS]\n"
-               "         KIND: die-before-store, die-after-store, hresult\n",
-               stderr);
-    return 2;
+// The usage: on standard output when asked for (--help, exit 0), else on standard error
+// (exit 2).
+int usage(bool asked = false) {
+    std::fputs(
+        "usage: qbhost init FILE [--company NAME]\n"
+        "       qbhost add-customer FILE NAME [--email ADDRESS]\n"
+        "       qbhost add-item FILE NAME\n"
+        "       qbhost serve FILE [--socket PATH] [--refuse REQUEST]... [--fault KIND@N]\n"
+        "                        [--latency MS]\n"
+        "         KIND@N[:REQUEST]: at the Nth request of that kind (InvoiceAdd; Any: of all)\n"
+        "         KIND: die-before-store, die-after-store, garble, truncate, mute, stale\n"
+        "       qbhost invoices FILE\n"
+        "       qbhost webconnector FILE --url URL --user NAME --password-file FILE\n"
+        "                           [--every SECONDS] [--ca FILE] [--fault KIND@N]\n"
+        "                           [--new-connections] [--latency MS]\n"
+        "         KIND: die-before-store, die-after-store, hresult\n",
+        asked ? stdout : stderr);
+    return asked ? 0 : 2;
 }
 
 int fail(const QString& message) {
@@ -170,6 +173,9 @@ int invoices(const QString& path) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    if (!args.isEmpty() &&
+        (args.first() == u"--help" || args.first() == u"-h" || args.first() == u"help"))
+        return usage(true);
     if (args.size() < 2)
         return usage();
     const QString command = args.takeFirst();
