@@ -280,7 +280,14 @@ void TestWebConnector::protocolRefusals_data() {
     QTest::newRow("unknown ticket") << soapCall("sendRequestXML", {{"ticket", "0123456789abcdef"}})
                                     << 500 << "Unknown or ended ticket.";
     QTest::newRow("unknown method") << soapCall("deleteCompany", {}) << 500 << "Unknown method";
-    QTest::newRow("no SOAP") << QByteArray("<a><b>") << 500 << "no SOAP call";
+    // Every fault carries an empty detail, which .NET's client needs to take it for the body's.
+    QTest::newRow("no SOAP") << QByteArray("<a><b>") << 500
+                             << "The request is no SOAP call.</faultstring><detail/>";
+    QTest::newRow("a SOAP 1.2 envelope")
+        << QByteArray("<?xml version=\"1.0\"?><env:Envelope xmlns:env=\"http://www.w3.org/2003/05/"
+                      "soap-envelope\"><env:Body><serverVersion xmlns=\"http://developer."
+                      "intuit.com/\"/></env:Body></env:Envelope>")
+        << 500 << "<faultcode>soap:VersionMismatch</faultcode>";
     QTest::newRow("closeConnection of an unknown ticket")
         << soapCall("closeConnection", {{"ticket", "0123456789abcdef"}}) << 200
         << "Velloran: no session of this ticket is open.";
@@ -343,6 +350,10 @@ void TestWebConnector::httpsWithTheOfficeCertificate() {
     QCOMPARE(QbHostProcess::run({"webconnector", company.companyFile(), "--url", url, "--user",
                                  "clerk", "--password-file", bridge.passwordFile()}),
              1);
+    // The bridge's log says what that most likely means, and where to look.
+    QTRY_VERIFY2(bridge.log().contains("The client ended the TLS handshake: it may not trust the "
+                                       "certificate chain this bridge sends (qbbridge check"),
+                 bridge.log().constData());
     // A client that offers only a CBC suite finds no common ground.
     QSslSocket cbc;
     QSslConfiguration only = QSslConfiguration::defaultConfiguration();

@@ -296,9 +296,10 @@ struct HttpEndpoint::Callbacks {
             // The library's complaint of this run of it (a TLS handshake that failed) belongs
             // to the connection it closes.
             if (!endpoint.m_libraryMessage.isEmpty())
-                endpoint.tell(QStringLiteral("connection from %1 closed: %2")
-                                  .arg(peerOf(connection),
-                                       std::exchange(endpoint.m_libraryMessage, QString())));
+                endpoint.tell(
+                    QStringLiteral("connection from %1 closed: %2")
+                        .arg(peerOf(connection),
+                             withHint(std::exchange(endpoint.m_libraryMessage, QString()))));
             socket->fd = MHD_INVALID_SOCKET;
             endpoint.m_admitted -= socket->admitted;
             endpoint.m_connections.remove(socket);
@@ -313,6 +314,17 @@ struct HttpEndpoint::Callbacks {
             socket->since.restart();
         }
         return nullptr;
+    }
+
+    // A client that will not go on with the TLS handshake most often does not trust the
+    // certificate chain it was sent: the library only says the handshake broke off.
+    static QString withHint(const QString& message) {
+        if (!message.contains(QLatin1String("out of context")) &&
+            !message.contains(QLatin1String("fatal alert")))
+            return message;
+        return message + QStringLiteral(" The client ended the TLS handshake: it may not trust "
+                                        "the certificate chain this bridge sends (qbbridge check "
+                                        "shows the chain and the root its computer must trust).");
     }
 
     // The library's own messages, printf-style: the format is its, which the attribute says.

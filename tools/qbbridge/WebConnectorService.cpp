@@ -337,6 +337,14 @@ const WebConnectorService::Method* WebConnectorService::methodOf(const QString& 
 
 void WebConnectorService::call(const QByteArray& body, Respond respond, const QString& peer) {
     const auto call = SoapMessage::readCall(body);
+    if (!call && SoapMessage::otherEnvelopeVersion(body)) {
+        respond(500, SoapMessage::writeFault(
+                         QStringLiteral("The request's envelope is not SOAP 1.1 "
+                                        "(http://schemas.xmlsoap.org/soap/envelope/), the only "
+                                        "version this service speaks."),
+                         QStringLiteral("soap:VersionMismatch")));
+        return;
+    }
     if (!call) {
         respond(500, SoapMessage::writeFault(QStringLiteral("The request is no SOAP call.")));
         return;

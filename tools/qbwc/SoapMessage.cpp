@@ -91,13 +91,20 @@ QByteArray SoapMessage::writeResult(const QString& method, const QStringList& li
     });
 }
 
-QByteArray SoapMessage::writeFault(const QString& faultString) {
+QByteArray SoapMessage::writeFault(const QString& faultString, const QString& faultCode) {
     return envelope([&](QXmlStreamWriter& xml) {
         xml.writeStartElement(Envelope, QStringLiteral("Fault"));
-        xml.writeTextElement(QStringLiteral("faultcode"), QStringLiteral("soap:Client"));
+        xml.writeTextElement(QStringLiteral("faultcode"), faultCode);
         xml.writeTextElement(QStringLiteral("faultstring"), faultString);
+        xml.writeEmptyElement(QStringLiteral("detail"));
         xml.writeEndElement();
     });
+}
+
+bool SoapMessage::otherEnvelopeVersion(const QByteArray& body) {
+    QXmlStreamReader xml(body);
+    return xml.readNextStartElement() && xml.name() == u"Envelope" &&
+           xml.namespaceUri() != Envelope;
 }
 
 std::optional<SoapMessage::Result> SoapMessage::readResult(const QByteArray& body,

@@ -36,7 +36,13 @@ QByteArray writeCall(const Call& call);
 
 QByteArray writeResult(const QString& method, const QString& text);
 QByteArray writeResult(const QString& method, const QStringList& list);
-QByteArray writeFault(const QString& faultString);
+// A SOAP 1.1 fault, with an empty detail as .NET's client expects of a fault the server
+// raised while processing (without one it takes the fault for a header's); faultCode
+// "soap:Client", or "soap:VersionMismatch" for an envelope of another SOAP version.
+QByteArray writeFault(const QString& faultString,
+                      const QString& faultCode = QStringLiteral("soap:Client"));
+// True for a body whose document element is an Envelope of another SOAP version (1.2).
+bool otherEnvelopeVersion(const QByteArray& body);
 // Reads the answer to a call of method; nullopt for a body that is no such answer or fault.
 std::optional<Result> readResult(const QByteArray& body, const QString& method);
 
