@@ -321,6 +321,8 @@ void BillingGrid::PrintWithTitle(const QString& title, bool showDialog, int orie
             return;
     }
     GridPrinter(*m_model).print(printer, title, m_printSubtitle);
+    if (!printer.outputFileName().isEmpty())
+        emit printedToFile(printer.outputFileName());
 }
 
 void BillingGrid::setPrintToPdfForTesting(const QString& pdfPath) {

@@ -78,6 +78,9 @@ signals:
     // Raised before the user edits a cell (its grid row, the header being row 0); a handler
     // sets cancel to stop the edit.
     void CellEditRequested(int row, int column, bool& cancel);
+    // PrintWithTitle wrote the list to a file (no printer, or the dialog's "Print to File"),
+    // so that the clerk can be told where it went.
+    void printedToFile(const QString& path);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -27,10 +27,18 @@ QString RunResults::errorText(const Failure& failure) {
            (QbError::answerLost(failure.number()) ? askedNextRun : QString());
 }
 
+QString RunResults::sentence(const QString& text) {
+    const QString trimmed = text.trimmed();
+    return trimmed.isEmpty() || trimmed.endsWith(u'.') || trimmed.endsWith(u'!') ||
+                   trimmed.endsWith(u'?')
+               ? trimmed
+               : trimmed + u'.';
+}
+
 QString RunResults::unasked(const Failure& failure, const QString& what) {
-    return QStringLiteral("Error %1: %2: %3; nothing was added.")
-        .arg(failure.number())
-        .arg(failure.description(), what);
+    return sentence(
+               QStringLiteral("Error %1: %2").arg(failure.number()).arg(failure.description())) +
+           u' ' + what.left(1).toUpper() + what.mid(1) + QStringLiteral("; nothing was added.");
 }
 
 bool RunResults::neverAnswered(const Failure& failure) {

@@ -26,9 +26,11 @@ extern const QString NowMarked;
 extern const QString NotMarked; // "Successful, not marked to e-mail: " and why
 // "Error N: description", with what the next run does for a write whose answer was lost.
 QString errorText(const Failure& failure);
-// A question that failed before anything was added: "Error N: description: what; nothing
-// was added."
+// A question that failed before anything was added: "Error N: description. What could not be
+// looked up; nothing was added."
 QString unasked(const Failure& failure, const QString& what);
+// The text as a sentence: with a full stop at its end unless it has one.
+QString sentence(const QString& text);
 // True for a failure that says QuickBooks never answered at all, as opposed to one it
 // answered (a refusal).
 bool neverAnswered(const Failure& failure);

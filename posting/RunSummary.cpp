@@ -3,6 +3,7 @@
 #include "core/GridOperations.h"
 #include "posting/InvoicePosting.h"
 #include "posting/PostingJournal.h"
+#include "posting/RunContext.h"
 
 namespace {
 QString counted(int count, const char* one, const char* many) {
@@ -50,7 +51,7 @@ RunSummary RunSummary::of(const GridOperations& grid, const QList<int>& written,
         summary.failed = true;
         summary.text =
             QStringLiteral("Stopped at %1: %2 %3 made before it; %4")
-                .arg(failed.customer(), failed.result,
+                .arg(failed.customer(), RunResults::sentence(failed.result),
                      QString::number(made - (failed.result.startsWith(successful) ? 1 : 0)),
                      waiting);
         return summary;

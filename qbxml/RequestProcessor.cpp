@@ -83,6 +83,7 @@ void RequestProcessor::readPending() {
     try {
         while (takeAnswer(answer)) {
             if (!answer.isEmpty()) {
+                m_answered = true;
                 m_deadline.stop();
                 const Pending pending = *std::exchange(m_pending, std::nullopt);
                 pending.answered(answer);
@@ -110,7 +111,14 @@ void RequestProcessor::connectIfNeeded() {
     m_socket.connectToServer(m_socketPath);
     if (!m_socket.waitForConnected(5000)) {
         m_socket.abort();
-        throw Failure(QbError::CouldNotStart, QStringLiteral("Could not start QuickBooks."));
+        // Nothing was sent either way; a clerk whose QuickBooks answered a moment ago is told
+        // that it went away, not that it never started.
+        throw Failure(QbError::CouldNotStart,
+                      m_answered ? QStringLiteral("The connection to QuickBooks was lost: it "
+                                                  "answered before, and now takes no requests. "
+                                                  "Check that QuickBooks (and the Web Connector) "
+                                                  "still run.")
+                                 : QStringLiteral("Could not start QuickBooks."));
     }
 }
 
@@ -170,5 +178,6 @@ QByteArray RequestProcessor::processRequest(const QByteArray& request) {
             int(qMax<qint64>(1, qMin<qint64>(deadline.remainingTime(), 1000))));
         m_buffer += m_socket.readAll();
     }
+    m_answered = true;
     return answer;
 }

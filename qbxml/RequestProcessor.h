@@ -33,8 +33,9 @@ public:
     // the connection is dropped with it.
     void cancel();
 
-    // Throws Failure: -2147220472 "Could not start QuickBooks." when no company file is open,
-    // or a plain description of a lost connection or a missing answer.
+    // Throws Failure: -2147220472 "Could not start QuickBooks." when no company file is open
+    // (or, once QuickBooks has answered, "The connection to QuickBooks was lost: ..."), or a
+    // plain description of a lost connection or a missing answer.
     QByteArray processRequest(const QByteArray& request);
     // A request that changes nothing, its answer read by read: when its connection was lost or
     // its answer could not be read, it is asked once more on a fresh connection before the
@@ -78,6 +79,7 @@ private:
     int m_answerTimeoutMs = 60000;
     qint64 m_requestsSent = 0;
     std::optional<Pending> m_pending;
-    quint64 m_sends = 0; // tells a request from the one before it
+    quint64 m_sends = 0;     // tells a request from the one before it
+    bool m_answered = false; // QuickBooks has answered a request of this processor
     QTimer m_deadline;
 };

@@ -96,7 +96,8 @@ void TestFaultInjection::everyFaultAtEveryStage_data() {
     const QString late =
         QStringLiteral("Error -2147217630: QuickBooks did not answer within 1.5 seconds.");
     const QString never = QStringLiteral("and it is never made twice.");
-    const QString lease = QStringLiteral("whether another billing run is posting could not be "
+    // Sentences joined with a full stop, never ".:".
+    const QString lease = QStringLiteral(". Whether another billing run is posting could not be "
                                          "looked up; nothing was added.");
     // The second batch (the second to fourth members, the third with an address), and the
     // lease taken before the first.
@@ -249,9 +250,10 @@ void TestFaultInjection::lookUpFaults_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("first"); // the first row's result after the faulty run
     QTest::addColumn<bool>("listAgain");
-    const QString customers = QStringLiteral(": whether Abbott & Sons Hardware is e-mailed could "
+    // Sentences joined with a full stop and a space, never ".:".
+    const QString customers = QStringLiteral(" Whether Abbott & Sons Hardware is e-mailed could "
                                              "not be looked up; nothing was added.");
-    const QString invoices = QStringLiteral(": the invoices QuickBooks already holds could not be "
+    const QString invoices = QStringLiteral(" The invoices QuickBooks already holds could not be "
                                             "looked up; nothing was added.");
     const QString late = QStringLiteral("Error -2147217630: QuickBooks did not answer within 1.5 "
                                         "seconds.");

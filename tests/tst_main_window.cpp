@@ -741,7 +741,12 @@ void TestMainWindow::printTitleAndRows() {
     w.dtEndDate->setDate(QDate(2027, 4, 30));
     const QString pdf = m_dir.filePath(QStringLiteral("print.pdf"));
     BillingGrid::setPrintToPdfForTesting(pdf);
+    MessageRecorder boxes;
     w.btnPrint->click();
+    // Printed to a file, the clerk is told which.
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes[0].text, QStringLiteral("The list was printed to the file %1.").arg(pdf));
+    QCOMPARE(boxes.boxes[0].caption, QStringLiteral("Print"));
     const QString text = pdfText(pdf);
     QVERIFY2(text.contains(Foundation + QStringLiteral(" - 12/7/2026 10:08:04 AM")),
              qPrintable(text));
@@ -761,7 +766,9 @@ void TestMainWindow::printWithoutOrganisation() {
     TestWindow w;
     const QString pdf = m_dir.filePath(QStringLiteral("empty.pdf"));
     BillingGrid::setPrintToPdfForTesting(pdf);
+    MessageRecorder boxes;
     w.btnPrint->click();
+    QCOMPARE(boxes.boxes.size(), 1);
     const QString text = pdfText(pdf);
     QVERIFY2(text.trimmed().startsWith(QStringLiteral("- 12/7/2026 3:30:00 PM")), qPrintable(text));
 }

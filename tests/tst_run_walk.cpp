@@ -22,6 +22,7 @@
 
 #include <QFile>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTest>
 #include <cstdio>
 
@@ -244,6 +245,13 @@ qint64 TestRunWalk::walk(const QString& fault, qint64 stopAfter, const QString& 
             ++notReached;
         }
     }
+    // Sentences end with a full stop before the next begins.
+    static const QRegularExpression unended(QStringLiteral("\\.:|[^.!?] \\d+ made before it"));
+    check(!unended.match(summary.text).hasMatch(), "the line under the list reads " + summary.text,
+          path);
+    for (int line = 0; line < Rows; ++line)
+        check(!grid.line(line).result.contains(QStringLiteral(".:")),
+              names[line] + " reads " + grid.line(line).result, path);
     // Rows left waiting are never told as none waiting.
     check(notReached == 0 || summary.text.contains(QStringLiteral("not reached")),
           "the line under the list says " + summary.text, path);

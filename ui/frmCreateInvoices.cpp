@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
@@ -189,6 +190,12 @@ void frmCreateInvoices::createControls() {
     command(btnSelectAll, &frmCreateInvoices::btnSelectAll_Click);
     command(btnSelectNone, &frmCreateInvoices::btnSelectNone_Click);
     command(btnPrint, &frmCreateInvoices::btnPrint_Click);
+    // Printed to a file, the clerk is told which: the list is not lost in a folder.
+    connect(vsfgList, &BillingGrid::printedToFile, this, [](const QString& path) {
+        MessageBoxes::show(QStringLiteral("The list was printed to the file %1.")
+                               .arg(QDir::toNativeSeparators(path)),
+                           QStringLiteral("Print"), MessageBoxes::OkOnly);
+    });
     command(btnExit, &frmCreateInvoices::btnExit_Click);
     command(btnCreateInvoices, &frmCreateInvoices::btnCreateInvoices_Click);
     connect(vsfgList, &BillingGrid::CellEditRequested, this,
