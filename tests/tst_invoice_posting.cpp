@@ -146,6 +146,7 @@ private slots:
     void createInvoicesThroughTheWindow();
     void progressStopAndClose_data();
     void progressStopAndClose();
+    void progressFitsTheWindow_data();
     void progressFitsTheWindow();
     void windowLivesWhileQuickBooksIsSilent();
     void oddAnswersNeverAddAnInvoice_data();
@@ -794,16 +795,46 @@ void TestInvoicePosting::progressStopAndClose() {
 }
 
 // A long name is shortened in the middle: the dialog is never wider than its window.
+void TestInvoicePosting::progressFitsTheWindow_data() {
+    QTest::addColumn<QPoint>("at"); // where the window stands, as a share of the screen's room
+    QTest::newRow("the screen's middle") << QPoint(50, 50);
+    QTest::newRow("against the right edge") << QPoint(100, 50);
+    QTest::newRow("against the bottom left corner") << QPoint(0, 100);
+}
+
+// The dialog keeps its width whatever its text, a long name wrapped or shortened in the middle,
+// and stays centred on its window, moved inside the screen near an edge: Stop is always in view.
 void TestInvoicePosting::progressFitsTheWindow() {
+    QFETCH(QPoint, at);
     TestWindow w;
-    w.resize(900, 600);
+    const QRect room = w.screen()->availableGeometry();
+    // The window's opening size, on a screen that may be smaller (the tests' own).
+    w.resize(qMin(934, room.width() - 40), qMin(555, room.height() - 60));
     w.show();
+    w.move(room.left() + (room.width() - w.frameGeometry().width()) * at.x() / 100,
+           room.top() + (room.height() - w.frameGeometry().height()) * at.y() / 100);
     RunProgress dialog(&w);
-    const QString name = QStringLiteral("Harbour ") + QString(240, u'x') + QStringLiteral(" Inn");
-    dialog.setProgress(0, 1, {name});
+    dialog.setProgress(0, 1, {QStringLiteral("Abbott")});
     dialog.show();
-    QVERIFY(dialog.width() <= w.width());
-    QCOMPARE(dialog.labelText(), "Creating invoice 1 of 1: " + name);
+    const int width = dialog.width();
+    const QString name = QStringLiteral("Harbour ") + QString(240, u'x') + QStringLiteral(" Inn");
+    QStringList batch;
+    for (int i = 0; i < 25; ++i)
+        batch << QStringLiteral("Member with a long company name %1").arg(i);
+    for (const QStringList& customers : {QStringList{name}, batch}) {
+        dialog.setProgress(1, 30, customers);
+        QCoreApplication::processEvents(); // the layout's own resizing
+        QCOMPARE(dialog.width(), width);
+        QVERIFY(width <= w.width());
+        QVERIFY2(qAbs(dialog.frameGeometry().center().x() - w.frameGeometry().center().x()) <= 1 ||
+                     !room.contains(w.frameGeometry()),
+                 "centred on the window");
+        QVERIFY2(room.contains(dialog.frameGeometry()), "inside the screen");
+        QPushButton* stop = dialog.findChild<QPushButton*>();
+        QVERIFY(stop->isVisible());
+        QVERIFY(room.contains(QRect(stop->mapToGlobal(QPoint()), stop->size())));
+    }
+    QVERIFY(dialog.labelText().endsWith("Member with a long company name 24"));
     QVERIFY(dialog.findChild<QLabel*>()->text().contains(QStringLiteral("…")));
 }
 

@@ -4,11 +4,16 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
+// The dialog's width, whatever its text says: less only on a window narrower than that.
+constexpr int Width = 480;
 // What the window manager's frame may take of the dialog's width.
 constexpr int FrameAllowance = 40;
+// The most lines its text takes; a longer one loses its middle.
+constexpr int MaxLines = 4;
 } // namespace
 
 RunProgress::RunProgress(QWidget* window)
@@ -19,6 +24,7 @@ RunProgress::RunProgress(QWidget* window)
     setObjectName(QStringLiteral("progress"));
     setWindowTitle(QStringLiteral("Create Invoices"));
     setWindowModality(Qt::NonModal);
+    m_label->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_label);
     layout->addWidget(m_bar);
@@ -56,18 +62,45 @@ void RunProgress::setUnderWay(const QStringList& customers) {
         showText(m_closing ? closingText(customers) : stoppingText(customers));
 }
 
-// The label never makes the dialog wider than its window: a long name loses its middle.
+// The dialog keeps one width, its text wrapping inside it (a very long one loses its middle),
+// and stays centred on its window and inside the screen, so that Stop is always in view.
 void RunProgress::showText(const QString& text) {
     m_text = text;
+    const int width =
+        qMin(Width,
+             (parentWidget() ? parentWidget()->width() : Width + FrameAllowance) - FrameAllowance);
+    setFixedWidth(qMax(200, width));
     const QMargins margins = layout()->contentsMargins();
-    const int room = (parentWidget() ? parentWidget()->width() : 800) - margins.left() -
-                     margins.right() - FrameAllowance;
-    m_label->setText(m_label->fontMetrics().elidedText(text, Qt::ElideMiddle, qMax(200, room)));
+    const int line = qMax(100, this->width() - margins.left() - margins.right());
+    m_label->setText(
+        m_label->fontMetrics().elidedText(text, Qt::ElideMiddle, line * MaxLines - line / 2));
     m_label->setToolTip(text);
     // The whole text for a screen reader, however the label shortens it.
     m_label->setAccessibleName(text);
     setAccessibleDescription(text);
-    setMaximumWidth(parentWidget() ? parentWidget()->width() : QWIDGETSIZE_MAX);
+    adjustSize();
+    place();
+}
+
+void RunProgress::place() {
+    QWidget* window = parentWidget();
+    if (!window)
+        return;
+    QRect frame(QPoint(), frameGeometry().size());
+    frame.moveCenter(window->frameGeometry().center());
+    if (const QScreen* screen = window->screen()) {
+        const QRect room = screen->availableGeometry();
+        frame.moveLeft(
+            qBound(room.left(), frame.left(), qMax(room.left(), room.right() - frame.width() + 1)));
+        frame.moveTop(
+            qBound(room.top(), frame.top(), qMax(room.top(), room.bottom() - frame.height() + 1)));
+    }
+    move(frame.topLeft());
+}
+
+void RunProgress::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    place();
 }
 
 void RunProgress::setProgress(int done, int total, const QStringList& customers) {

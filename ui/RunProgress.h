@@ -10,8 +10,9 @@ class QPushButton;
 // NAME, ..." for a batch), a bar, and "Stop after this invoice". Stop (its button, Space, Escape,
 // its close box) only asks: the dialog stays, its button disabled, saying so until the run ends
 // with the invoices under way. It blocks no window, so that the main window can be closed during a
-// run, which asks the same. A long name is shortened in the middle, so that the dialog is never
-// wider than its window.
+// run, which asks the same. It keeps one width (its window's, on a narrow one), its text wrapping
+// and a very long one shortened in the middle, and stays centred on its window and inside the
+// screen, so that Stop is always in view.
 class RunProgress : public QDialog {
     Q_OBJECT
 public:
@@ -35,10 +36,13 @@ public:
 
 protected:
     void reject() override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void showText(const QString& text);
+    // Centred on its window, moved inside the screen.
+    void place();
 
     QLabel* m_label;
     QProgressBar* m_bar;
