@@ -12,6 +12,7 @@
 #include "core/MoneyFormat.h"
 #include "grid/BillingGrid.h"
 #include "ui/ResizeRule.h"
+#include "ui/RunLine.h"
 #include "ui/Twips.h"
 
 #include <QAccessible>
@@ -21,11 +22,13 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDateEdit>
+#include <QDialog>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -103,6 +106,8 @@ private slots:
     void editRuleOnlySendColumn();
     void printTitleAndRows();
     void printWithoutOrganisation();
+    void linesUnderTheListWhole_data();
+    void linesUnderTheListWhole();
     void exitClosesConnectionAndEnds();
 
 private:
@@ -771,6 +776,73 @@ void TestMainWindow::printWithoutOrganisation() {
     QCOMPARE(boxes.boxes.size(), 1);
     const QString text = pdfText(pdf);
     QVERIFY2(text.trimmed().startsWith(QStringLiteral("- 12/7/2026 3:30:00 PM")), qPrintable(text));
+}
+
+void TestMainWindow::linesUnderTheListWhole_data() {
+    // The size the window opens at, or a narrower one that puts the lines under the buttons (the
+    // window has no smallest size: below that the grid keeps its size and is clipped).
+    QTest::addColumn<bool>("narrow");
+    QTest::addColumn<QString>("line");
+    const QString webConnector = QStringLiteral(
+        "Stopped at Abbott & Sons Hardware: Error -2147220472: Could not start QuickBooks. The "
+        "QuickBooks Web Connector did not call within 90 seconds: on the QuickBooks computer, "
+        "open the Web Connector, tick Velloran and press Update Selected, then try again. 0 made "
+        "before it; 14 checked rows not reached.");
+    QString error = QStringLiteral("Stopped at Quayside Fish Co.: Error 3140: There is an invalid "
+                                   "reference to QuickBooks Customer in the Invoice");
+    while (error.size() < 300)
+        error += QStringLiteral(" and a further word");
+    error += QStringLiteral(". 13 made before it; 1 checked row not reached.");
+    for (const bool narrow : {false, true}) {
+        const char* size = narrow ? "a narrow window" : "the opening size";
+        QTest::addRow("%s, the Web Connector's instruction", size) << narrow << webConnector;
+        QTest::addRow("%s, an error of 300 characters", size) << narrow << error;
+    }
+}
+
+// At the size the window opens at and in a narrow window, the run's line and the
+// passed-over line are whole or shortened after a word with "...", never cut without a mark,
+// and neither hides the other; a click on the run's line opens its whole text, selected.
+void TestMainWindow::linesUnderTheListWhole() {
+    QFETCH(bool, narrow);
+    QFETCH(QString, line);
+    TestWindow w;
+    w.show();
+    if (narrow)
+        w.resize(w.width() * 3 / 5, w.height());
+    auto* run = qobject_cast<RunLine*>(w.lblRunEnded);
+    QVERIFY(run);
+    run->setLine(line);
+    w.lblPassedOver->setLine(QStringLiteral("3 contacts were not listed: their billing "
+                                            "anniversary is no date (details: Alt+N)"));
+    w.resize(w.size() + QSize(1, 0)); // laid out again, as any resize does
+    w.resize(w.size() - QSize(1, 0));
+    const int spacing = run->fontMetrics().lineSpacing();
+    for (QLabel* label : {static_cast<QLabel*>(run), static_cast<QLabel*>(w.lblPassedOver)}) {
+        QVERIFY2(label->height() >= spacing, qPrintable(label->objectName()));
+        QVERIFY2(w.rect().contains(label->geometry()), qPrintable(label->objectName()));
+    }
+    QVERIFY2(w.lblPassedOver->y() >= run->geometry().bottom(), "neither hides the other");
+    const QString shown = run->text();
+    QVERIFY2(shown == line ||
+                 (shown.endsWith(QStringLiteral("...")) && line.startsWith(shown.chopped(3)) &&
+                  line.at(shown.size() - 3).isSpace()),
+             qPrintable(shown));
+    const QRect needed = run->fontMetrics().boundingRect(QRect(0, 0, run->width(), 1 << 20),
+                                                         Qt::AlignLeft | Qt::TextWordWrap, shown);
+    QVERIFY2(needed.height() <= run->height(), qPrintable(shown));
+    QCOMPARE(run->toolTip(), line);
+    // The longest text does not fit in three lines anywhere here: it shows its mark.
+    if (line.size() > 300)
+        QVERIFY2(shown.endsWith(QStringLiteral("...")), qPrintable(shown));
+
+    QTest::mouseClick(run, Qt::LeftButton);
+    auto* box = w.findChild<QDialog*>(QStringLiteral("runEndedBox"));
+    QVERIFY(box);
+    auto* text = box->findChild<QPlainTextEdit*>();
+    QCOMPARE(text->toPlainText(), line);
+    QCOMPARE(text->textCursor().selectedText(), line);
+    box->close();
 }
 
 void TestMainWindow::exitClosesConnectionAndEnds() {

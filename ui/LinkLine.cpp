@@ -1,5 +1,7 @@
 #include "ui/LinkLine.h"
 
+#include "ui/ElidedText.h"
+
 LinkLine::LinkLine(QWidget* parent)
     : QLabel(parent) {
     setWordWrap(true);
@@ -26,10 +28,7 @@ void LinkLine::fit() {
         clear();
         return;
     }
-    const QFontMetrics metrics = fontMetrics();
-    const int lines = qMax(1, height() / metrics.lineSpacing());
-    // A wrapped line loses up to a word at its end; the room is counted less that.
-    const int room = qMax(0, width() * lines - lines * metrics.averageCharWidth() * 8);
-    const QString shown = metrics.elidedText(m_line, Qt::ElideRight, room);
+    const int lines = qMax(1, height() / fontMetrics().lineSpacing());
+    const QString shown = ElidedText::atWord(m_line, fontMetrics(), width(), lines);
     setText(QStringLiteral("<a href=\"line\">%1</a>").arg(shown.toHtmlEscaped()));
 }

@@ -65,7 +65,7 @@ frmCreateInvoices::frmCreateInvoices(Setup setup, QWidget* parent)
             m_passedOver = passedOver;
             lblPassedOver->setLine(m_passedOver.line());
             // A new list: the last run's line spoke of the one before.
-            lblRunEnded->clear();
+            lblRunEnded->setLine(QString());
             layOutControls();
         }});
     resize(Twips::toPixels(14010, this), Twips::toPixels(8325, this));
@@ -125,13 +125,12 @@ void frmCreateInvoices::createControls() {
     connect(model, &QAbstractItemModel::rowsInserted, recount, start);
     connect(model, &QAbstractItemModel::rowsRemoved, recount, start);
     connect(model, &QAbstractItemModel::modelReset, recount, start);
-    lblRunEnded = named(new QLabel(this), "lblRunEnded");
-    lblRunEnded->setWordWrap(true);
-    lblRunEnded->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // Read and copied as it stands, and reached by a screen reader.
-    lblRunEnded->setTextFormat(Qt::PlainText);
-    lblRunEnded->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    lblRunEnded->setFocusPolicy(Qt::NoFocus);
+    lblRunEnded = named(new RunLine(this), "lblRunEnded");
+    // The whole of how the run ended, however short its room: one click away.
+    connect(lblRunEnded, &RunLine::clicked, this, [this] {
+        showText(QStringLiteral("runEndedBox"), QStringLiteral("How the last run ended"),
+                 lblRunEnded->line());
+    });
     // Clicked, not tabbed to: the window's Tab order is the clerks' instructions' order.
     connect(lblPassedOver, &LinkLine::clicked, this, [this] {
         if (!m_passedOver.isEmpty())
@@ -258,8 +257,12 @@ void frmCreateInvoices::layOutControls() {
         top = btnPrint->geometry().bottom() + gap;
         room = vsfgList->width();
     }
+    // Three lines at most, and one always left for the passed-over line below it when there is
+    // one.
+    const int passedOver = lblPassedOver->line().isEmpty() ? 0 : line;
+    const int runRoom = qMax(line, qMin(3 * line, height() - top - passedOver) / line * line);
     const int runHeight =
-        lblRunEnded->text().isEmpty() ? 0 : qMin(lblRunEnded->heightForWidth(room), 3 * line);
+        lblRunEnded->line().isEmpty() ? 0 : qMin(lblRunEnded->wholeHeight(room), runRoom);
     lblRunEnded->setGeometry(vsfgList->x(), top, room, runHeight);
     top += runHeight;
     lblPassedOver->setGeometry(vsfgList->x(), top, room, qMax(line, height() - top));
@@ -278,11 +281,18 @@ bool frmCreateInvoices::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmCreateInvoices::showResult(int line) {
+    showText(QStringLiteral("resultBox"),
+             QStringLiteral("Result: %1").arg(vsfgList->line(line).customer()),
+             vsfgList->line(line).result);
+}
+
+void frmCreateInvoices::showText(const QString& objectName, const QString& title,
+                                 const QString& whole) {
     auto* box = new QDialog(this);
-    box->setObjectName(QStringLiteral("resultBox"));
+    box->setObjectName(objectName);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowTitle(QStringLiteral("Result: %1").arg(vsfgList->line(line).customer()));
-    auto* text = new QPlainTextEdit(vsfgList->line(line).result, box);
+    box->setWindowTitle(title);
+    auto* text = new QPlainTextEdit(whole, box);
     text->setReadOnly(true);
     text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, box);
@@ -296,9 +306,7 @@ void frmCreateInvoices::showResult(int line) {
 }
 
 void frmCreateInvoices::showRunEnded(const RunSummary& summary) {
-    lblRunEnded->setText(summary.text);
-    lblRunEnded->setToolTip(summary.text);
-    lblRunEnded->setAccessibleName(summary.text);
+    lblRunEnded->setLine(summary.text);
     QPalette palette = lblRunEnded->palette();
     palette.setColor(QPalette::WindowText, summary.failed
                                                ? QColor(Qt::red).darker(130)

@@ -10,6 +10,7 @@
 #include "qbxml/RequestProcessor.h"
 #include "ui/DatePicker.h"
 #include "ui/LinkLine.h"
+#include "ui/RunLine.h"
 
 #include <QWidget>
 #include <functional>
@@ -96,7 +97,7 @@ private:
     // them all.
     LinkLine* lblPassedOver;
     // Under the list too: how the last invoice run ended, red where it stopped at an error.
-    QLabel* lblRunEnded;
+    RunLine* lblRunEnded;
     // Above the list's right end: "15 listed, 9 checked, $2,350.00", kept current.
     QLabel* lblCounts;
 
@@ -116,6 +117,8 @@ private:
     void layOutControls();
     void showRunEnded(const RunSummary& summary);
     void showResult(int line);
+    // A whole text in a box of its own, selected for Ctrl+C.
+    void showText(const QString& objectName, const QString& title, const QString& text);
     void countsChanged();
     void place(QWidget* control, int left, int top, int width, int height);
     void setSendCells(bool checked);
