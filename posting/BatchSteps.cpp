@@ -12,8 +12,6 @@ using namespace RunResults;
 namespace {
 const QString EmailConfig =
     QStringLiteral("AppendAfter:IsToBePrinted=<IsToBeEmailed>1</IsToBeEmailed>");
-// QuickBooks refuses a change to an invoice changed since it was read.
-constexpr qint32 EditSequenceOutOfDate = 3200;
 // How far from the batch's dates its invoices are looked for: a colleague may have dated one
 // otherwise, and it is still the line's invoice when it bills the line's period.
 constexpr int CheckMarginDays = 92;
@@ -305,7 +303,7 @@ Verdict MarksStep::read(const QByteArray& answer) {
 // The invoice exists whatever befalls its mark: the line says both, and the run ends.
 Verdict MarksStep::failed(const Failure& failure) {
     BatchEntry& entry = m_run.batch.entries[m_at];
-    if (!m_loading && failure.number() == EditSequenceOutOfDate && !m_readAgain) {
+    if (!m_loading && failure.number() == QbStatus::EditSequenceOutOfDate && !m_readAgain) {
         m_readAgain = true;
         m_loaded = false;
         entry.markId = PostingJournal::newMessageSetId();

@@ -7,9 +7,6 @@
 #include <QSet>
 
 namespace {
-// QuickBooks' answer to a query by name that names no object.
-constexpr qint32 NotFound = 500;
-
 QString keyOf(const QString& fullName) {
     return fullName.toCaseFolded();
 }
@@ -23,7 +20,7 @@ void CustomerComponent::LookupCustomer(const QString& fullName) {
             QbError::BadAnswer,
             QStringLiteral("QuickBooks was not asked about the customer \"%1\".").arg(fullName));
     if (!known->found)
-        throw Failure(NotFound,
+        throw Failure(QbStatus::NotFound,
                       QStringLiteral("There is no customer \"%1\" in QuickBooks.").arg(fullName));
     m_email = known->email;
 }
@@ -67,7 +64,7 @@ void CustomerComponent::takeLookUp(const QByteArray& document) {
                 QbxmlAnswer::read(document, QStringLiteral("CustomerQueryRs"));
             m_known.insert(key, Known{true, answer.field(QStringLiteral("CustomerRet/Email"))});
         } catch (const Failure& failure) {
-            if (failure.number() != NotFound)
+            if (failure.number() != QbStatus::NotFound)
                 throw;
             m_known.insert(key, Known{});
         }

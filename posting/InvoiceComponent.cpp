@@ -14,8 +14,6 @@ const QString InvoiceComponent::DefaultVersion = QStringLiteral("3.0");
 
 namespace {
 constexpr qint32 SubscriptOutOfRange = 9;
-// A query naming an object the company file does not hold.
-constexpr qint32 NameNotFound = 500;
 
 QString boolText(bool value) {
     return value ? QStringLiteral("true") : QStringLiteral("false");
@@ -412,7 +410,7 @@ QList<InvoiceComponent::Existing> InvoiceComponent::readInvoices(const QByteArra
                                                                  bool* nameUnknown) {
     const QbxmlAnswer answer = QbxmlAnswer::read(document, QStringLiteral("InvoiceQueryRs"), true);
     if (nameUnknown)
-        *nameUnknown = answer.statusCode == NameNotFound;
+        *nameUnknown = answer.statusCode == QbStatus::NotFound;
     return existingOf(answer);
 }
 

@@ -16,10 +16,6 @@
 const QString RunLease::RecordName = QStringLiteral("Velloran billing run");
 
 namespace {
-constexpr qint32 NotFound = 500;
-constexpr qint32 NameInUse = 3100;
-constexpr qint32 ObjectNotFound = 3120;
-constexpr qint32 EditSequenceOutOfDate = 3200;
 const QString Version = QStringLiteral("3.0");
 
 // This program's own mark in the notes: a lease it took and lost track of (its answer lost)
@@ -150,7 +146,7 @@ bool RunLease::takeAnswer(const QByteArray& document) {
     if (m_step == Step::Read) {
         const QbxmlAnswer found =
             QbxmlAnswer::read(document, QStringLiteral("OtherNameQueryRs"), true);
-        m_exists = found.statusCode != NotFound && !found.records.isEmpty();
+        m_exists = found.statusCode != QbStatus::NotFound && !found.records.isEmpty();
         m_foundId = found.field(QStringLiteral("OtherNameRet/ListID"));
         m_foundSequence = found.field(QStringLiteral("OtherNameRet/EditSequence"));
         const QString current = found.field(QStringLiteral("OtherNameRet/Notes"));
@@ -166,8 +162,8 @@ bool RunLease::takeAnswer(const QByteArray& document) {
     } catch (const Failure& failure) {
         // Two programs may race for the record: the loser reads it again, and finds the
         // winner's lease there.
-        const bool lostRace =
-            failure.number() == NameInUse || failure.number() == EditSequenceOutOfDate;
+        const bool lostRace = failure.number() == QbStatus::NameInUse ||
+                              failure.number() == QbStatus::EditSequenceOutOfDate;
         if (!lostRace)
             throw;
         if (m_racesLost++ > 0)
@@ -186,7 +182,8 @@ void RunLease::writeRenewal(QbxmlRequest& request) const {
 }
 
 void RunLease::readRenewal(const QbxmlAnswer& answer) {
-    if (answer.statusCode == EditSequenceOutOfDate || answer.statusCode == ObjectNotFound) {
+    if (answer.statusCode == QbStatus::EditSequenceOutOfDate ||
+        answer.statusCode == QbStatus::ObjectNotFound) {
         m_editSequence.clear();
         throw Failure(QbError::RunTakenOver,
                       QStringLiteral("Another billing run took over this run's lease, which it "

@@ -13,7 +13,7 @@ QString counted(int count, const char* one, const char* many) {
 
 RunSummary RunSummary::of(const GridOperations& grid, const QList<int>& written,
                           const PostingJournal& journal) {
-    const QString successful = QStringLiteral("Successful");
+    const QString& successful = RunResults::Successful;
     const QString notMarked = QStringLiteral("Successful, not marked to e-mail: ");
     int made = 0, found = 0, lost = 0, last = -1, failedRow = -1;
     for (const int row : written) {

@@ -29,6 +29,14 @@ inline bool answerLost(qint32 number) {
 }
 } // namespace QbError
 
+// Status codes of QuickBooks' answers to single requests that the program tells apart.
+namespace QbStatus {
+constexpr qint32 NotFound = 500;               // a query named an object that does not exist
+constexpr qint32 NameInUse = 3100;             // an add of a name the list holds already
+constexpr qint32 ObjectNotFound = 3120;        // a change of an object that does not exist
+constexpr qint32 EditSequenceOutOfDate = 3200; // a change of an object changed since it was read
+} // namespace QbStatus
+
 // Message-set status codes: what QuickBooks says of a message set as a whole.
 namespace MessageSetStatus {
 constexpr qint32 Unknown = 600;        // the old ID matches nothing stored
