@@ -8,20 +8,42 @@
 #   tests/layering_test.sh --relative SOURCE-DIR
 set -uo pipefail
 
-# An include whose path climbs out of a folder, in a C++ source or header.
+# An include whose path climbs out of a folder, in the C++ sources and headers under ROOT, with
+# lines continued by a backslash read as one. A folder holding a CMakeCache.txt is a build
+# folder, whatever its name, and is not read (its generated sources include by such paths).
 relative_includes() {
-    grep -rnE --include='*.h' --include='*.cpp' '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]([^">]*/)?\.\./' "$@"
+    local root=$1
+    local prune=(-name .git)
+    while IFS= read -r build; do
+        prune+=(-o -path "$build")
+    done < <(find "$root" -name CMakeCache.txt -printf '%h\n')
+    find "$root" \( "${prune[@]}" \) -prune -o -type f \( -name '*.h' -o -name '*.cpp' \) \
+        -print0 | xargs -0 -r awk '
+        FNR == 1 { held = ""; start = 0 }
+        /\\$/ { if (!start) start = FNR; held = held substr($0, 1, length($0) - 1); next }
+        {
+            text = held $0; at = start ? start : FNR; held = ""; start = 0
+            if (text ~ /^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]([^">]*\/)?\.\.\//)
+                print FILENAME ":" at ": " text
+        }'
 }
 if [ "$1" = "--relative" ]; then
-    # The search itself must find one, or finding none proves nothing.
+    # The search itself must find each kind, or finding none proves nothing: a plain one, one
+    # continued on the next line, and one in a folder whose name only looks like a build's.
     probe_dir=$(mktemp -d)
     trap 'rm -rf "$probe_dir"' EXIT
-    printf '#include "../ui/Twips.h"\n' > "$probe_dir/probe.cpp"
-    if ! relative_includes "$probe_dir" > /dev/null; then
-        echo "the search for relative includes found none in a probe that has one"
+    mkdir -p "$probe_dir/buildings" "$probe_dir/build"
+    printf '#include "../ui/Twips.h"\n' > "$probe_dir/plain.cpp"
+    printf '#include \\\n    "../ui/Twips.h"\n' > "$probe_dir/continued.h"
+    printf '#include "../ui/Twips.h"\n' > "$probe_dir/buildings/named.cpp"
+    printf '#include "../ui/Twips.h"\n' > "$probe_dir/build/generated.cpp"
+    touch "$probe_dir/build/CMakeCache.txt"
+    if [ "$(relative_includes "$probe_dir" | wc -l)" -ne 3 ]; then
+        relative_includes "$probe_dir"
+        echo "the search for relative includes did not find exactly the probe's three"
         exit 1
     fi
-    found=$(relative_includes --exclude-dir='build*' --exclude-dir=.git "$2")
+    found=$(relative_includes "$2")
     if [ -n "$found" ]; then
         printf '%s\n' "$found"
         echo "layering: $(printf '%s\n' "$found" | wc -l) relative include(s); include as folder/Header.h"
