@@ -12,10 +12,10 @@
 #include <limits>
 
 const QString RunResults::Successful = QStringLiteral("Successful");
-const QString RunResults::AlreadyThere =
-    QStringLiteral("Successful, already in QuickBooks: not added again");
+const QString RunResults::AlreadyInQuickBooks = QStringLiteral("Successful, already in QuickBooks");
+const QString RunResults::AlreadyThere = AlreadyInQuickBooks + QStringLiteral(": not added again");
 const QString RunResults::NowMarked =
-    QStringLiteral("Successful, already in QuickBooks: now marked to e-mail");
+    AlreadyInQuickBooks + QStringLiteral(": now marked to e-mail");
 const QString RunResults::NotMarked = QStringLiteral("Successful, not marked to e-mail: ");
 
 QString RunResults::errorText(const Failure& failure) {

@@ -21,6 +21,8 @@ struct PostingItems;
 // The results a run writes, each kept in one place.
 namespace RunResults {
 extern const QString Successful;
+// The start of every result of a line whose invoice was found made.
+extern const QString AlreadyInQuickBooks;
 extern const QString AlreadyThere;
 extern const QString NowMarked;
 extern const QString NotMarked; // "Successful, not marked to e-mail: " and why

@@ -5,6 +5,8 @@
 #include "posting/PostingJournal.h"
 #include "posting/RunContext.h"
 
+#include <QSet>
+
 namespace {
 QString counted(int count, const char* one, const char* many) {
     return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
@@ -14,14 +16,14 @@ QString counted(int count, const char* one, const char* many) {
 RunSummary RunSummary::of(const GridOperations& grid, const QList<int>& written,
                           const PostingJournal& journal) {
     const QString& successful = RunResults::Successful;
-    const QString notMarked = QStringLiteral("Successful, not marked to e-mail: ");
+    const QString& notMarked = RunResults::NotMarked;
     int made = 0, found = 0, lost = 0, last = -1, failedRow = -1;
     for (const int row : written) {
         const QString& result = grid.line(row).result;
         last = qMax(last, row);
         if (result == successful)
             ++made;
-        else if (result.startsWith(QStringLiteral("Successful, already in QuickBooks")))
+        else if (result.startsWith(RunResults::AlreadyInQuickBooks))
             ++found;
         else if (result.startsWith(notMarked))
             ++made;
@@ -36,10 +38,11 @@ RunSummary RunSummary::of(const GridOperations& grid, const QList<int>& written,
     // The checked rows below where the run ended that still wait for their invoice and that
     // this run did not write.
     const int from = failedRow >= 0 ? failedRow : last;
+    const QSet<int> wrote(written.cbegin(), written.cend());
     int notReached = 0;
     for (int row = from + 1; row < grid.lineCount(); ++row)
         notReached += grid.line(row).send && !InvoicePosting::isPosted(grid.line(row).result) &&
-                      !written.contains(row) && !journal.unanswered(row);
+                      !wrote.contains(row) && !journal.unanswered(row);
     const QString waiting =
         (lost ? QStringLiteral("%1 whose answer was lost: Create Invoices again to settle them; ")
                     .arg(lost)

@@ -1,4 +1,4 @@
-#include "ui/ElidedText.h"
+#include "ui/ElidedLine.h"
 
 #include <QList>
 #include <QRect>
@@ -11,7 +11,7 @@ bool fits(const QString& text, const QFontMetrics& metrics, int width, int lines
 }
 } // namespace
 
-QString ElidedText::atWord(const QString& text, const QFontMetrics& metrics, int width, int lines) {
+QString ElidedLine::atWord(const QString& text, const QFontMetrics& metrics, int width, int lines) {
     const QString mark = QStringLiteral("...");
     if (width <= 0 || lines <= 0 || fits(text, metrics, width, lines))
         return width <= 0 || lines <= 0 ? QString() : text;
@@ -34,4 +34,28 @@ QString ElidedText::atWord(const QString& text, const QFontMetrics& metrics, int
         return text.left(ends[best]) + mark;
     // Not even the first word: it is cut where the line ends.
     return metrics.elidedText(text.section(u' ', 0, 0), Qt::ElideRight, width);
+}
+
+ElidedLine::ElidedLine(QWidget* parent)
+    : QLabel(parent) {
+    setWordWrap(true);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void ElidedLine::setLine(const QString& line) {
+    m_line = line;
+    setToolTip(line);
+    setAccessibleName(line);
+    fit();
+}
+
+void ElidedLine::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    fit();
+}
+
+void ElidedLine::fit() {
+    const int lines = qMax(1, height() / fontMetrics().lineSpacing());
+    setText(shown(atWord(m_line, fontMetrics(), width(), lines)));
 }
