@@ -67,11 +67,11 @@ int serve(const QString& path, QStringList args) {
         host.refuse(kind);
     HostServer server(host);
     const QString fault = CommandLine::takeOption(args, QStringLiteral("--fault"));
-    if (!fault.isEmpty() && !server.setFault(fault))
+    if (!fault.isEmpty() && !server.faults().set(fault))
         return fail(QStringLiteral("unknown fault %1").arg(fault));
     const QString latency = CommandLine::takeOption(args, QStringLiteral("--latency"));
     bool latencyOk = true;
-    server.setLatency(latency.isEmpty() ? 0 : latency.toInt(&latencyOk));
+    server.faults().setLatency(latency.isEmpty() ? 0 : latency.toInt(&latencyOk));
     if (!latencyOk || latency.toInt() < 0)
         return fail(QStringLiteral("--latency takes a number of milliseconds"));
     if (!args.isEmpty())
