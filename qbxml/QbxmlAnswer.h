@@ -35,6 +35,10 @@ constexpr qint32 NotFound = 500;               // a query named an object that d
 constexpr qint32 NameInUse = 3100;             // an add of a name the list holds already
 constexpr qint32 ObjectNotFound = 3120;        // a change of an object that does not exist
 constexpr qint32 EditSequenceOutOfDate = 3200; // a change of an object changed since it was read
+constexpr qint32 BadDate = 3020;               // a date field QuickBooks cannot read
+constexpr qint32 TooLong = 3070;               // a text longer than its field
+constexpr qint32 InvalidReference = 3140;      // a reference to a name the file lacks
+constexpr qint32 SaveError = 3170;             // the change could not be saved
 } // namespace QbStatus
 
 // Message-set status codes: what QuickBooks says of a message set as a whole.

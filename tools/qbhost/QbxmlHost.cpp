@@ -69,9 +69,10 @@ QByteArray QbxmlHost::carryOut(const QString& versionText, double version, const
         QString message = QStringLiteral("Status OK");
         try {
             if (m_refused.contains(kind))
-                throw Failure(3170, QStringLiteral("There was an error when saving the %1 "
-                                                   "request. The company file refused it.")
-                                        .arg(kind));
+                throw Failure(QbStatus::SaveError,
+                              QStringLiteral("There was an error when saving the %1 "
+                                             "request. The company file refused it.")
+                                  .arg(kind));
             (this->*handlerOf(kind))(*rq, version, rets);
         } catch (const Failure& refused) {
             // A request's status is a number from 0 up; the processor's and the company
@@ -82,7 +83,7 @@ QByteArray QbxmlHost::carryOut(const QString& versionText, double version, const
             message = refused.description();
             rets.invoices.clear();
             rets.otherNames.clear();
-            if (status != 500) // a customer query answers the customers it found
+            if (status != QbStatus::NotFound) // a customer query answers the customers it found
                 rets.customers.clear();
         }
 
@@ -246,11 +247,11 @@ template <typename Record>
 Record latest(const std::optional<Record>& found, const QString& id, const QString& sequence) {
     if (!found)
         throw Failure(
-            3120,
+            QbStatus::ObjectNotFound,
             QStringLiteral("Object \"%1\" specified in the request cannot be found.").arg(id));
     if (sequence != found->editSequence)
         throw Failure(
-            3200,
+            QbStatus::EditSequenceOutOfDate,
             QStringLiteral("The provided edit sequence \"%1\" is out-of-date.").arg(sequence));
     return *found;
 }
@@ -309,7 +310,8 @@ void readOtherName(const Node& node, CompanyFile::OtherName& otherName) {
 
 Failure nameInUse(const QString& name) {
     return Failure(
-        3100, QStringLiteral("The name \"%1\" of the list element is already in use.").arg(name));
+        QbStatus::NameInUse,
+        QStringLiteral("The name \"%1\" of the list element is already in use.").arg(name));
 }
 } // namespace
 

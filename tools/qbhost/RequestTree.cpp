@@ -109,16 +109,18 @@ QString RequestTree::readDate(const Node& parent, const QString& field) {
         return QString();
     static const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
     if (!iso.match(node->text).hasMatch() || !QDate::fromString(node->text, Qt::ISODate).isValid())
-        throw Failure(3020, QStringLiteral("There was an error when converting the date value "
-                                           "\"%1\" in the field \"%2\".")
-                                .arg(node->text, field));
+        throw Failure(QbStatus::BadDate,
+                      QStringLiteral("There was an error when converting the date value "
+                                     "\"%1\" in the field \"%2\".")
+                          .arg(node->text, field));
     return node->text;
 }
 
 void RequestTree::checkLength(const QString& text, int limit, const QString& field) {
     if (text.size() > limit)
-        throw Failure(3070, QStringLiteral("The string \"%1\" in the field \"%2\" is too long.")
-                                .arg(text.left(40) + QStringLiteral("..."), field));
+        throw Failure(QbStatus::TooLong,
+                      QStringLiteral("The string \"%1\" in the field \"%2\" is too long.")
+                          .arg(text.left(40) + QStringLiteral("..."), field));
 }
 
 QString RequestTree::fullNameOf(const Node& parent, const QString& aggregate) {
@@ -130,15 +132,17 @@ QString RequestTree::fullNameOf(const Node& parent, const QString& aggregate) {
 }
 
 Failure RequestTree::invalidReference(const QString& list, const QString& name) {
-    return Failure(3140, QStringLiteral("There is an invalid reference to QuickBooks %1 \"%2\" in "
-                                        "the Invoice. QuickBooks error message: Invalid argument. "
-                                        "The specified record does not exist in the list.")
-                             .arg(list, name));
+    return Failure(QbStatus::InvalidReference,
+                   QStringLiteral("There is an invalid reference to QuickBooks %1 \"%2\" in "
+                                  "the Invoice. QuickBooks error message: Invalid argument. "
+                                  "The specified record does not exist in the list.")
+                       .arg(list, name));
 }
 
 Failure RequestTree::notFound(const QString& what) {
-    return Failure(500, QStringLiteral("The query request has not been fully completed. There was "
-                                       "a required element (\"%1\") that could not be found in "
-                                       "QuickBooks.")
-                            .arg(what));
+    return Failure(QbStatus::NotFound,
+                   QStringLiteral("The query request has not been fully completed. There was "
+                                  "a required element (\"%1\") that could not be found in "
+                                  "QuickBooks.")
+                       .arg(what));
 }
