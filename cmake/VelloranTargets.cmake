@@ -1,7 +1,7 @@
 # Every library, program, test, benchmark and fuzz target of the project is made by
 # velloran_target, so that none can miss the project's warnings, definitions or header folder:
 #
-#   velloran_target(NAME KIND [HEADERS folder] [OUTPUT_NAME name]
+#   velloran_target(NAME KIND [HEADERS prefix] [OUTPUT_NAME name] [INSTALL] [MANUAL page.1.in]
 #                   SOURCES file... [PUBLIC lib...] [PRIVATE lib...])
 #
 # KIND is what the target is:
@@ -12,9 +12,14 @@
 #   BENCH         a benchmark, into build/bin
 #   FUZZ          a libFuzzer target, run by CTest from its seed corpus for a few seconds
 #
-# HEADERS shows the target's folder as "folder/Header.h" to itself and to whoever links it, from
-# a folder of links of its own: an include that reaches a library not linked (core including ui)
-# fails to compile.
+# HEADERS shows the target's folder (the one its CMakeLists.txt is in) as "prefix/Header.h" to
+# itself and to whoever links it, from a folder of links of its own: an include that reaches a
+# library not linked (core including ui) fails to compile.
+#
+# INSTALL puts a PROGRAM into the installation's bin folder, and MANUAL its manual page (a
+# template that takes @PROJECT_VERSION@ and the like), compressed as Debian wants it, into
+# man1. The programs installed are listed in the global property VELLORAN_INSTALLED, their
+# pages' targets in VELLORAN_MANUALS, for the package to build them first.
 #
 # The stricter warnings are set per target, not globally, so that Qt's own headers, which come
 # in as system headers, are not judged by them. The program and its tools also refuse silent
@@ -25,7 +30,8 @@ set(VELLORAN_WARNINGS -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual -Wcast-qu
 set(VELLORAN_FUZZ_SECONDS 5 CACHE STRING "How long CTest runs each fuzz target")
 
 function(velloran_target name kind)
-    cmake_parse_arguments(PARSE_ARGV 2 arg "" "HEADERS;OUTPUT_NAME" "SOURCES;PUBLIC;PRIVATE")
+    cmake_parse_arguments(PARSE_ARGV 2 arg "INSTALL" "HEADERS;OUTPUT_NAME;MANUAL"
+                          "SOURCES;PUBLIC;PRIVATE")
     if(arg_UNPARSED_ARGUMENTS)
         message(FATAL_ERROR "velloran_target(${name}): unknown arguments ${arg_UNPARSED_ARGUMENTS}")
     endif()
@@ -45,7 +51,7 @@ function(velloran_target name kind)
         set(stage ${CMAKE_BINARY_DIR}/headers/${name})
         get_filename_component(parent ${stage}/${arg_HEADERS} DIRECTORY)
         file(MAKE_DIRECTORY ${parent})
-        file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${arg_HEADERS} ${stage}/${arg_HEADERS} SYMBOLIC)
+        file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${stage}/${arg_HEADERS} SYMBOLIC)
         target_include_directories(${name} PUBLIC ${stage})
     endif()
     if(arg_PUBLIC)
@@ -59,6 +65,22 @@ function(velloran_target name kind)
     endif()
     if(arg_OUTPUT_NAME)
         set_target_properties(${name} PROPERTIES OUTPUT_NAME ${arg_OUTPUT_NAME})
+    endif()
+    if((arg_INSTALL OR arg_MANUAL) AND NOT kind STREQUAL "PROGRAM")
+        message(FATAL_ERROR "velloran_target(${name}): only a PROGRAM is installed")
+    endif()
+    if(arg_INSTALL)
+        install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+        set_property(GLOBAL APPEND PROPERTY VELLORAN_INSTALLED ${name})
+    endif()
+    if(arg_MANUAL)
+        set(page ${CMAKE_CURRENT_BINARY_DIR}/${name}.1)
+        configure_file(${arg_MANUAL} ${page} @ONLY)
+        add_custom_command(OUTPUT ${page}.gz COMMAND gzip -9n -c ${page} > ${page}.gz
+                           DEPENDS ${page} VERBATIM)
+        add_custom_target(${name}_manual ALL DEPENDS ${page}.gz)
+        install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+        set_property(GLOBAL APPEND PROPERTY VELLORAN_MANUALS ${name}_manual)
     endif()
     if(kind STREQUAL "TEST")
         add_test(NAME ${name} COMMAND ${name})
@@ -76,8 +98,9 @@ function(velloran_target name kind)
     set_property(GLOBAL APPEND PROPERTY VELLORAN_TARGETS ${name})
 endfunction()
 
-# Called once every folder is read: a library or executable made by add_library or
-# add_executable directly, without the project's warnings, stops the configuration.
+# Called once every folder is read: a library of any kind (static, shared, module or object) or
+# an executable made by add_library or add_executable directly, without the project's
+# warnings, stops the configuration.
 function(velloran_check_targets)
     get_property(made GLOBAL PROPERTY VELLORAN_TARGETS)
     set(folders ${CMAKE_SOURCE_DIR})
@@ -87,7 +110,7 @@ function(velloran_check_targets)
         get_property(targets DIRECTORY ${folder} PROPERTY BUILDSYSTEM_TARGETS)
         foreach(target IN LISTS targets)
             get_target_property(type ${target} TYPE)
-            if(type STREQUAL "STATIC_LIBRARY" OR type STREQUAL "EXECUTABLE")
+            if(type MATCHES "^(STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY|EXECUTABLE)$")
                 if(NOT target IN_LIST made)
                     message(FATAL_ERROR "${target} (in ${folder}) is not made by velloran_target, "
                                         "so it would build without the project's warnings")
