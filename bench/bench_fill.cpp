@@ -20,6 +20,7 @@
 #include "billing/BillingInputs.h"
 #include "billing/BillingQuery.h"
 #include "billing/LoadBillingList.h"
+#include "billing/Organisation.h"
 #include "billing/PassedOver.h"
 #include "billing/Recordset.h"
 #include "billing/ScheduleRules.h"
@@ -38,7 +39,7 @@
 
 namespace {
 struct MarchInputs : BillingInputs {
-    QString organisation() const override { return BillingQuery::ChamberName; }
+    QString organisation() const override { return Organisations::name(Organisation::Chamber); }
     QString billingMethod() const override { return QStringLiteral("Invoice"); }
     QDate startDate() const override { return QDate(2027, 3, 1); }
     QDate endDate() const override { return QDate(2027, 3, 31); }
@@ -68,7 +69,8 @@ struct ReadRecord {
 // the fill.
 std::vector<ReadRecord> fetchAll(const DbConnection& connection, const QString& statement,
                                  const std::vector<ReadRecord>* plan, bool keep = true) {
-    const BillingQuery::FieldSet& fields = BillingQuery::fieldSetFor(BillingQuery::ChamberName);
+    const BillingQuery::FieldSet& fields =
+        BillingQuery::fieldSetFor(Organisations::name(Organisation::Chamber));
     std::vector<ReadRecord> records;
     records.reserve(plan ? plan->size() : 100000);
     Recordset set;

@@ -1,10 +1,12 @@
 #include "billing/BillingQuery.h"
 
-const QString BillingQuery::ChamberName = QStringLiteral("Kestlemere Chamber of Commerce");
+#include "billing/Organisation.h"
 
-bool BillingQuery::isChamber(const QString& organisation) {
-    return organisation == ChamberName;
+namespace {
+bool isChamber(const QString& organisation) {
+    return Organisations::of(organisation) == Organisation::Chamber;
 }
+} // namespace
 
 const BillingQuery::FieldSet& BillingQuery::fieldSetFor(const QString& organisation) {
     static const FieldSet chamber{

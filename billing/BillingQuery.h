@@ -6,8 +6,6 @@
 // of the fields that the list filling reads from each of its records.
 namespace BillingQuery {
 
-extern const QString ChamberName;
-
 struct FieldSet {
     QString company;
     QString contact;
@@ -16,9 +14,8 @@ struct FieldSet {
     QString anniversary;
 };
 
-// The chamber's fields for exactly "Kestlemere Chamber of Commerce", the foundation's for
-// any other organisation text.
-bool isChamber(const QString& organisation);
+// The chamber's fields for exactly the chamber's name, the foundation's for any other
+// organisation text (Organisations::of).
 const FieldSet& fieldSetFor(const QString& organisation);
 
 // A single quote in the billing method is doubled, so that no text can end the quoted value.

@@ -24,13 +24,6 @@
 #include <QStyle>
 #include <algorithm>
 
-namespace {
-QString& testPdfPath() {
-    static QString path;
-    return path;
-}
-} // namespace
-
 BillingGrid::BillingGrid(QWidget* parent)
     : QTableView(parent)
     , m_model(new GridModel(this)) {
@@ -296,11 +289,10 @@ void BillingGrid::PrintWithTitle(const QString& title, bool showDialog, int orie
     m_model->publish();
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(title);
-    const bool toFile = !testPdfPath().isEmpty() || QPrinterInfo::availablePrinterNames().isEmpty();
+    const bool toFile = !m_printFile.isEmpty() || QPrinterInfo::availablePrinterNames().isEmpty();
     if (toFile) {
         // Paper of the clerk's country where no printer says otherwise.
-        printer.setOutputFileName(testPdfPath().isEmpty() ? defaultPrintFile(title)
-                                                          : testPdfPath());
+        printer.setOutputFileName(m_printFile.isEmpty() ? defaultPrintFile(title) : m_printFile);
         printer.setPageSize(QPageSize(QLocale().measurementSystem() == QLocale::ImperialUSSystem
                                           ? QPageSize::Letter
                                           : QPageSize::A4));
@@ -310,7 +302,7 @@ void BillingGrid::PrintWithTitle(const QString& title, bool showDialog, int orie
     const double lr = leftRightMargin / 1440.0;
     const double tb = topBottomMargin / 1440.0;
     printer.setPageMargins(QMarginsF(lr, tb, lr, tb), QPageLayout::Inch);
-    if (showDialog && testPdfPath().isEmpty()) {
+    if (showDialog && m_printFile.isEmpty()) {
         QPrintDialog dialog(&printer, this);
         dialog.setWindowTitle(title);
         if (!toFile) // the dialog offers a file named after the document: one without slashes
@@ -323,8 +315,4 @@ void BillingGrid::PrintWithTitle(const QString& title, bool showDialog, int orie
     GridPrinter(*m_model).print(printer, title, m_printSubtitle);
     if (!printer.outputFileName().isEmpty())
         emit printedToFile(printer.outputFileName());
-}
-
-void BillingGrid::setPrintToPdfForTesting(const QString& pdfPath) {
-    testPdfPath() = pdfPath;
 }

@@ -46,8 +46,9 @@ public:
     void PrintWithTitle(const QString& title, bool showDialog, int orientation, int leftRightMargin,
                         int topBottomMargin);
 
-    // Tests print to this PDF file instead of a printer, without the dialog.
-    static void setPrintToPdfForTesting(const QString& pdfPath);
+    // PrintWithTitle writes this PDF file, without the dialog; empty (the default) for a
+    // printer, or a file the dialog offers where there is none.
+    void setPrintFile(const QString& pdfPath) { m_printFile = pdfPath; }
 
     // The file a print to PDF offers: the title, with what a file name cannot hold replaced,
     // in the documents folder (or home where there is none).
@@ -91,4 +92,5 @@ private:
 
     GridModel* m_model;
     QString m_printSubtitle;
+    QString m_printFile;
 };

@@ -6,11 +6,11 @@
 #include "qbxml/QbxmlAnswer.h"
 #include "qbxml/RequestProcessor.h"
 
-PostingRun::PostingRun(Parts parts, QObject* parent)
+PostingRun::PostingRun(Collaborators with, QObject* parent)
     : QObject(parent)
-    , m_processor(parts.processor)
-    , m_run(parts.host, parts.grid, parts.invoice, parts.customer, parts.lease, parts.items,
-            parts.journal) {
+    , m_processor(with.processor)
+    , m_run(with.host, with.grid, with.invoice, with.customer, with.lease, with.items,
+            with.journal) {
     m_run.written = [this](int line) { emit rowFinished(line); };
     m_run.progress = [this](int done, int total, const QStringList& customers) {
         emit progress(done, total, customers);

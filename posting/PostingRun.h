@@ -21,7 +21,9 @@ class RequestProcessor;
 class PostingRun : public QObject {
     Q_OBJECT
 public:
-    struct Parts {
+    // What the run works with: who asks the clerk, the list, the channel to QuickBooks, the
+    // two components, the lease, the items billed and what the list's runs remember.
+    struct Collaborators {
         PostingHost& host;
         GridOperations& grid;
         RequestProcessor& processor;
@@ -31,7 +33,7 @@ public:
         const PostingItems& items;
         PostingJournal& journal;
     };
-    explicit PostingRun(Parts parts, QObject* parent = nullptr);
+    explicit PostingRun(Collaborators with, QObject* parent = nullptr);
     ~PostingRun() override;
 
     // Asks the clerk to confirm and starts; false when the answer was No, and nothing else

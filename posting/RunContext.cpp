@@ -1,6 +1,6 @@
 #include "posting/RunContext.h"
 
-#include "billing/BillingQuery.h"
+#include "billing/Organisation.h"
 #include "core/GridColumns.h"
 #include "core/GridOperations.h"
 #include "core/Money.h"
@@ -151,7 +151,8 @@ std::optional<RowInvoice> RunContext::describe(int index, QString* failure) cons
         wanted.txnDate = line.invoiceDate;
         wanted.dueDate = line.dueDate;
         const QString billed = organisation();
-        wanted.item = BillingQuery::isChamber(billed) ? items.chamberItem : items.foundationItem;
+        wanted.item = Organisations::of(billed) == Organisation::Chamber ? items.chamberItem
+                                                                         : items.foundationItem;
         wanted.period = PeriodText::of(line.dueDate, line.anniversary,
                                        BillingFrequencies::months(line.frequency));
         wanted.description = billed + QStringLiteral(" Membership Dues ") + wanted.period;

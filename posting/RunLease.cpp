@@ -49,8 +49,9 @@ bool running(const QString& pidText) {
 }
 } // namespace
 
-RunLease::RunLease(QString mark, qint64 pid)
-    : m_mark(mark.isEmpty() ? programMark() : std::move(mark))
+RunLease::RunLease(const Clock& clock, QString mark, qint64 pid)
+    : m_clock(clock)
+    , m_mark(mark.isEmpty() ? programMark() : std::move(mark))
     , m_pid(pid > 0 ? pid : QCoreApplication::applicationPid()) {}
 
 QString RunLease::holderText() {
@@ -63,7 +64,7 @@ QString RunLease::holderText() {
 QString RunLease::notes(bool held) const {
     if (!held)
         return QStringLiteral("free");
-    const QDateTime now = Clock::now().toUTC();
+    const QDateTime now = m_clock.now().toUTC();
     // "until" is the holder's own clock, for a person reading the record; no program trusts it.
     return QStringLiteral("holder: %1\nsince: %2\nuntil: %3\nprogram: %4\npid: %5")
         .arg(holderText(), m_since.toUTC().toString(Qt::ISODate),
@@ -83,7 +84,7 @@ void RunLease::keep(const QbxmlAnswer& answer) {
 void RunLease::beginTake() {
     m_listId.clear();
     m_editSequence.clear();
-    m_since = Clock::now();
+    m_since = m_clock.now();
     m_step = Step::Read;
     m_racesLost = 0;
 }
@@ -123,15 +124,15 @@ bool RunLease::heldElsewhere(const QString& current) {
     const QString seen = m_foundId + u'|' + m_foundSequence;
     if (seen != m_watched) {
         m_watched = seen;
-        m_watchedSince = Clock::elapsedMs();
+        m_watchedSince = m_clock.elapsedMs();
     }
-    return Clock::elapsedMs() - m_watchedSince < qint64(ExpirySeconds) * 1000;
+    return m_clock.elapsedMs() - m_watchedSince < qint64(ExpirySeconds) * 1000;
 }
 
 Failure RunLease::refusal(const QString& current) const {
     const QDateTime since = utcOf(noteValue(current, QStringLiteral("since")));
     const qint64 left =
-        qMax<qint64>(0, qint64(ExpirySeconds) * 1000 - (Clock::elapsedMs() - m_watchedSince));
+        qMax<qint64>(0, qint64(ExpirySeconds) * 1000 - (m_clock.elapsedMs() - m_watchedSince));
     const QString form = QStringLiteral("H:mm");
     return Failure(QbError::RunInProgress,
                    QStringLiteral("Another billing run is posting to this company file (%1 since "
@@ -139,7 +140,7 @@ Failure RunLease::refusal(const QString& current) const {
                                   "Create Invoices again when it has finished.")
                        .arg(noteValue(current, QStringLiteral("holder")),
                             since.toLocalTime().toString(form),
-                            Clock::now().addMSecs(left).toString(form)));
+                            m_clock.now().addMSecs(left).toString(form)));
 }
 
 bool RunLease::takeAnswer(const QByteArray& document) {

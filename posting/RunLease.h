@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Clock.h"
 #include "core/Failure.h"
 
 #include <QDateTime>
@@ -21,8 +22,10 @@ struct QbxmlAnswer;
 class RunLease {
 public:
     // programMark tells this program's leases from others'; empty for this process's own.
-    // pid, the process the lease names as its holder's: this one unless given.
-    explicit RunLease(QString programMark = QString(), qint64 pid = 0);
+    // pid, the process the lease names as its holder's: this one unless given. clock gives
+    // the lease's times and how long another run's lease was seen unchanged.
+    explicit RunLease(const Clock& clock = Clock::system(), QString programMark = QString(),
+                      qint64 pid = 0);
 
     static const QString RecordName;
     static constexpr int ExpirySeconds = 120;
@@ -57,6 +60,7 @@ private:
     QString m_listId;
     QString m_editSequence;
     QDateTime m_since;
+    const Clock& m_clock;
     QString m_mark;
     qint64 m_pid;
     // Where take stands: the record to read, or to write (added, or changed from what was

@@ -54,6 +54,8 @@ public:
         return read(processRequest(request));
     }
 
+    // QuickBooks is given a minute for each answer, unless told otherwise.
+    static constexpr int DefaultAnswerTimeoutMs = 60000;
     void setAnswerTimeoutMs(int ms) { m_answerTimeoutMs = ms; }
     // Ends the conversation: the next request opens a new connection. A run is one
     // conversation, so that the Web Connector bridge keeps each run to one company file.
@@ -76,7 +78,7 @@ private:
     QString m_socketPath;
     QLocalSocket m_socket;
     QByteArray m_buffer;
-    int m_answerTimeoutMs = 60000;
+    int m_answerTimeoutMs = DefaultAnswerTimeoutMs;
     qint64 m_requestsSent = 0;
     std::optional<Pending> m_pending;
     quint64 m_sends = 0;     // tells a request from the one before it

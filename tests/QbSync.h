@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TestSupport.h"
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
 #include "posting/RunLease.h"
@@ -58,7 +59,7 @@ private:
 class SyncLease : public RunLease {
 public:
     explicit SyncLease(RequestProcessor& processor, QString programMark = QString(), qint64 pid = 0)
-        : RunLease(std::move(programMark), pid)
+        : RunLease(TestSupport::clock(), std::move(programMark), pid)
         , m_processor(processor) {}
 
     // Throws Failure: QbError::RunInProgress while another run holds the lease.

@@ -6,6 +6,7 @@
 #include "core/Failure.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -100,18 +101,47 @@ Failure TestSupport::failureOf(const std::function<void()>& work) {
     return Failure(0, QString());
 }
 
+namespace {
+TestSupport::MessageRecorder*& livingRecorder() {
+    static TestSupport::MessageRecorder* recorder = nullptr;
+    return recorder;
+}
+} // namespace
+
 TestSupport::MessageRecorder::MessageRecorder(int answer_)
     : answer(answer_) {
-    MessageBoxes::setHandler([this](const QString& text, const QString& caption, int style) {
-        boxes.append({text, caption, style});
-        return answer;
-    });
+    livingRecorder() = this;
+    MessageBoxes::setHandler(TestSupport::boxes());
 }
 
 TestSupport::MessageRecorder::~MessageRecorder() {
+    livingRecorder() = nullptr;
     MessageBoxes::setHandler({});
 }
 
-bool TestSupport::waitForFill(const QWidget* window, int timeoutMs) {
-    return QTest::qWaitFor([window] { return !window->property("filling").toBool(); }, timeoutMs);
+MessageBoxes::Handler TestSupport::boxes() {
+    return [](const QString& text, const QString& caption, int style) {
+        MessageRecorder* recorder = livingRecorder();
+        if (!recorder)
+            return MessageBoxes::show(text, caption, style);
+        recorder->boxes.append({text, caption, style});
+        return recorder->answer;
+    };
+}
+
+QDateTime TestSupport::TestClock::now() const {
+    return m_fixed.isValid() ? m_fixed : Clock::now();
+}
+
+qint64 TestSupport::TestClock::elapsedMs() const {
+    return Clock::elapsedMs() + m_advanced;
+}
+
+TestSupport::TestClock& TestSupport::clock() {
+    static TestClock clock;
+    return clock;
+}
+
+bool TestSupport::waitForFill(int timeoutMs) {
+    return QTest::qWaitFor([] { return !QGuiApplication::overrideCursor(); }, timeoutMs);
 }

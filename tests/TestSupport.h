@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MessageBoxes.h"
+#include "core/Clock.h"
 
 #include <QList>
 #include <QString>
@@ -16,9 +17,9 @@ class Failure;
 // that answers the program's message boxes.
 namespace TestSupport {
 
-// Waits until the window has filled its list (its property "filling" false again); at once
+// Waits until the window has filled its list (the busy pointer of its fill gone); at once
 // when no fill was started.
-bool waitForFill(const QWidget* window, int timeoutMs = 30000);
+bool waitForFill(int timeoutMs = 30000);
 
 // Makes a contact database in dir (the demo contacts unless extraArgs says otherwise) and
 // returns its path; fails the calling test when make_contacts fails.
@@ -58,7 +59,8 @@ struct ShownBox {
     int style;
 };
 
-// Records every message box while it lives and answers each with answer.
+// Records every message box while it lives and answers each with answer: the window's
+// (those of boxes()) and start-up's.
 class MessageRecorder {
 public:
     explicit MessageRecorder(int answer = MessageBoxes::Ok);
@@ -66,5 +68,26 @@ public:
     QList<ShownBox> boxes;
     int answer;
 };
+
+// The message boxes handed to the tests' windows: the living recorder's, else real ones.
+MessageBoxes::Handler boxes();
+
+// A clock whose time of day is set and whose waiting is let pass, rather than read.
+class TestClock : public Clock {
+public:
+    QDateTime now() const override;
+    qint64 elapsedMs() const override;
+    // The time of day stays at moment; an invalid one is the computer's again.
+    void setFixed(const QDateTime& moment) { m_fixed = moment; }
+    void reset() { m_fixed = QDateTime(); }
+    void advanceElapsed(qint64 ms) { m_advanced += ms; }
+
+private:
+    QDateTime m_fixed;
+    qint64 m_advanced = 0;
+};
+
+// The tests' one clock, handed to their windows and leases.
+TestClock& clock();
 
 } // namespace TestSupport

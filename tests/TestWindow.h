@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TestSupport.h"
 #include "app/Module1.h"
 #include "grid/BillingGrid.h"
 #include "ui/DatePicker.h"
@@ -16,10 +17,16 @@
 // instructions and the accessibility tools find them.
 class TestWindow : public frmCreateInvoices {
 public:
-    TestWindow()
-        : frmCreateInvoices(Setup{Module1::database(),
-                                  {Module1::chamberItemName(), Module1::foundationItemName()},
-                                  &Module1::CloseAndEnd}) {}
+    // As start-up makes it, with the tests' clock and message boxes.
+    static Setup setup() {
+        return Setup{Module1::database(),
+                     {Module1::chamberItemName(), Module1::foundationItemName()},
+                     &Module1::CloseAndEnd,
+                     TestSupport::clock(),
+                     TestSupport::boxes()};
+    }
+    explicit TestWindow(const Setup& setup = TestWindow::setup())
+        : frmCreateInvoices(setup) {}
 
     template <typename Control> Control* control(const char* name) const {
         auto* found = findChild<Control*>(QLatin1String(name));

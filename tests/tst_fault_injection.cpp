@@ -12,7 +12,6 @@
 #include "app/FailureReport.h"
 #include "app/Module1.h"
 #include "app/VelloranApplication.h"
-#include "core/Clock.h"
 #include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
 #include "posting/CustomerComponent.h"
@@ -27,6 +26,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonObject>
 #include <QProcess>
 #include <QProgressDialog>
@@ -384,11 +384,11 @@ void TestFaultInjection::sharedCompanyFile() {
     QVERIFY(ended.waitForFinished());
     SyncLease otherRun(elsewhere, QStringLiteral("another program"),
                        other == u"crashed" ? endedPid : 0);
-    const auto restoreClock = qScopeGuard([] { Clock::reset(); });
+    const auto restoreClock = qScopeGuard([] { TestSupport::clock().reset(); });
     // Half past a minute: the lease's "free at", two minutes on, falls in a known minute.
     const QDateTime now =
         QDateTime(QDate::currentDate(), QTime(QTime::currentTime().hour(), 10, 30));
-    Clock::setFixed(now);
+    TestSupport::clock().setFixed(now);
     if (other == u"holds" || other == u"crashed")
         otherRun.take();
     BillingGrid grid;
@@ -429,7 +429,7 @@ void TestFaultInjection::sharedCompanyFile() {
             // The other run sees the lease held, and once it has seen it unchanged for 2
             // minutes of its own waiting, takes it.
             QVERIFY_THROWS_EXCEPTION(Failure, otherRun.take());
-            Clock::advanceElapsed(qint64(RunLease::ExpirySeconds) * 1000);
+            TestSupport::clock().advanceElapsed(qint64(RunLease::ExpirySeconds) * 1000);
             otherRun.take();
         }
     };
@@ -462,12 +462,12 @@ void TestFaultInjection::leaseWithoutSharedClock() {
     QVERIFY(qb.start());
     RequestProcessor first(qb.socketPath()), second(qb.socketPath());
     SyncLease holding(first, QStringLiteral("first clerk")), asking(second, "second clerk");
-    const auto restoreClock = qScopeGuard([] { Clock::reset(); });
+    const auto restoreClock = qScopeGuard([] { TestSupport::clock().reset(); });
     const QDateTime now = QDateTime::currentDateTime();
     const qint64 expiryMs = qint64(RunLease::ExpirySeconds) * 1000;
     const auto askAt = [&](qint64 waitedMs) {
-        Clock::advanceElapsed(waitedMs);
-        Clock::setFixed(now.addSecs(apart));
+        TestSupport::clock().advanceElapsed(waitedMs);
+        TestSupport::clock().setFixed(now.addSecs(apart));
         try {
             asking.take();
             return true;
@@ -477,13 +477,13 @@ void TestFaultInjection::leaseWithoutSharedClock() {
             return false;
         }
     };
-    Clock::setFixed(now);
+    TestSupport::clock().setFixed(now);
     holding.take();
     QVERIFY(!askAt(0));
     // Renewed every 100 s (each batch renews it): never taken.
     for (int renewal = 0; renewal < 4; ++renewal) {
         QVERIFY(!askAt(expiryMs - 20000));
-        Clock::setFixed(now);
+        TestSupport::clock().setFixed(now);
         holding.take();
     }
     // No longer renewed: free 2 minutes after it was last found changed, not before.
@@ -577,7 +577,7 @@ void TestFaultInjection::lockedDatabaseIsReported() {
     TestWindow w;
     showChamberMarch(w);
     QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     QVERIFY(w.vsfgList->RowCount() > 1);
 
     // Another program takes the database for itself between two fills.
@@ -592,7 +592,7 @@ void TestFaultInjection::lockedDatabaseIsReported() {
         QList<int> ends;
         FailureReport::setTerminator([&](int status) { ends << status; });
         QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
-        QVERIFY(TestSupport::waitForFill(&w));
+        QVERIFY(TestSupport::waitForFill());
         FailureReport::setTerminator({});
 
         QCOMPARE(ends.size(), 1);
@@ -630,20 +630,22 @@ void TestFaultInjection::stalledFillIsCancelled() {
     QTimer::singleShot(300, [&] { answered = true; }); // the window's events go on meanwhile
     QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
     QTRY_VERIFY(answered);
-    QVERIFY(w.property("filling").toBool());
+    // The pointer says the window is busy reading.
+    QVERIFY(QGuiApplication::overrideCursor());
+    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
     QProgressDialog* reading = nullptr;
     QTRY_VERIFY((reading = w.findChild<QProgressDialog*>(QStringLiteral("reading"))) &&
                 reading->isVisible());
     QCOMPARE(reading->labelText(), QStringLiteral("Reading the contact database (%1)...").arg(db));
     QTest::mouseClick(reading->findChild<QPushButton*>(), Qt::LeftButton);
-    QVERIFY(!w.property("filling").toBool());
+    QVERIFY(!QGuiApplication::overrideCursor());
     QCOMPARE(w.vsfgList->RowCount(), 1); // the header row alone
     QCOMPARE(w.vsfgList->CellText(0, GridColumns::Company), QStringLiteral("Company"));
 
     QVERIFY(QSqlQuery(locker).exec(QStringLiteral("ROLLBACK")));
     locker.close();
     QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     QVERIFY(w.vsfgList->RowCount() > 1);
     locker = QSqlDatabase();
     QSqlDatabase::removeDatabase(QStringLiteral("stall"));

@@ -576,7 +576,7 @@ void TestInvoicePosting::createInvoicesThroughTheWindow() {
     w.dtStartDate->setDate(QDate(2027, 3, 1));
     w.dtEndDate->setDate(QDate(2027, 3, 31));
     w.btnRefresh->click();
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     QCOMPARE(w.vsfgList->RowCount(), 16);
     w.btnSelectAll->click();
     w.chkEmail->setChecked(true);
@@ -850,8 +850,9 @@ void TestInvoicePosting::windowLivesWhileQuickBooksIsSilent() {
     QbHostProcess host(Customers, ItemNames);
     host.setSocketPath(QbChannel::defaultSocketPath());
     QVERIFY(host.start({"--fault", "mute@1:CompanyQuery"})); // silent from the first request
-    TestWindow w;
-    w.processor().setAnswerTimeoutMs(1500);
+    TestWindow::Setup impatient = TestWindow::setup();
+    impatient.answerTimeoutMs = 1500;
+    TestWindow w(impatient);
     // A long name: the columns are wider than the list. Above it, an unchecked row with an
     // older error, selected by the clerk.
     fillWindow(w, {QStringLiteral("Abbott & Sons Hardware"),

@@ -6,7 +6,6 @@
 #include "TestWindow.h"
 #include "app/MessageBoxes.h"
 #include "app/Module1.h"
-#include "core/Clock.h"
 #include "core/FixedForms.h"
 #include "core/GridColumns.h"
 #include "core/MoneyFormat.h"
@@ -121,8 +120,7 @@ void TestMainWindow::initTestCase() {
 }
 
 void TestMainWindow::cleanup() {
-    Clock::reset();
-    BillingGrid::setPrintToPdfForTesting(QString());
+    TestSupport::clock().reset();
     Module1::setEndAction({});
 }
 
@@ -153,7 +151,7 @@ void TestMainWindow::everyControlHasAnAccessibleName() {
     w.dtStartDate->setDate(QDate(2027, 3, 1));
     w.dtEndDate->setDate(QDate(2027, 3, 31));
     w.btnRefresh->click();
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     w.vsfgList->SetCellText(2, GridColumns::Send, QStringLiteral("True"));
     QAccessibleTableInterface* table =
         QAccessible::queryAccessibleInterface(w.vsfgList)->tableInterface();
@@ -324,7 +322,7 @@ void TestMainWindow::datesTypedAsPeopleTypeThem() {
     MessageRecorder messages;
     choose(w, Chamber, QStringLiteral("Invoice"));
     w.btnRefresh->click();
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     QCOMPARE(messages.boxes.size(), 1);
     QCOMPARE(messages.boxes[0].text, QStringLiteral("Please enter a valid start date"));
     QCOMPARE(w.vsfgList->RowCount(), 0);
@@ -487,7 +485,7 @@ void TestMainWindow::tabOrderAndKeyboard() {
     MessageRecorder boxes;
     w.btnRefresh->setFocus();
     QTest::keyClick(w.btnRefresh, Qt::Key_Space);
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     QCOMPARE(boxes.boxes.size(), 1);
     // A fill started from the keyboard leaves the keyboard on Refresh, though the controls
     // were off while it read.
@@ -495,7 +493,7 @@ void TestMainWindow::tabOrderAndKeyboard() {
     w.cmbPayment->setCurrentIndex(1);
     w.btnRefresh->setFocus();
     QTest::keyClick(w.btnRefresh, Qt::Key_Space);
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     QVERIFY(w.vsfgList->RowCount() > 1);
     QCOMPARE(focusedControl(&w), QStringLiteral("btnRefresh"));
 }
@@ -518,7 +516,7 @@ void TestMainWindow::defaultsAtLoad() {
     QFETCH(QDate, today);
     QFETCH(QDate, start);
     QFETCH(QDate, end);
-    Clock::setFixed(QDateTime(today, QTime(9, 0)));
+    TestSupport::clock().setFixed(QDateTime(today, QTime(9, 0)));
     TestWindow w;
     QCOMPARE(w.dtStartDate->date(), start);
     QCOMPARE(w.dtEndDate->date(), end);
@@ -538,7 +536,7 @@ void TestMainWindow::refreshRefusalsInOrder() {
     w.dtStartDate->setDate(QDate(2027, 3, 1));
     w.dtEndDate->setDate(QDate(2027, 4, 30));
     QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.boxes[0].caption, QStringLiteral("Invalid Dates"));
     QCOMPARE(boxes.boxes[0].text,
@@ -547,14 +545,14 @@ void TestMainWindow::refreshRefusalsInOrder() {
 
     w.dtEndDate->setDate(QDate(2027, 3, 31));
     QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     QCOMPARE(boxes.boxes.size(), 2);
     QCOMPARE(boxes.boxes[1].caption, QStringLiteral("No Company Selected"));
     QCOMPARE(boxes.boxes[1].text, QStringLiteral("You must select a company."));
 
     w.cmbCompany->setCurrentIndex(0);
     QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     QCOMPARE(boxes.boxes.size(), 3);
     QCOMPARE(boxes.boxes[2].caption, QStringLiteral("No Payment Selected"));
     QCOMPARE(boxes.boxes[2].text, QStringLiteral("You must select a Payment."));
@@ -563,7 +561,7 @@ void TestMainWindow::refreshRefusalsInOrder() {
 
     w.cmbPayment->setCurrentIndex(1);
     QTest::mouseClick(w.btnRefresh, Qt::LeftButton);
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     QCOMPARE(boxes.boxes.size(), 3);
     QCOMPARE(w.vsfgList->RowCount(), 16);
     QCOMPARE(w.vsfgList->CellText(1, GridColumns::Contact), QStringLiteral("Kevin Walsh"));
@@ -610,11 +608,11 @@ void TestMainWindow::refreshComparesMonthsOnly() {
     w.dtStartDate->setDate(QDate(2026, 1, 5));
     w.dtEndDate->setDate(QDate(2027, 1, 20));
     w.btnRefresh->click();
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     w.dtStartDate->setDate(QDate(2027, 3, 20));
     w.dtEndDate->setDate(QDate(2027, 3, 10));
     w.btnRefresh->click();
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     QCOMPARE(boxes.boxes.size(), 0);
     // Start after end: only the monthly members are listed.
     for (int row = 1; row < w.vsfgList->RowCount(); ++row)
@@ -629,7 +627,7 @@ void TestMainWindow::selectAllAndNone() {
     w.dtStartDate->setDate(QDate(2027, 3, 1));
     w.dtEndDate->setDate(QDate(2027, 3, 31));
     w.btnRefresh->click();
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     const int rows = w.vsfgList->RowCount();
     QVERIFY(rows > 2);
     w.vsfgList->SetCellText(2, GridColumns::Result, QStringLiteral("Successful"));
@@ -649,7 +647,7 @@ void TestMainWindow::selectAllAndNone() {
     // A new fill forgets checks and results.
     w.btnSelectAll->click();
     w.btnRefresh->click();
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     QCOMPARE(w.vsfgList->CellText(2, 0), QStringLiteral("False"));
     QCOMPARE(w.vsfgList->CellText(2, GridColumns::Result), QString());
 }
@@ -689,7 +687,7 @@ void TestMainWindow::editRuleOnlySendColumn() {
     w.dtStartDate->setDate(QDate(2027, 3, 1));
     w.dtEndDate->setDate(QDate(2027, 3, 31));
     w.btnRefresh->click();
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 
@@ -718,13 +716,16 @@ void TestMainWindow::editRuleOnlySendColumn() {
 }
 
 void TestMainWindow::printTitleAndRows() {
-    Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(10, 8, 4)));
-    TestWindow w;
+    TestSupport::clock().setFixed(QDateTime(QDate(2026, 12, 7), QTime(10, 8, 4)));
+    const QString pdf = m_dir.filePath(QStringLiteral("print.pdf"));
+    TestWindow::Setup printing = TestWindow::setup();
+    printing.printFile = pdf;
+    TestWindow w(printing);
     choose(w, Foundation, QStringLiteral("Invoice"));
     w.dtStartDate->setDate(QDate(2027, 3, 1));
     w.dtEndDate->setDate(QDate(2027, 3, 31));
     w.btnRefresh->click();
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     // The list's organisation heads the page, whatever the box shows now.
     w.cmbCompany->setCurrentText(Chamber);
     // Two rows checked, the second from the keyboard: the counts follow at once.
@@ -744,8 +745,6 @@ void TestMainWindow::printTitleAndRows() {
     w.cmbPayment->setCurrentText(QStringLiteral("Electronic Withdrawal"));
     w.dtStartDate->setDate(QDate(2027, 4, 1));
     w.dtEndDate->setDate(QDate(2027, 4, 30));
-    const QString pdf = m_dir.filePath(QStringLiteral("print.pdf"));
-    BillingGrid::setPrintToPdfForTesting(pdf);
     MessageRecorder boxes;
     w.btnPrint->click();
     // Printed to a file, the clerk is told which.
@@ -767,10 +766,11 @@ void TestMainWindow::printTitleAndRows() {
 }
 
 void TestMainWindow::printWithoutOrganisation() {
-    Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(15, 30, 0)));
-    TestWindow w;
+    TestSupport::clock().setFixed(QDateTime(QDate(2026, 12, 7), QTime(15, 30, 0)));
     const QString pdf = m_dir.filePath(QStringLiteral("empty.pdf"));
-    BillingGrid::setPrintToPdfForTesting(pdf);
+    TestWindow::Setup printing = TestWindow::setup();
+    printing.printFile = pdf;
+    TestWindow w(printing);
     MessageRecorder boxes;
     w.btnPrint->click();
     QCOMPARE(boxes.boxes.size(), 1);
@@ -849,7 +849,7 @@ void TestMainWindow::exitClosesConnectionAndEnds() {
     TestWindow w;
     choose(w, Chamber, QStringLiteral("Invoice"));
     w.btnRefresh->click();
-    QVERIFY(TestSupport::waitForFill(&w));
+    QVERIFY(TestSupport::waitForFill());
     w.btnSelectAll->click();
     MessageRecorder boxes;
     int ends = 0;

@@ -45,8 +45,11 @@ struct Outcome {
 constexpr int DialogAfterMs = 1000;
 } // namespace
 
-ContactFill::ContactFill(Parts parts)
-    : m_parts(std::move(parts)) {}
+ContactFill::ContactFill(QWidget* window, BillingGrid* grid, DatabaseThread* database, Ended ended)
+    : m_window(window)
+    , m_grid(grid)
+    , m_database(database)
+    , m_ended(std::move(ended)) {}
 
 ContactFill::~ContactFill() {
     if (m_running)
@@ -64,42 +67,40 @@ void ContactFill::start(const BillingInputs& inputs) {
     m_running = true;
     const auto choices = std::make_shared<Choices>(inputs);
     const auto outcome = std::make_shared<Outcome>();
-    m_parts.window->setProperty("filling", true);
     // A fill of many contacts takes a moment: the busy pointer says so.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    m_dialogTimer = new QTimer(m_parts.window);
+    m_dialogTimer = new QTimer(m_window);
     m_dialogTimer->setSingleShot(true);
-    QObject::connect(m_dialogTimer, &QTimer::timeout, m_parts.window, [this] {
+    QObject::connect(m_dialogTimer, &QTimer::timeout, m_window, [this] {
         const QString place = ConnectionString::place(
-            ConnectionString::toOdbc(m_parts.database->connection().connectionString()));
+            ConnectionString::toOdbc(m_database->connection().connectionString()));
         m_dialog =
-            new QProgressDialog(readingText(place), QStringLiteral("Cancel"), 0, 0, m_parts.window);
+            new QProgressDialog(readingText(place), QStringLiteral("Cancel"), 0, 0, m_window);
         m_dialog->setObjectName(QStringLiteral("reading"));
         m_dialog->setWindowTitle(QStringLiteral("Velloran"));
         m_dialog->setMinimumDuration(0);
         m_dialog->setAutoReset(false);
         m_dialog->setAutoClose(false);
-        QObject::connect(m_dialog, &QProgressDialog::canceled, m_parts.window,
-                         [this] { cancel(); });
+        QObject::connect(m_dialog, &QProgressDialog::canceled, m_window, [this] { cancel(); });
         m_dialog->show();
     });
     m_dialogTimer->start(DialogAfterMs);
-    m_parts.database->run(
+    m_database->run(
         [choices, outcome](DbConnection& connection) {
             outcome->organisation =
                 LoadBillingList(*choices, outcome->rows, connection, &outcome->passedOver);
         },
-        m_parts.window,
+        m_window,
         [this, outcome](const std::optional<Failure>& failure) {
             finish();
             // What was read, also before a failure: the grid holds the rows written so far.
-            m_parts.grid->takeList(std::move(outcome->rows));
-            formatBillingList(*m_parts.grid);
+            m_grid->takeList(std::move(outcome->rows));
+            formatBillingList(*m_grid);
             if (failure) {
                 FailureReport::report(*failure);
                 return;
             }
-            m_parts.ended(outcome->organisation, outcome->passedOver);
+            m_ended(outcome->organisation, outcome->passedOver);
         });
 }
 
@@ -107,14 +108,14 @@ void ContactFill::start(const BillingInputs& inputs) {
 void ContactFill::cancel() {
     if (!m_running)
         return;
-    m_parts.database->abandon();
+    m_database->abandon();
     finish();
     BillingList empty;
     empty.SetColumnCount(GridColumns::Count);
     empty.AppendRow(GridColumns::headerTexts().join(u'\t'));
-    m_parts.grid->takeList(std::move(empty));
-    formatBillingList(*m_parts.grid);
-    m_parts.ended(QString(), PassedOver());
+    m_grid->takeList(std::move(empty));
+    formatBillingList(*m_grid);
+    m_ended(QString(), PassedOver());
 }
 
 void ContactFill::finish() {
@@ -123,5 +124,4 @@ void ContactFill::finish() {
     if (m_dialog)
         m_dialog->deleteLater();
     QGuiApplication::restoreOverrideCursor();
-    m_parts.window->setProperty("filling", false);
 }

@@ -20,18 +20,14 @@ class QWidget;
 // Cancel, which leaves the list empty, as a new fill begins it, and the stalled connection
 // behind (the next Refresh opens a fresh one). The controls stay as they are, the keyboard
 // where it was; the window's buttons do nothing until the fill is done. While it runs the
-// window's property "filling" is true.
+// pointer is busy.
 class ContactFill {
 public:
-    struct Parts {
-        QWidget* window;
-        BillingGrid* grid;
-        DatabaseThread* database;
-        // The fill is done: the list's organisation and who it passed over. Not called for a
-        // cancelled fill, whose list stays empty.
-        std::function<void(const QString& organisation, const PassedOver& passedOver)> ended;
-    };
-    explicit ContactFill(Parts parts);
+    // The fill is done: the list's organisation and who it passed over. Not called for a
+    // cancelled fill, whose list stays empty.
+    using Ended = std::function<void(const QString& organisation, const PassedOver& passedOver)>;
+    // The fill of window's grid from database.
+    ContactFill(QWidget* window, BillingGrid* grid, DatabaseThread* database, Ended ended);
     ~ContactFill();
 
     bool running() const { return m_running; }
@@ -44,7 +40,10 @@ private:
     void cancel();
     void finish();
 
-    Parts m_parts;
+    QWidget* m_window;
+    BillingGrid* m_grid;
+    DatabaseThread* m_database;
+    Ended m_ended;
     bool m_running = false;
     QPointer<QProgressDialog> m_dialog;
     QPointer<QTimer> m_dialogTimer;

@@ -11,17 +11,17 @@
 #include <QCheckBox>
 #include <QGuiApplication>
 
-InvoiceRun::InvoiceRun(Parts parts)
-    : m_parts(std::move(parts)) {}
+InvoiceRun::InvoiceRun(FromWindow window)
+    : m_window(std::move(window)) {}
 
 InvoiceRun::~InvoiceRun() = default;
 
 QString InvoiceRun::listOrganisation() const {
-    return m_parts.organisation();
+    return m_window.organisation();
 }
 
 int InvoiceRun::emailBoxValue() const {
-    switch (m_parts.email->checkState()) {
+    switch (m_window.email->checkState()) {
     case Qt::Checked:
         return Checked;
     case Qt::PartiallyChecked:
@@ -32,7 +32,7 @@ int InvoiceRun::emailBoxValue() const {
 }
 
 bool InvoiceRun::confirm(const QString& text, const QString& caption) {
-    return MessageBoxes::show(text, caption, MessageBoxes::YesNo) == MessageBoxes::Yes;
+    return m_window.messages(text, caption, MessageBoxes::YesNo) == MessageBoxes::Yes;
 }
 
 void InvoiceRun::setBusy(bool busy) {
@@ -46,7 +46,7 @@ void InvoiceRun::setBusy(bool busy) {
 
 void InvoiceRun::progress(int done, int total, const QStringList& customers) {
     if (!m_progress) {
-        m_progress = new RunProgress(m_parts.window);
+        m_progress = new RunProgress(m_window.window);
         if (m_closeAfterRun)
             m_progress->stopAfterThisInvoice(true);
         m_progress->show();
@@ -63,7 +63,7 @@ bool InvoiceRun::stopRequested() {
 
 void InvoiceRun::rowFinished(int line) {
     m_written << line;
-    m_parts.grid->showLine(line, GridColumns::Company);
+    m_window.grid->showLine(line, GridColumns::Company);
 }
 
 void InvoiceRun::closeAfterThisInvoice() {
@@ -77,30 +77,31 @@ void InvoiceRun::run() {
     // A click that reaches the button during a run never starts a second one.
     if (m_posting)
         return;
-    BillingGrid& grid = *m_parts.grid;
+    BillingGrid& grid = *m_window.grid;
     m_written.clear();
     m_selected = grid.selectedLines();
     // A child of the window while it runs, so that it can be found there.
     m_posting = std::make_unique<PostingRun>(
-        PostingRun::Parts{*this, grid, *m_parts.processor, *m_parts.invoice, *m_parts.customer,
-                          *m_parts.lease, m_parts.items, *m_parts.journal},
-        m_parts.window);
-    QObject::connect(m_posting.get(), &PostingRun::progress, m_parts.window,
+        PostingRun::Collaborators{*this, grid, *m_window.processor, *m_window.invoice,
+                                  *m_window.customer, *m_window.lease, m_window.items,
+                                  *m_window.journal},
+        m_window.window);
+    QObject::connect(m_posting.get(), &PostingRun::progress, m_window.window,
                      [this](int done, int total, const QStringList& customers) {
                          progress(done, total, customers);
                      });
-    QObject::connect(m_posting.get(), &PostingRun::underWay, m_parts.window,
+    QObject::connect(m_posting.get(), &PostingRun::underWay, m_window.window,
                      [this](const QStringList& customers) {
                          if (m_progress)
                              m_progress->setUnderWay(customers);
                      });
-    QObject::connect(m_posting.get(), &PostingRun::rowFinished, m_parts.window,
+    QObject::connect(m_posting.get(), &PostingRun::rowFinished, m_window.window,
                      [this](int row) { rowFinished(row); });
-    QObject::connect(m_posting.get(), &PostingRun::finished, m_parts.window,
+    QObject::connect(m_posting.get(), &PostingRun::finished, m_window.window,
                      [this] { finished(); });
     // While QuickBooks works the window paints, the dialog's Stop works and the window can be
     // closed; every other control is out of reach until the run ends.
-    m_parts.enableControls(false);
+    m_window.enableControls(false);
     m_answered = m_posting->start();
     if (!m_answered)
         finished();
@@ -120,10 +121,10 @@ QList<int> writtenInOrder(const QList<int>& rows) {
 void InvoiceRun::finished() {
     // Not deleted from inside its own signal.
     m_posting.release()->deleteLater();
-    m_parts.enableControls(true);
+    m_window.enableControls(true);
     // This run's first error in view, or else the last row it wrote, from the left so that
     // its company and contact show; the "Result" cell's tooltip holds the whole text.
-    BillingGrid& grid = *m_parts.grid;
+    BillingGrid& grid = *m_window.grid;
     int shown = -1;
     for (const int line : std::as_const(m_written)) {
         shown = line;
@@ -135,7 +136,7 @@ void InvoiceRun::finished() {
         grid.showLineFromTheLeft(shown);
     // A clerk answering No has run nothing, and the last run's line stays.
     const RunSummary summary =
-        m_answered ? RunSummary::of(grid, writtenInOrder(m_written), *m_parts.journal)
+        m_answered ? RunSummary::of(grid, writtenInOrder(m_written), *m_window.journal)
                    : RunSummary{};
-    m_parts.ended(summary, std::exchange(m_closeAfterRun, false));
+    m_window.ended(summary, std::exchange(m_closeAfterRun, false));
 }

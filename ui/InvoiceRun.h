@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/MessageBoxes.h"
 #include "posting/InvoicePosting.h"
 #include "posting/RunSummary.h"
 
@@ -25,7 +26,9 @@ class RunProgress;
 // QuickBooks' answers while the window handles its events.
 class InvoiceRun : public PostingHost {
 public:
-    struct Parts {
+    // What the window lends the run: itself and its controls, its connection to QuickBooks and
+    // what it keeps of the list's runs.
+    struct FromWindow {
         QWidget* window;
         BillingGrid* grid;
         QCheckBox* email;
@@ -36,6 +39,8 @@ public:
         PostingJournal* journal;
         // The items the invoices bill, as config.txt names them.
         PostingItems items;
+        // The window's message boxes (the question before the run).
+        MessageBoxes::Handler messages;
         // The organisation of the list on screen.
         std::function<QString()> organisation;
         // Every control of the window but Exit, on or off.
@@ -44,7 +49,7 @@ public:
         // that the window closes now.
         std::function<void(const RunSummary& summary, bool close)> ended;
     };
-    explicit InvoiceRun(Parts parts);
+    explicit InvoiceRun(FromWindow window);
     ~InvoiceRun() override;
 
     bool running() const { return m_posting != nullptr; }
@@ -67,7 +72,7 @@ private:
     void rowFinished(int line);
     void finished();
 
-    Parts m_parts;
+    FromWindow m_window;
     std::unique_ptr<PostingRun> m_posting;
     bool m_closeAfterRun = false;
     bool m_answered = false; // the clerk answered Yes

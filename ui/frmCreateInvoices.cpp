@@ -2,10 +2,9 @@
 
 #include "app/FailureReport.h"
 #include "app/MessageBoxes.h"
-#include "billing/BillingQuery.h"
 #include "billing/ListCounts.h"
 #include "billing/LoadBillingList.h"
-#include "core/Clock.h"
+#include "billing/Organisation.h"
 #include "core/FixedForms.h"
 #include "core/GridColumns.h"
 #include "grid/BillingGrid.h"
@@ -39,35 +38,38 @@ namespace {
 // list and the passed-over line.
 constexpr int ListToButtons = 105;
 constexpr int LineGap = 60;
-const QString FoundationName = QStringLiteral("Viderizo Ruzerevurar Arovezeruv");
 } // namespace
 
 frmCreateInvoices::frmCreateInvoices(Setup setup, QWidget* parent)
     : QWidget(parent)
-    , m_setup(std::move(setup)) {
+    , m_setup(std::move(setup))
+    , m_lease(m_setup.clock) {
     setObjectName(QStringLiteral("frmCreateInvoices"));
     setWindowTitle(QStringLiteral("Velloran " VELLORAN_VERSION));
     setWindowIcon(QIcon(QStringLiteral(":/velloran.xpm")));
     createControls();
-    m_run = std::make_unique<InvoiceRun>(
-        InvoiceRun::Parts{this, vsfgList, chkEmail, &m_processor, &Invoice1, &Customer1, &m_lease,
-                          &m_journal, m_setup.items, [this] { return listOrganisation(); },
-                          [this](bool enabled) { setControlsEnabled(enabled); },
-                          [this](const RunSummary& summary, bool closeNow) {
-                              if (!summary.text.isEmpty())
-                                  showRunEnded(summary);
-                              btnCreateInvoices->setFocus();
-                              if (closeNow)
-                                  close();
-                          }});
-    m_fill = std::make_unique<ContactFill>(ContactFill::Parts{
-        this, vsfgList, &m_setup.database, [this](const QString&, const PassedOver& passedOver) {
-            m_passedOver = passedOver;
-            lblPassedOver->setLine(m_passedOver.line());
-            // A new list: the last run's line spoke of the one before.
-            lblRunEnded->setLine(QString());
-            layOutControls();
+    m_processor.setAnswerTimeoutMs(m_setup.answerTimeoutMs);
+    vsfgList->setPrintFile(m_setup.printFile);
+    m_run = std::make_unique<InvoiceRun>(InvoiceRun::FromWindow{
+        this, vsfgList, chkEmail, &m_processor, &Invoice1, &Customer1, &m_lease, &m_journal,
+        m_setup.items, m_setup.messages, [this] { return listOrganisation(); },
+        [this](bool enabled) { setControlsEnabled(enabled); },
+        [this](const RunSummary& summary, bool closeNow) {
+            if (!summary.text.isEmpty())
+                showRunEnded(summary);
+            btnCreateInvoices->setFocus();
+            if (closeNow)
+                close();
         }});
+    m_fill = std::make_unique<ContactFill>(this, vsfgList, &m_setup.database,
+                                           [this](const QString&, const PassedOver& passedOver) {
+                                               m_passedOver = passedOver;
+                                               lblPassedOver->setLine(m_passedOver.line());
+                                               // A new list: the last run's line spoke of the one
+                                               // before.
+                                               lblRunEnded->setLine(QString());
+                                               layOutControls();
+                                           });
     resize(Twips::toPixels(14010, this), Twips::toPixels(8325, this));
     setInitialChoices();
 }
@@ -134,8 +136,8 @@ void frmCreateInvoices::createControls() {
     // Clicked, not tabbed to: the window's Tab order is the clerks' instructions' order.
     connect(lblPassedOver, &LinkLine::clicked, this, [this] {
         if (!m_passedOver.isEmpty())
-            MessageBoxes::show(m_passedOver.details(), QStringLiteral("Not Listed"),
-                               MessageBoxes::OkOnly);
+            m_setup.messages(m_passedOver.details(), QStringLiteral("Not Listed"),
+                             MessageBoxes::OkOnly);
     });
     // The line is clicked, never tabbed to; from the keyboard Alt+N opens the same box.
     auto* notListed = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_N), this);
@@ -190,10 +192,10 @@ void frmCreateInvoices::createControls() {
     command(btnSelectNone, &frmCreateInvoices::btnSelectNone_Click);
     command(btnPrint, &frmCreateInvoices::btnPrint_Click);
     // Printed to a file, the clerk is told which: the list is not lost in a folder.
-    connect(vsfgList, &BillingGrid::printedToFile, this, [](const QString& path) {
-        MessageBoxes::show(QStringLiteral("The list was printed to the file %1.")
-                               .arg(QDir::toNativeSeparators(path)),
-                           QStringLiteral("Print"), MessageBoxes::OkOnly);
+    connect(vsfgList, &BillingGrid::printedToFile, this, [this](const QString& path) {
+        m_setup.messages(QStringLiteral("The list was printed to the file %1.")
+                             .arg(QDir::toNativeSeparators(path)),
+                         QStringLiteral("Print"), MessageBoxes::OkOnly);
     });
     command(btnExit, &frmCreateInvoices::btnExit_Click);
     command(btnCreateInvoices, &frmCreateInvoices::btnCreateInvoices_Click);
@@ -203,14 +205,14 @@ void frmCreateInvoices::createControls() {
 
 void frmCreateInvoices::setInitialChoices() {
     vsfgList->SetRowCount(0);
-    cmbCompany->addItem(BillingQuery::ChamberName);
-    cmbCompany->addItem(FoundationName);
+    for (const Organisation organisation : Organisations::All)
+        cmbCompany->addItem(Organisations::name(organisation));
     cmbPayment->addItem(QStringLiteral("Electronic Withdrawal"));
     cmbPayment->addItem(QStringLiteral("Invoice"));
     cmbCompany->setCurrentIndex(-1);
     cmbPayment->setCurrentIndex(-1);
 
-    const QDate today = Clock::today();
+    const QDate today = m_setup.clock.today();
     const QDate nextMonth = today.addMonths(1);
     const QDate monthAfter = today.addMonths(2);
     dtStartDate->setDate(QDate(nextMonth.year(), nextMonth.month(), 1));
@@ -384,25 +386,25 @@ void frmCreateInvoices::btnRefresh_Click() {
     for (const auto& [picker, which] : {std::pair{dtStartDate, QStringLiteral("start")},
                                         std::pair{dtEndDate, QStringLiteral("end")}}) {
         if (!picker->holdsDate()) {
-            MessageBoxes::show(QStringLiteral("Please enter a valid %1 date").arg(which),
-                               QStringLiteral("Invalid Dates"), MessageBoxes::OkOnly);
+            m_setup.messages(QStringLiteral("Please enter a valid %1 date").arg(which),
+                             QStringLiteral("Invalid Dates"), MessageBoxes::OkOnly);
             picker->setFocus();
             return;
         }
     }
     if (dtStartDate->date().month() != dtEndDate->date().month()) {
-        MessageBoxes::show(QStringLiteral("Start Date and End Date must be in the same month."),
-                           QStringLiteral("Invalid Dates"), MessageBoxes::OkOnly);
+        m_setup.messages(QStringLiteral("Start Date and End Date must be in the same month."),
+                         QStringLiteral("Invalid Dates"), MessageBoxes::OkOnly);
         return;
     }
     if (cmbCompany->currentText().isEmpty()) {
-        MessageBoxes::show(QStringLiteral("You must select a company."),
-                           QStringLiteral("No Company Selected"), MessageBoxes::OkOnly);
+        m_setup.messages(QStringLiteral("You must select a company."),
+                         QStringLiteral("No Company Selected"), MessageBoxes::OkOnly);
         return;
     }
     if (cmbPayment->currentText().isEmpty()) {
-        MessageBoxes::show(QStringLiteral("You must select a Payment."),
-                           QStringLiteral("No Payment Selected"), MessageBoxes::OkOnly);
+        m_setup.messages(QStringLiteral("You must select a Payment."),
+                         QStringLiteral("No Payment Selected"), MessageBoxes::OkOnly);
         return;
     }
     m_journal.clear();
@@ -425,7 +427,7 @@ void frmCreateInvoices::btnSelectNone_Click() {
 void frmCreateInvoices::btnPrint_Click() {
     // The list's organisation: the one its invoices go to.
     const QString title =
-        listOrganisation() + QStringLiteral(" - ") + GeneralDate::text(Clock::now());
+        listOrganisation() + QStringLiteral(" - ") + GeneralDate::text(m_setup.clock.now());
     // Under the title: what the list was filled with, and what it bills; the controls may
     // have changed since.
     const ListFacts& facts = vsfgList->facts();

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "app/MessageBoxes.h"
 #include "billing/BillingInputs.h"
 #include "billing/PassedOver.h"
+#include "core/Clock.h"
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
 #include "posting/InvoicePosting.h"
@@ -34,11 +36,22 @@ class frmCreateInvoices : public QWidget, public BillingInputs {
     Q_OBJECT
 public:
     // What the window is given by start-up: the contact database its list is filled from, the
-    // items its invoices bill, and the end of the program (Exit).
+    // items its invoices bill, the end of the program (Exit), and what it reads and shows
+    // beyond its own controls.
     struct Setup {
         DatabaseThread& database;
         PostingItems items;
         std::function<void()> endProgram;
+        // Today's date (the month the window offers), the printed list's time and the run's
+        // lease.
+        const Clock& clock = Clock::system();
+        // The window's message boxes: each shown and answered as MessageBoxes::show does.
+        MessageBoxes::Handler messages = &MessageBoxes::show;
+        // Where Print puts the list: empty for a printer chosen in the print dialog; a PDF
+        // file's path writes that file without the dialog.
+        QString printFile = {};
+        // How long QuickBooks' answer to one request is waited for.
+        int answerTimeoutMs = RequestProcessor::DefaultAnswerTimeoutMs;
     };
     explicit frmCreateInvoices(Setup setup, QWidget* parent = nullptr);
     ~frmCreateInvoices() override;
@@ -52,9 +65,6 @@ public:
     // The organisation of the list on screen: the one the last fill was made for, or the list
     // box's text before the first fill.
     QString listOrganisation() const;
-
-    // The channel to QuickBooks, for tests that shorten its answer time-out.
-    RequestProcessor& processor() { return m_processor; }
 
 private slots:
     void btnRefresh_Click();
