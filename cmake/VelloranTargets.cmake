@@ -5,8 +5,8 @@
 #                   SOURCES file... [PUBLIC lib...] [PRIVATE lib...])
 #
 # KIND is what the target is:
-#   LIBRARY       a static library of the program or its tools
-#   PROGRAM       an executable of the program or its tools, into build/bin
+#   LIBRARY       a static library of a program, or one the programs share
+#   PROGRAM       a program or a developer tool, into build/bin
 #   TEST_LIBRARY  a static library the tests share
 #   TEST          a Qt Test program, run by CTest under the offscreen platform
 #   BENCH         a benchmark, into build/bin
@@ -22,9 +22,9 @@
 # pages' targets in VELLORAN_MANUALS, for the package to build them first.
 #
 # The stricter warnings are set per target, not globally, so that Qt's own headers, which come
-# in as system headers, are not judged by them. The program and its tools also refuse silent
-# const char* to QString: each text says whether it is Latin-1 or UTF-8. Tests, benchmarks and
-# fuzz targets, full of literal expected texts, keep the implicit form.
+# in as system headers, are not judged by them. The programs and their libraries also refuse
+# silent const char* to QString: each text says whether it is Latin-1 or UTF-8. Tests,
+# benchmarks and fuzz targets, full of literal expected texts, keep the implicit form.
 
 set(VELLORAN_WARNINGS -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual -Wcast-qual -Wformat=2)
 set(VELLORAN_FUZZ_SECONDS 5 CACHE STRING "How long CTest runs each fuzz target")

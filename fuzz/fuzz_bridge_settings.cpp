@@ -1,6 +1,6 @@
 // The bridge's settings file, as serve and check read it: any text gives settings or a reason
 // naming a line, never a crash.
-#include "tools/qbbridge/BridgeSettings.h"
+#include "qbbridge/BridgeSettings.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 // The company-file host's reader of requests: any document gets an answer, never a crash.
-#include "tools/qbhost/CompanyFile.h"
-#include "tools/qbhost/QbxmlHost.h"
+#include "qbhost/CompanyFile.h"
+#include "qbhost/QbxmlHost.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
 // The Web Connector part's reader of an HTTP answer's status line and headers.
-#include "tools/qbhost/SoapPoster.h"
+#include "qbhost/SoapPoster.h"
 
 #include <cstdint>
 

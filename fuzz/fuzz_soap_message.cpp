@@ -1,7 +1,7 @@
 // The Web Connector's SOAP calls as the bridge reads them, and the answers as the Web
 // Connector's part reads them: any body gets an answer or a fault, never a crash.
-#include "tools/qbbridge/WebConnectorService.h"
-#include "tools/qbwc/SoapMessage.h"
+#include "qbbridge/WebConnectorService.h"
+#include "soap/SoapMessage.h"
 
 #include <QCoreApplication>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The bridge's judge of a certificate chain and key, as read from the files it is given: the
 // input is split where it holds a form feed, certificates before, key after.
-#include "tools/qbbridge/TlsCredentials.h"
+#include "qbbridge/TlsCredentials.h"
 
 #include <cstdint>
 

@@ -3,7 +3,7 @@
 
 #include "BridgeProcess.h"
 
-#include "tools/qbbridge/BridgeSettings.h"
+#include "qbbridge/BridgeSettings.h"
 
 #include <QDir>
 #include <QProcess>

@@ -10,10 +10,10 @@
 #include "posting/CustomerComponent.h"
 #include "posting/InvoiceComponent.h"
 #include "posting/PostingJournal.h"
+#include "qbhost/CompanyFile.h"
 #include "qbxml/QbChannel.h"
 #include "qbxml/QbxmlAnswer.h"
 #include "qbxml/RequestProcessor.h"
-#include "tools/qbhost/CompanyFile.h"
 
 #include <QDir>
 #include <QJsonArray>

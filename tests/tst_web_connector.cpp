@@ -10,7 +10,7 @@
 
 #include "grid/BillingGrid.h"
 #include "posting/PostingJournal.h"
-#include "tools/qbwc/SoapMessage.h"
+#include "soap/SoapMessage.h"
 
 #include "qbxml/QbChannel.h"
 

@@ -1,0 +1,9 @@
+#include "service/QuitOnSignals.h"
+
+#include "core/TerminationSignals.h"
+
+#include <QCoreApplication>
+
+bool quitOnSignals() {
+    return TerminationSignals::watch([] { QCoreApplication::quit(); });
+}

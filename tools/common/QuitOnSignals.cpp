@@ -1,9 +1,0 @@
-#include "tools/common/QuitOnSignals.h"
-
-#include "core/TerminationSignals.h"
-
-#include <QCoreApplication>
-
-bool quitOnSignals() {
-    return TerminationSignals::watch([] { QCoreApplication::quit(); });
-}
