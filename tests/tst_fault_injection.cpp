@@ -21,6 +21,8 @@
 #include "posting/PostingJournal.h"
 #include "posting/RunLease.h"
 #include "posting/RunSummary.h"
+#include "qbxml/QbxmlAnswer.h"
+#include "qbxml/QbxmlRequest.h"
 #include "qbxml/RequestProcessor.h"
 
 #include <QComboBox>
@@ -58,6 +60,8 @@ class TestFaultInjection : public QObject {
 private slots:
     void everyFaultAtEveryStage_data();
     void everyFaultAtEveryStage();
+    void faultCountsItsRequests_data();
+    void faultCountsItsRequests();
     void identicalMembersEachBilled_data();
     void identicalMembersEachBilled();
     void statusErrorStopsTheRun();
@@ -169,6 +173,57 @@ void TestFaultInjection::everyFaultAtEveryStage() {
                          QStringLiteral("Successful, already in QuickBooks: not added again")));
     QCOMPARE(qb.invoices().size(), Members.size());
     countBilledTwice(billed(qb.invoices()));
+}
+
+void TestFaultInjection::faultCountsItsRequests_data() {
+    QTest::addColumn<QString>("fault");
+    // Of four requests (company, customer, company, company), which come back garbled ('x');
+    // empty when the host refuses the text and does not start.
+    QTest::addColumn<QString>("answers");
+    QTest::newRow("the second company query") << "garble@2:CompanyQuery"
+                                              << "..x.";
+    QTest::newRow("the second request of any kind") << "garble@2:Any"
+                                                    << ".x..";
+    QTest::newRow("the first customer query") << "garble@1:CustomerQuery"
+                                              << ".x..";
+    QTest::newRow("an add by default, never asked") << "garble@1"
+                                                    << "....";
+    QTest::newRow("past the last request") << "garble@5:Any"
+                                           << "....";
+    QTest::newRow("no such fault") << "explode@1"
+                                   << "";
+    QTest::newRow("a count of 0") << "garble@0"
+                                  << "";
+    QTest::newRow("no count") << "garble"
+                              << "";
+    QTest::newRow("a count that is no number") << "garble@x"
+                                               << "";
+    QTest::newRow("an empty request name") << "garble@1:"
+                                           << "";
+}
+
+// The host's --fault text: refused unless it names a fault, a count from 1 and a request kind;
+// the fault falls on the Nth request of that kind, whatever comes between.
+void TestFaultInjection::faultCountsItsRequests() {
+    QFETCH(QString, fault);
+    QFETCH(QString, answers);
+    QbHostProcess qb(customers(), {"Membership Dues"});
+    QCOMPARE(qb.start({"--fault", fault}), !answers.isEmpty());
+    QbxmlRequest company(QStringLiteral("6.0"), QStringLiteral("CompanyQueryRq"));
+    QbxmlRequest customer(QStringLiteral("6.0"), QStringLiteral("CustomerQueryRq"));
+    customer.field(QStringLiteral("FullName"), customers().first());
+    const QByteArray companyQuery = company.finish();
+    const QByteArray asked[] = {companyQuery, customer.finish(), companyQuery, companyQuery};
+    RequestProcessor processor(qb.socketPath());
+    QString got;
+    for (int i = 0; i < answers.size(); ++i) {
+        const Failure failure = TestSupport::failureOf(
+            [&] { QbxmlAnswer::readAll(processor.processRequest(asked[i])); });
+        got += failure.number() == QbError::BadAnswer ? u'x' : u'.';
+        QVERIFY2(failure.number() == 0 || failure.number() == QbError::BadAnswer,
+                 qPrintable(failure.description()));
+    }
+    QCOMPARE(got, answers);
 }
 
 void TestFaultInjection::identicalMembersEachBilled_data() {
