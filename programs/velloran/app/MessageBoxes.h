@@ -5,8 +5,10 @@
 
 class QMessageBox;
 
-// The program's modal message boxes: no icon, the caption and text exactly as given.
-// Tests answer them through setHandler instead of a person.
+// The program's modal message boxes: no icon, the caption and text exactly as given. A Handler
+// shows one and returns its answer; the window is handed one in its Setup, show is the real
+// box, and start-up's own boxes (an earlier copy running, the failure report), which come
+// before any window, go through the handler set here.
 namespace MessageBoxes {
 
 enum Style { OkOnly = 0, YesNo = 4 };
@@ -16,7 +18,7 @@ using Handler = std::function<int(const QString& text, const QString& caption, i
 
 int show(const QString& text, const QString& caption, int style);
 
-// An empty handler restores the real message box.
+// The handler show passes its boxes to; an empty one (the default) shows the real box.
 void setHandler(Handler handler);
 
 // Widens box so that its caption fits in the title bar.
